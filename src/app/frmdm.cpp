@@ -1,0 +1,40 @@
+#include "frmdm.h"
+
+#include "db/sqlcipherconnection.h"
+#include "ui/common/lookupcombo.h"
+#include "workbookconnection.h"
+
+TfrmDM* frmDM = nullptr;
+
+TfrmDM::TfrmDM(QObject* parent)
+    : QObject(parent), m_cards(std::make_unique<SqlCipherConnection>()),
+      m_workbook(std::make_unique<WorkbookConnection>()) {
+    ADOConnection1 = m_cards.get();
+    ExcelADOCon = m_workbook.get();
+    ADOQuery1 = new Query(this);
+    ADOQuery2 = new Query(this);
+    ADOQuery3 = new Query(this);
+}
+
+TfrmDM::~TfrmDM() = default;
+
+void TfrmDM::bindLookup(Query* list, const QString& table, LookupCombo* combo) {
+    list->setConnection(ADOConnection1);
+    list->close();
+    list->clear();
+    list->add(QStringLiteral("select theName from ") + table);
+    list->open();
+    combo->setListSource(list, QStringLiteral("theName"));
+}
+
+void TfrmDM::DBComType(LookupCombo* combo) {
+    bindLookup(ADOQuery1, QStringLiteral("D_Type"), combo);
+}
+
+void TfrmDM::DBComSex(LookupCombo* combo) {
+    bindLookup(ADOQuery2, QStringLiteral("D_Sex"), combo);
+}
+
+void TfrmDM::DBComP(LookupCombo* combo) {
+    bindLookup(ADOQuery3, QStringLiteral("D_P"), combo);
+}

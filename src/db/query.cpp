@@ -1,0 +1,141 @@
+#include "query.h"
+
+#include "connection.h"
+#include "engineerror.h"
+#include "resultorder.h"
+
+#include <algorithm>
+
+Query::Query(QObject* parent) : QObject(parent) {}
+
+void Query::close() {
+    if (!m_result) {
+        return;
+    }
+    m_result.reset();
+    m_order.clear();
+    m_sort.clear();
+    m_pos = -1;
+    m_eof = true;
+    emit resultChanged();
+}
+
+void Query::open() {
+    if (!m_connection) {
+        throw EngineError(QStringLiteral("查询没有连接到数据库"));
+    }
+    close();
+    openResult(m_connection->select(m_sql));
+}
+
+void Query::openResult(std::shared_ptr<const ResultSet> result) {
+    close();
+    m_result = std::move(result);
+    m_pos = m_result->rowCount() > 0 ? 0 : -1;
+    m_eof = m_pos < 0;
+    emit resultChanged();
+    emit currentChanged(m_pos);
+}
+
+void Query::execSQL() {
+    if (!m_connection) {
+        throw EngineError(QStringLiteral("查询没有连接到数据库"));
+    }
+    close();
+    m_connection->execute(m_sql);
+}
+
+void Query::requireOpen() const {
+    if (!m_result) {
+        throw EngineError(QStringLiteral("无法在已关闭的数据集上执行此操作"));
+    }
+}
+
+int Query::recordCount() const {
+    requireOpen();
+    return m_result->rowCount();
+}
+
+QString Query::fieldByName(const QString& name) const {
+    requireOpen();
+    const int column = m_result->columnIndex(name);
+    if (column < 0) {
+        throw EngineError(QStringLiteral("找不到字段“%1”").arg(name));
+    }
+    if (m_pos < 0) {
+        throw EngineError(QStringLiteral("数据集中没有当前记录"));
+    }
+    return m_result->text(rowAt(m_pos), column);
+}
+
+void Query::moveTo(int position) {
+    if (position != m_pos) {
+        m_pos = position;
+        emit currentChanged(m_pos);
+    }
+}
+
+void Query::first() {
+    requireOpen();
+    m_eof = m_result->rowCount() == 0;
+    moveTo(m_eof ? -1 : 0);
+}
+
+void Query::last() {
+    requireOpen();
+    m_eof = m_result->rowCount() == 0;
+    moveTo(m_result->rowCount() - 1);
+}
+
+void Query::next() {
+    requireOpen();
+    if (m_pos + 1 < m_result->rowCount()) {
+        moveTo(m_pos + 1);
+    } else {
+        m_eof = true;
+    }
+}
+
+void Query::prior() {
+    requireOpen();
+    if (m_pos > 0) {
+        m_eof = false;
+        moveTo(m_pos - 1);
+    }
+}
+
+void Query::setRecNo(int position) {
+    requireOpen();
+    if (position >= 1 && position <= m_result->rowCount()) {
+        m_eof = false;
+        moveTo(position - 1);
+    }
+}
+
+void Query::setSort(const QString& specification) {
+    requireOpen();
+    const int currentRow = m_pos >= 0 ? rowAt(m_pos) : -1;
+    const QString spec = specification.trimmed();
+    if (spec.isEmpty()) {
+        m_order.clear();
+    } else {
+        const qsizetype blank = spec.lastIndexOf(u' ');
+        const QString direction = blank < 0 ? QStringLiteral("ASC") : spec.mid(blank + 1).toUpper();
+        const QString name = blank < 0 ? spec : spec.left(blank).trimmed();
+        const int column = m_result->columnIndex(name);
+        if (column < 0 || (direction != u"ASC" && direction != u"DESC")) {
+            throw EngineError(QStringLiteral("无效的排序：“%1”").arg(specification));
+        }
+        m_order = sortedOrder(*m_result, column, direction == u"DESC");
+    }
+    m_sort = specification;
+    // The current card stays current, wherever the sort puts it.
+    if (m_pos >= 0) {
+        m_pos = int(std::find(m_order.begin(), m_order.end(), currentRow) - m_order.begin());
+        if (m_order.empty()) {
+            m_pos = currentRow;
+        }
+    }
+    emit resultChanged();
+    emit currentChanged(m_pos);
+}

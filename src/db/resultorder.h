@@ -1,0 +1,11 @@
+#pragma once
+
+#include "resultset.h"
+
+#include <vector>
+
+// The order of the rows of a result sorted by one column, stable: equal values keep their
+// order. Integer columns compare as numbers; text compares the way Chinese users expect,
+// by pinyin, through the Chinese locale's collation (dates of the fixed form compare
+// chronologically).
+std::vector<int> sortedOrder(const ResultSet& result, int column, bool descending);

@@ -1,0 +1,46 @@
+#include "resultset.h"
+
+ResultSet::ResultSet(const QStringList& columnNames)
+    : m_names(columnNames), m_integer(columnNames.size(), false) {
+    for (int i = int(m_names.size()) - 1; i >= 0; --i) {
+        m_index.insert(m_names.at(i).toLower(), i); // the first of equal names wins
+    }
+}
+
+void ResultSet::setIntegerColumn(int column, bool isInteger) {
+    m_integer.at(column) = isInteger;
+}
+
+int ResultSet::columnIndex(const QString& name) const {
+    return m_index.value(name.toLower(), -1);
+}
+
+void ResultSet::append(const char* utf8, qsizetype size) {
+    m_arena.append(utf8, size_t(size));
+    m_ends.push_back(quint32(m_arena.size()));
+}
+
+void ResultSet::append(const QString& value) {
+    const QByteArray bytes = value.toUtf8();
+    append(bytes.constData(), bytes.size());
+}
+
+void ResultSet::reserveRows(int rows, qsizetype bytesPerRow) {
+    m_ends.reserve(size_t(rows) * m_names.size());
+    m_arena.reserve(size_t(rows) * size_t(bytesPerRow));
+}
+
+std::string_view ResultSet::utf8(int row, int column) const {
+    const size_t i = size_t(row) * m_names.size() + column;
+    const quint32 begin = i == 0 ? 0 : m_ends[i - 1];
+    return std::string_view(m_arena.data() + begin, m_ends[i] - begin);
+}
+
+QString ResultSet::text(int row, int column) const {
+    const std::string_view bytes = utf8(row, column);
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+qsizetype ResultSet::memoryUsed() const {
+    return qsizetype(m_arena.capacity() + m_ends.capacity() * sizeof(quint32));
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A whole query result held in memory: column names and every row, each value as text.
+// Values live back to back in one UTF-8 arena so that a list of 100,000 cards costs a few
+// tens of megabytes rather than one heap block per cell.
+class ResultSet {
+public:
+    ResultSet() = default;
+    explicit ResultSet(const QStringList& columnNames);
+
+    // Columns whose values the engine gave as integers sort as numbers.
+    void setIntegerColumn(int column, bool isInteger);
+    bool isIntegerColumn(int column) const { return m_integer.at(column); }
+
+    int columnCount() const { return int(m_names.size()); }
+    int rowCount() const { return m_names.isEmpty() ? 0 : int(m_ends.size() / m_names.size()); }
+    const QStringList& columnNames() const { return m_names; }
+    const QString& columnName(int column) const { return m_names.at(column); }
+    // Case-insensitive lookup of a result column; -1 when there is none.
+    int columnIndex(const QString& name) const;
+
+    // Builder: append one value at a time, columnCount() values per row.
+    void append(const char* utf8, qsizetype size);
+    void append(const QString& value);
+    void reserveRows(int rows, qsizetype bytesPerRow);
+
+    QString text(int row, int column) const;
+    std::string_view utf8(int row, int column) const;
+
+    // Estimated bytes held, for the memory figures of the benchmark.
+    qsizetype memoryUsed() const;
+
+private:
+    QStringList m_names;
+    std::vector<bool> m_integer;
+    QHash<QString, int> m_index; // lower-cased name -> column
+    std::string m_arena;
+    std::vector<quint32> m_ends; // end offset of every value, row-major
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QDialog>
+
+// The card import from a workbook.
+class TfrmInData : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmInData(QWidget* owner);
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "connection.h"
+
+// A workbook opened as a data source: the connection string names the file in its
+// "Data Source"; the statement "Select * from [Sheet1$]" reads the sheet Sheet1, its first
+// row giving the column names and every further row a result row.
+class WorkbookConnection final : public Connection {
+public:
+    std::shared_ptr<ResultSet> select(const QString& sql) override;
+    void execute(const QString& sql) override;
+    bool connected() const override { return m_open; }
+    void close() override { m_open = false; }
+
+private:
+    bool m_open = false;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QTextBrowser>
+
+// The banner pane: shows one page bundled with the program. Links in it open in the
+// desktop's browser.
+class BannerPane : public QTextBrowser {
+    Q_OBJECT
+public:
+    enum class Page { Main, Child };
+    explicit BannerPane(QWidget* parent = nullptr);
+    void navigate(Page page);
+};

@@ -1,0 +1,142 @@
+#include "datagrid.h"
+
+#include "db/query.h"
+#include "resultmodel.h"
+#include "widgets.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Stripes by position in the order shown; the current cell keeps the grid's selection
+// colours while the grid has the focus and its plain colours otherwise.
+class StripeDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->state & QStyle::State_Selected) {
+            const auto* view = qobject_cast<const QWidget*>(option->widget);
+            if (view && !view->hasFocus()) {
+                option->state &= ~QStyle::State_Selected;
+                option->backgroundBrush = option->palette.brush(QPalette::Base);
+            }
+            return;
+        }
+        const int position = index.row() + 1;
+        option->backgroundBrush =
+            position % 2 == 1 ? DataGrid::oddRowColour() : DataGrid::evenRowColour();
+    }
+};
+
+} // namespace
+
+QColor DataGrid::oddRowColour() {
+    return QColor(191, 255, 223);
+}
+
+QColor DataGrid::evenRowColour() {
+    return QApplication::palette().color(QPalette::ToolTipBase);
+}
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
+    setItemDelegate(new StripeDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setWordWrap(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    QHeaderView* titles = horizontalHeader();
+    titles->setDefaultSectionSize(DefaultColumnWidth);
+    titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    titles->setSectionResizeMode(QHeaderView::Interactive);
+    titles->setHighlightSections(false);
+    titles->setSectionsClickable(true);
+    // A title click sorts; it does not select the column.
+    disconnect(titles, &QHeaderView::sectionPressed, this, &QTableView::selectColumn);
+    disconnect(titles, &QHeaderView::sectionEntered, nullptr, nullptr);
+    connect(titles, &QHeaderView::sectionClicked, this, &DataGrid::titleClick);
+
+    QHeaderView* indicator = verticalHeader();
+    indicator->setSectionResizeMode(QHeaderView::Fixed);
+    indicator->setDefaultSectionSize(18);
+    indicator->setMinimumWidth(12);
+    indicator->setHighlightSections(false);
+    indicator->setDefaultAlignment(Qt::AlignCenter);
+    disconnect(indicator, &QHeaderView::sectionPressed, this, &QTableView::selectRow);
+    disconnect(indicator, &QHeaderView::sectionEntered, nullptr, nullptr);
+}
+
+void DataGrid::setQuery(Query* query) {
+    delete m_model;
+    m_model = new ResultModel(query, this);
+    m_model->setTitleFont(windowFont());
+    setModel(m_model);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &DataGrid::resetColumns);
+    connect(query, &Query::currentChanged, this, &DataGrid::followCursor);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (!m_syncing && current.isValid() && this->query()) {
+                    this->query()->setRecNo(current.row() + 1);
+                }
+            });
+}
+
+Query* DataGrid::query() const {
+    return m_model ? m_model->query() : nullptr;
+}
+
+void DataGrid::resetColumns() {
+    // A new result brings new columns: every column shows again at the default width.
+    QHeaderView* titles = horizontalHeader();
+    for (int c = 0; c < titles->count(); ++c) {
+        titles->setSectionHidden(c, false);
+        titles->resizeSection(c, DefaultColumnWidth);
+    }
+}
+
+void DataGrid::setColumnLayout(const QList<int>& widths) {
+    for (int c = 0; c < widths.size() && c < m_model->columnCount(); ++c) {
+        setColumnHidden(c, widths[c] == 0);
+        if (widths[c] > 0) {
+            setColumnWidth(c, widths[c]);
+        }
+    }
+    if (query() && query()->active()) {
+        followCursor(query()->recNo() - 1);
+    }
+}
+
+void DataGrid::followCursor(int position) {
+    if (m_syncing || !m_model || position < 0 || position >= m_model->rowCount()) {
+        return;
+    }
+    int column = currentIndex().isValid() ? currentIndex().column() : 0;
+    if (isColumnHidden(column)) {
+        column = 0;
+        while (column < m_model->columnCount() - 1 && isColumnHidden(column)) {
+            ++column;
+        }
+    }
+    m_syncing = true;
+    setCurrentIndex(m_model->index(position, column));
+    scrollTo(currentIndex());
+    m_syncing = false;
+}
+
+void DataGrid::titleClick(int column) {
+    Query* q = query();
+    if (!q || !q->active() || column < 0 || column >= m_model->columnCount()) {
+        return;
+    }
+    const QString name = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const QString ascending = name + QStringLiteral(" ASC");
+    q->setSort(q->sort() == ascending ? name + QStringLiteral(" DESC") : ascending);
+}

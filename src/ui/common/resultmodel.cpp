@@ -1,0 +1,87 @@
+#include "resultmodel.h"
+
+#include "db/query.h"
+#include "db/resultset.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+ResultModel::ResultModel(Query* query, QObject* parent) : QAbstractTableModel(parent), m_query(query) {
+    connect(query, &Query::resultChanged, this, [this] {
+        beginResetModel();
+        m_currentRow = -1;
+        endResetModel();
+    });
+    connect(query, &Query::currentChanged, this, [this](int position) {
+        const int before = m_currentRow;
+        m_currentRow = position;
+        if (before >= 0 && before < rowCount()) {
+            emit headerDataChanged(Qt::Vertical, before, before);
+        }
+        if (position >= 0 && position < rowCount()) {
+            emit headerDataChanged(Qt::Vertical, position, position);
+        }
+    });
+}
+
+int ResultModel::rowCount(const QModelIndex& parent) const {
+    const ResultSet* result = m_query ? m_query->result() : nullptr;
+    return parent.isValid() || !result ? 0 : result->rowCount();
+}
+
+int ResultModel::columnCount(const QModelIndex& parent) const {
+    const ResultSet* result = m_query ? m_query->result() : nullptr;
+    return parent.isValid() || !result ? 0 : result->columnCount();
+}
+
+QVariant ResultModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    return m_query->result()->text(m_query->rowAt(index.row()), index.column());
+}
+
+int ResultModel::markedColumn(bool* descending) const {
+    if (!m_query || !m_query->result() || m_query->sort().isEmpty()) {
+        return -1;
+    }
+    const QString& sort = m_query->sort();
+    const qsizetype blank = sort.lastIndexOf(u' ');
+    if (descending) {
+        *descending = sort.mid(blank + 1).compare(u"DESC", Qt::CaseInsensitive) == 0;
+    }
+    return m_query->result()->columnIndex(sort.left(blank));
+}
+
+QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical) {
+        // The row indicator: a mark on the current row.
+        if (role == Qt::DisplayRole) {
+            return section == m_currentRow ? QStringLiteral("▶") : QString();
+        }
+        return {};
+    }
+    if (section >= columnCount()) {
+        return {};
+    }
+    bool descending = false;
+    const bool marked = markedColumn(&descending) == section;
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_query->result()->columnName(section);
+    case Qt::FontRole: {
+        QFont font = m_titleFont;
+        font.setBold(marked);
+        return font;
+    }
+    case Qt::ForegroundRole:
+        if (marked) {
+            return descending ? QColor(0, 0, 255) : QColor(255, 0, 0);
+        }
+        return QApplication::palette().color(QPalette::WindowText);
+    default:
+        return {};
+    }
+}

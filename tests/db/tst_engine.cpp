@@ -1,0 +1,271 @@
+// The engine layer through the real SQLCipher engine on a scratch copy of the delivered
+// database: opening and its failures, statements in the program's dialect, the quoting
+// helper, the open result and its in-memory sort.
+
+#include "connectionstring.h"
+#include "engineerror.h"
+#include "query.h"
+#include "sqlcipherconnection.h"
+#include "sqltext.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+class TestEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_db = std::make_unique<ScratchDatabase>();
+        m_connection = std::make_unique<SqlCipherConnection>();
+        m_connection->setConnectionString(m_db->connectionString());
+    }
+
+    void connectionStringIsParsed() {
+        const ConnectionString parsed = ConnectionString::parse(m_db->connectionString());
+        QCOMPARE(parsed.value(QStringLiteral("data source")), m_db->databasePath());
+        QCOMPARE(parsed.value(QStringLiteral("Jet OLEDB:Database Password")),
+                 QStringLiteral("qzt905"));
+        QCOMPARE(parsed.value(QStringLiteral("Mode")), QStringLiteral("Share Deny None"));
+        QCOMPARE(parsed.value(QStringLiteral("Extended Properties")), QString());
+    }
+
+    void deliveredRows() {
+        QCOMPARE(count("select theName from D_Sex"), 2);
+        QCOMPARE(count("select theName from D_P"), 34);
+        QCOMPARE(count("select theType,theSex,theP from D_Mr"), 1);
+        QVERIFY(count("select theName from D_Type") >= 8);
+        QCOMPARE(count("select ID from D_B"), 0);
+    }
+
+    void opensLazilyAndStaysOpen() {
+        QVERIFY(!m_connection->connected());
+        Query q;
+        q.setConnection(m_connection.get());
+        q.add(QStringLiteral("select theName from D_Sex"));
+        q.open();
+        QVERIFY(m_connection->connected());
+        q.close();
+        QVERIFY(m_connection->connected());
+    }
+
+    void openFailures_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("wrong password") << "password" << "数据库密码不正确";
+        QTest::newRow("not a database") << "garbage" << "不是本程序的数据库";
+        QTest::newRow("missing file") << "nofile" << "找不到数据库文件";
+        QTest::newRow("missing folder") << "nofolder" << "找不到数据库文件夹";
+    }
+    void openFailures() {
+        QFETCH(QString, how);
+        QFETCH(QString, expected);
+        QString text = m_db->connectionString();
+        if (how == u"password") {
+            text.replace(QStringLiteral("\"qzt905\""), QStringLiteral("\"wrong1\""));
+        } else if (how == u"garbage") {
+            QFile file(m_db->databasePath());
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QByteArray(4096, 'x'));
+        } else if (how == u"nofile") {
+            QVERIFY(QFile::remove(m_db->databasePath()));
+        } else {
+            text.replace(QStringLiteral("Data/db.edb"), QStringLiteral("Nowhere/db.edb"));
+        }
+        m_connection->setConnectionString(text);
+        Query q;
+        q.setConnection(m_connection.get());
+        q.add(QStringLiteral("select theName from D_Sex"));
+        try {
+            q.open();
+            QFAIL("the open should have failed");
+        } catch (const EngineError& e) {
+            QVERIFY2(e.message().contains(expected), qPrintable(e.message()));
+        }
+        QVERIFY(!q.active());
+        QVERIFY(!m_connection->connected());
+    }
+
+    void fileIsEncrypted() {
+        QFile file(m_db->databasePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray head = file.read(16);
+        QVERIFY(!head.startsWith("SQLite format 3"));
+
+        const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
+        if (tool.isEmpty()) {
+            QSKIP("the sqlcipher command-line tool is not installed");
+        }
+        auto run = [&](const QString& script) {
+            QProcess p;
+            p.start(tool, {m_db->databasePath()});
+            p.write(script.toUtf8());
+            p.closeWriteChannel();
+            p.waitForFinished();
+            return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        };
+        QVERIFY(run(QStringLiteral("PRAGMA key='qzt905';\nselect count(*) from D_P;\n"))
+                    .contains(QStringLiteral("34")));
+        QVERIFY(!run(QStringLiteral("select count(*) from D_P;\n")).contains(QStringLiteral("34")));
+    }
+
+    void hostileValuesRoundTrip_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("quote") << "O'Brien";
+        QTest::newRow("comment") << "x';-- DROP TABLE D_B;";
+        QTest::newRow("percent") << "100%_off";
+        QTest::newRow("backslash") << "C:\\path\\'\\";
+        QTest::newRow("line breaks") << "one\r\ntwo\nthree";
+        QTest::newRow("unicode") << "张三 😀 Ünïcødé ㈱ 𠀋";
+        QTest::newRow("nul") << QString::fromUtf16(u"a\0b", 3);
+        QTest::newRow("double quotes") << "\"\"\"";
+    }
+    void hostileValuesRoundTrip() {
+        QFETCH(QString, value);
+        m_connection->execute(QStringLiteral("Insert into D_B(theDate,BName,theDel) values('2008-01-01','") +
+                              sqlText(value) + QStringLiteral("','否')"));
+        Query q;
+        q.setConnection(m_connection.get());
+        q.add(QStringLiteral("select ID, BName as 姓名 from D_B where BName='") + sqlText(value) +
+              QStringLiteral("'"));
+        q.open();
+        QCOMPARE(q.recordCount(), 1);
+        QCOMPARE(q.fieldByName(QStringLiteral("姓名")), value);
+        QCOMPARE(count("select ID from D_B"), 1);
+    }
+
+    void secondStatementIsRefused() {
+        QVERIFY_THROWS_EXCEPTION(EngineError, m_connection->execute(QStringLiteral(
+                                                  "update D_Mr set theP=''; delete from D_P")));
+        QCOMPARE(count("select theName from D_P"), 34);
+    }
+
+    void sqlIdAcceptsOnlyNumbers() {
+        QCOMPARE(sqlId(QStringLiteral("42")), QStringLiteral("42"));
+        QVERIFY_THROWS_EXCEPTION(EngineError, sqlId(QStringLiteral("1 or 1=1")));
+        QVERIFY_THROWS_EXCEPTION(EngineError, sqlId(QString()));
+    }
+
+    void dialect() {
+        for (int i = 0; i < 3; ++i) {
+            m_connection->execute(QStringLiteral("insert into DList(DID,LDate,LType,LMemo) Values(7,'2008-03-0%1','电话','x')").arg(i + 1));
+        }
+        m_connection->execute(QStringLiteral("Delete * from DList where ID=2"));
+        QCOMPARE(count("SELECT ID,LDate as 拜访日期 FROM DList WHERE DID=7 ORDER BY LDate DESC"), 2);
+        QCOMPARE(count("Select ID from DList Where did in (select id from D_Sex)"), 0);
+        QCOMPARE(count("select theName from D_P where theName Like '%江%'"), 4); // 黑龙江 江苏 浙江 江西
+        QCOMPARE(count("select ID from DList where LDate Between '2008-03-01' AND '2008-03-03'"), 2);
+        m_connection->execute(QStringLiteral("UPdate D_Mr Set theType='同事'"));
+        QCOMPARE(scalar("select theType from D_Mr"), QStringLiteral("同事"));
+    }
+
+    void keysAreNeverReused() {
+        m_connection->execute(QStringLiteral("insert into D_B(BName) values('a')"));
+        m_connection->execute(QStringLiteral("insert into D_B(BName) values('b')"));
+        m_connection->execute(QStringLiteral("Delete * from D_B where ID=2"));
+        m_connection->execute(QStringLiteral("insert into D_B(BName) values('c')"));
+        QCOMPARE(scalar("select max(ID) from D_B"), QStringLiteral("3"));
+    }
+
+    void openResultNavigation() {
+        Query q;
+        q.setConnection(m_connection.get());
+        QVERIFY_THROWS_EXCEPTION(EngineError, q.recordCount());
+        q.add(QStringLiteral("select theName, NULL as Nothing from D_Sex"));
+        q.open();
+        QCOMPARE(q.recordCount(), 2);
+        QCOMPARE(q.recNo(), 1);
+        QCOMPARE(q.fieldByName(QStringLiteral("THENAME")), QStringLiteral("男"));
+        QCOMPARE(q.fieldByName(QStringLiteral("nothing")), QString());
+        QVERIFY_THROWS_EXCEPTION(EngineError, q.fieldByName(QStringLiteral("missing")));
+        q.prior();
+        QCOMPARE(q.recNo(), 1);
+        q.next();
+        QCOMPARE(q.recNo(), 2);
+        QVERIFY(!q.eof());
+        q.next();
+        QVERIFY(q.eof());
+        QCOMPARE(q.recNo(), 2);
+        q.first();
+        QVERIFY(!q.eof());
+        q.close();
+        QVERIFY_THROWS_EXCEPTION(EngineError, q.recordCount());
+    }
+
+    void sortInMemory() {
+        const QStringList names = {QStringLiteral("张三"), QStringLiteral("李四"),
+                                   QStringLiteral("王五"), QStringLiteral("Alice"),
+                                   QStringLiteral("赵六"), QStringLiteral("阿明")};
+        const QStringList dates = {"2008-12-01", "2008-02-15", "2007-12-31", "2008-02-01",
+                                   "2009-01-01", "2008-02-15"};
+        for (int i = 0; i < names.size(); ++i) {
+            m_connection->execute(QStringLiteral("insert into D_B(theDate,BName) values('%1','%2')")
+                                      .arg(dates[i], names[i]));
+        }
+        Query q;
+        q.setConnection(m_connection.get());
+        q.add(QStringLiteral("select ID, theDate as 录入日期, BName as 姓名 from D_B Order by ID Desc"));
+        q.open();
+        q.setRecNo(3); // 赵六's neighbour: "Alice"
+        const QString current = q.fieldByName(QStringLiteral("姓名"));
+        q.setSort(QStringLiteral("姓名 ASC"));
+        QCOMPARE(q.sort(), QStringLiteral("姓名 ASC"));
+        QCOMPARE(column(q, "姓名"), QStringList({"Alice", "阿明", "李四", "王五", "张三", "赵六"}));
+        QCOMPARE(q.fieldByName(QStringLiteral("姓名")), current); // the same card stays current
+        q.setSort(QStringLiteral("姓名 DESC"));
+        QCOMPARE(column(q, "姓名").first(), QStringLiteral("赵六"));
+        q.setSort(QStringLiteral("录入日期 ASC"));
+        // Equal dates keep their order: 阿明 (ID 6) came before 李四 (ID 2).
+        QCOMPARE(column(q, "姓名"), QStringList({"王五", "Alice", "阿明", "李四", "张三", "赵六"}));
+        q.setSort(QStringLiteral("ID ASC"));
+        QCOMPARE(column(q, "ID"), QStringList({"1", "2", "3", "4", "5", "6"}));
+        QVERIFY_THROWS_EXCEPTION(EngineError, q.setSort(QStringLiteral("无此列 ASC")));
+        q.close();
+        q.open();
+        QCOMPARE(q.sort(), QString());
+        QCOMPARE(column(q, "ID").first(), QStringLiteral("6"));
+    }
+
+    void lockedDatabaseIsWaitedFor() {
+        DirectSql other(m_db->connectionString());
+        other.exec(QStringLiteral("select count(*) from D_P")); // opens the second connection
+        SqlCipherConnection holder;
+        holder.setConnectionString(m_db->connectionString());
+        holder.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        QTimer::singleShot(300, [&holder] { holder.execute(QStringLiteral("COMMIT")); });
+        // The write waits for the other program's lock rather than failing at once. The lock
+        // is released from this thread's event loop, so wait on another thread.
+        std::atomic<bool> done = false;
+        std::thread writer([&] {
+            other.exec(QStringLiteral("insert into D_B(BName) values('waited')"));
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done.load(), 4000);
+        writer.join();
+        QCOMPARE(count("select ID from D_B"), 1);
+    }
+
+private:
+    int count(const char* sql) { return m_connection->select(QString::fromUtf8(sql))->rowCount(); }
+    QString scalar(const char* sql) { return m_connection->select(QString::fromUtf8(sql))->text(0, 0); }
+    static QStringList column(Query& q, const char* name) {
+        QStringList values;
+        const int column = q.result()->columnIndex(QString::fromUtf8(name));
+        for (int i = 0; i < q.recordCount(); ++i) {
+            values << q.result()->text(q.rowAt(i), column);
+        }
+        return values;
+    }
+
+    std::unique_ptr<ScratchDatabase> m_db;
+    std::unique_ptr<SqlCipherConnection> m_connection;
+};
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"

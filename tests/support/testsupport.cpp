@@ -1,0 +1,146 @@
+#include "testsupport.h"
+
+#include "app/clock.h"
+#include "app/connectionsettings.h"
+#include "app/frmdm.h"
+#include "db/query.h"
+#include "db/sqlcipherconnection.h"
+#include "db/sqltext.h"
+#include "ui/common/messages.h"
+#include "ui/main/frmmain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+ScratchDatabase::ScratchDatabase() {
+    QDir(m_dir.path()).mkpath(QStringLiteral("Data"));
+    if (!QFile::copy(deliveredPath(), databasePath())) {
+        qFatal("cannot copy the delivered database %s", qPrintable(deliveredPath()));
+    }
+    QFile::setPermissions(databasePath(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+QString ScratchDatabase::deliveredPath() {
+    return QStringLiteral(ORVANE_DELIVERED_DB);
+}
+
+QString ScratchDatabase::folder() const {
+    return m_dir.path() + QLatin1Char('/');
+}
+
+QString ScratchDatabase::databasePath() const {
+    return folder() + QStringLiteral("Data/db.edb");
+}
+
+QString ScratchDatabase::connectionString() const {
+    return cardConnectionString(folder());
+}
+
+struct DirectSql::Impl {
+    SqlCipherConnection connection;
+};
+
+DirectSql::DirectSql(const QString& connectionString) : d(std::make_unique<Impl>()) {
+    d->connection.setConnectionString(connectionString);
+}
+
+DirectSql::~DirectSql() = default;
+
+void DirectSql::exec(const QString& sql) {
+    d->connection.execute(sql);
+}
+
+QString DirectSql::scalar(const QString& sql) {
+    const auto result = d->connection.select(sql);
+    return result->rowCount() > 0 ? result->text(0, 0) : QString();
+}
+
+int DirectSql::count(const QString& sql) {
+    return d->connection.select(sql)->rowCount();
+}
+
+ProgramFixture::ProgramFixture() {
+    Messages::setScripted(true);
+    Clock::setFixedToday(QDate(2008, 3, 7));
+    setProgramFolder(m_db.folder());
+    QApplication::setFont(QFont(QStringLiteral("Arial")));
+}
+
+ProgramFixture::~ProgramFixture() {
+    stop();
+    setProgramFolder(QString());
+    Clock::setFixedToday(QDate());
+}
+
+DirectSql& ProgramFixture::sql() {
+    if (!m_sql) {
+        m_sql = std::make_unique<DirectSql>(m_db.connectionString());
+    }
+    return *m_sql;
+}
+
+void ProgramFixture::start() {
+    frmDM = new TfrmDM;
+    frmMain = new TfrmMain;
+    frmMain->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frmMain));
+}
+
+void ProgramFixture::stop() {
+    if (frmMain) {
+        Messages::queueAnswer(true);
+        frmMain->close();
+        delete frmMain;
+        frmMain = nullptr;
+    }
+    delete frmDM;
+    frmDM = nullptr;
+    Messages::setScripted(true);
+}
+
+QString insertCard(DirectSql& sql, const QString& type, const QString& name, const QString& sex,
+                   const QString& date, const QString& province) {
+    sql.exec(QStringLiteral("INSERT INTO D_B (theDate, theType, BName, BSex, DArea, theDel) "
+                            "VALUES ('%1', '%2', '%3', '%4', '%5', '否')")
+                 .arg(sqlText(date), sqlText(type), sqlText(name), sqlText(sex),
+                      sqlText(province)));
+    return sql.scalar(QStringLiteral("SELECT max(ID) FROM D_B"));
+}
+
+void insertVisit(DirectSql& sql, const QString& cardId, const QString& date, const QString& kind,
+                 const QString& memo) {
+    sql.exec(QStringLiteral("INSERT INTO DList (DID, LDate, LType, LMemo) VALUES (%1, '%2', '%3', '%4')")
+                 .arg(sqlId(cardId), sqlText(date), sqlText(kind), sqlText(memo)));
+}
+
+void whenModalShown(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, waited, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        } else if (++*waited > 500) {
+            timer->stop();
+            timer->deleteLater();
+            qWarning("no modal window came up");
+        }
+    });
+    timer->start();
+}
+
+QString lastErrorText() {
+    const auto& shown = Messages::shown();
+    for (auto it = shown.crbegin(); it != shown.crend(); ++it) {
+        if (it->kind == Messages::Kind::Error) {
+            return it->text;
+        }
+    }
+    return {};
+}

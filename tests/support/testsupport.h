@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+class QApplication;
+class QWidget;
+
+// A scratch program folder holding a fresh copy of the delivered database in Data/db.edb.
+class ScratchDatabase {
+public:
+    ScratchDatabase();
+    QString folder() const;       // ends in "/"
+    QString databasePath() const; // folder() + "Data/db.edb"
+    QString connectionString() const;
+    static QString deliveredPath();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Runs statements straight on a database, beside the program's own connection.
+class DirectSql {
+public:
+    explicit DirectSql(const QString& connectionString);
+    ~DirectSql();
+    void exec(const QString& sql);
+    QString scalar(const QString& sql); // first column of the first row, "" when none
+    int count(const QString& sql);      // number of rows of a query
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// The program as a user meets it, on a scratch database: the data module and the main window
+// created as at start-up, the message service scripted, a fixed "today".
+class ProgramFixture {
+public:
+    ProgramFixture();
+    ~ProgramFixture();
+
+    // Creates frmDM and frmMain (the start-up sequence runs) and shows the main window.
+    void start();
+    // Closes every window and releases the data module, answering the exit question Yes.
+    void stop();
+
+    ScratchDatabase& database() { return m_db; }
+    DirectSql& sql();
+
+private:
+    ScratchDatabase m_db;
+    std::unique_ptr<DirectSql> m_sql;
+};
+
+// Inserts a live card with the given category, name and sex (and the entry date), directly.
+// Returns its key.
+QString insertCard(DirectSql& sql, const QString& type, const QString& name, const QString& sex,
+                   const QString& date = QStringLiteral("2008-03-07"),
+                   const QString& province = QString());
+void insertVisit(DirectSql& sql, const QString& cardId, const QString& date,
+                 const QString& kind, const QString& memo);
+
+// Runs action once the next modal window is up (inside its event loop).
+void whenModalShown(std::function<void(QWidget*)> action);
+// The last error box text shown, "" when none.
+QString lastErrorText();
