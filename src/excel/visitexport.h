@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+class Query;
+class QWidget;
+
+// Writes the visit list (in its current order) into a new formatted workbook titled title,
+// and opens it in the desktop's spreadsheet program. Throws EngineError.
+void exportVisitLog(QWidget* parent, const QString& title, Query* visits);
