@@ -8,7 +8,8 @@ QString folderOverride;
 }
 
 QString programFolder() {
-    QString folder = folderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride;
+    QString folder =
+        folderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride;
     if (!folder.endsWith(u'/')) {
         folder += u'/';
     }

@@ -27,8 +27,8 @@ bool keyed(sqlite3* db, const QByteArray& password) {
 long long cardsIn(const QString& path, const QByteArray& password) {
     sqlite3* db = nullptr;
     long long cards = -1;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY,
-                        nullptr) == SQLITE_OK &&
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK &&
         keyed(db, password)) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, "SELECT count(*) FROM D_B", -1, &stmt, nullptr) == SQLITE_OK &&
@@ -48,8 +48,8 @@ bool writeDatabase(const QString& path, const QByteArray& schema, const QByteArr
                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
               keyed(db, password);
     char* error = nullptr;
-    if (ok && sqlite3_exec(db, "BEGIN;" + schema + ";COMMIT;", nullptr, nullptr, &error) !=
-                  SQLITE_OK) {
+    if (ok &&
+        sqlite3_exec(db, "BEGIN;" + schema + ";COMMIT;", nullptr, nullptr, &error) != SQLITE_OK) {
         std::fprintf(stderr, "orvane_mkdb: %s\n", error ? error : sqlite3_errmsg(db));
         ok = false;
     }

@@ -64,8 +64,7 @@ std::vector<qlonglong> integerValues(const ResultSet& result, int column) {
     return values;
 }
 
-template <typename Key>
-std::vector<int> orderBy(const std::vector<Key>& keys, bool descending) {
+template <typename Key> std::vector<int> orderBy(const std::vector<Key>& keys, bool descending) {
     std::vector<int> order(keys.size());
     std::iota(order.begin(), order.end(), 0);
     if (descending) {

@@ -30,9 +30,8 @@ void SqlCipherConnection::close() {
 }
 
 QString SqlCipherConnection::toEngineDialect(const QString& sql) {
-    static const QRegularExpression deleteStar(
-        QStringLiteral("^(\\s*)delete\\s+\\*\\s+from\\b"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression deleteStar(QStringLiteral("^(\\s*)delete\\s+\\*\\s+from\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
     QString result = sql;
     result.replace(deleteStar, QStringLiteral("\\1DELETE FROM"));
     return result;
@@ -61,8 +60,8 @@ void SqlCipherConnection::ensureOpen() {
     }
     const QFileInfo file(path);
     if (!file.dir().exists()) {
-        throw EngineError(
-            QStringLiteral("找不到数据库文件夹：%1").arg(QDir::toNativeSeparators(file.absolutePath())));
+        throw EngineError(QStringLiteral("找不到数据库文件夹：%1")
+                              .arg(QDir::toNativeSeparators(file.absolutePath())));
     }
     if (!file.exists()) {
         throw EngineError(QStringLiteral("找不到数据库文件：%1")

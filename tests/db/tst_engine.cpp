@@ -58,10 +58,14 @@ private slots:
     void openFailures_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("wrong password") << "password" << "数据库密码不正确";
-        QTest::newRow("not a database") << "garbage" << "不是本程序的数据库";
-        QTest::newRow("missing file") << "nofile" << "找不到数据库文件";
-        QTest::newRow("missing folder") << "nofolder" << "找不到数据库文件夹";
+        QTest::newRow("wrong password") << "password"
+                                        << "数据库密码不正确";
+        QTest::newRow("not a database") << "garbage"
+                                        << "不是本程序的数据库";
+        QTest::newRow("missing file") << "nofile"
+                                      << "找不到数据库文件";
+        QTest::newRow("missing folder") << "nofolder"
+                                        << "找不到数据库文件夹";
     }
     void openFailures() {
         QFETCH(QString, how);
@@ -128,8 +132,9 @@ private slots:
     }
     void hostileValuesRoundTrip() {
         QFETCH(QString, value);
-        m_connection->execute(QStringLiteral("Insert into D_B(theDate,BName,theDel) values('2008-01-01','") +
-                              sqlText(value) + QStringLiteral("','否')"));
+        m_connection->execute(
+            QStringLiteral("Insert into D_B(theDate,BName,theDel) values('2008-01-01','") +
+            sqlText(value) + QStringLiteral("','否')"));
         Query q;
         q.setConnection(m_connection.get());
         q.add(QStringLiteral("select ID, BName as 姓名 from D_B where BName='") + sqlText(value) +
@@ -154,13 +159,19 @@ private slots:
 
     void dialect() {
         for (int i = 0; i < 3; ++i) {
-            m_connection->execute(QStringLiteral("insert into DList(DID,LDate,LType,LMemo) Values(7,'2008-03-0%1','电话','x')").arg(i + 1));
+            m_connection->execute(
+                QStringLiteral(
+                    "insert into DList(DID,LDate,LType,LMemo) Values(7,'2008-03-0%1','电话','x')")
+                    .arg(i + 1));
         }
         m_connection->execute(QStringLiteral("Delete * from DList where ID=2"));
-        QCOMPARE(count("SELECT ID,LDate as 拜访日期 FROM DList WHERE DID=7 ORDER BY LDate DESC"), 2);
+        QCOMPARE(count("SELECT ID,LDate as 拜访日期 FROM DList WHERE DID=7 ORDER BY LDate DESC"),
+                 2);
         QCOMPARE(count("Select ID from DList Where did in (select id from D_Sex)"), 0);
-        QCOMPARE(count("select theName from D_P where theName Like '%江%'"), 4); // 黑龙江 江苏 浙江 江西
-        QCOMPARE(count("select ID from DList where LDate Between '2008-03-01' AND '2008-03-03'"), 2);
+        QCOMPARE(count("select theName from D_P where theName Like '%江%'"),
+                 4); // 黑龙江 江苏 浙江 江西
+        QCOMPARE(count("select ID from DList where LDate Between '2008-03-01' AND '2008-03-03'"),
+                 2);
         m_connection->execute(QStringLiteral("UPdate D_Mr Set theType='同事'"));
         QCOMPARE(scalar("select theType from D_Mr"), QStringLiteral("同事"));
     }
@@ -202,15 +213,16 @@ private slots:
         const QStringList names = {QStringLiteral("张三"), QStringLiteral("李四"),
                                    QStringLiteral("王五"), QStringLiteral("Alice"),
                                    QStringLiteral("赵六"), QStringLiteral("阿明")};
-        const QStringList dates = {"2008-12-01", "2008-02-15", "2007-12-31", "2008-02-01",
-                                   "2009-01-01", "2008-02-15"};
+        const QStringList dates = {"2008-12-01", "2008-02-15", "2007-12-31",
+                                   "2008-02-01", "2009-01-01", "2008-02-15"};
         for (int i = 0; i < names.size(); ++i) {
             m_connection->execute(QStringLiteral("insert into D_B(theDate,BName) values('%1','%2')")
                                       .arg(dates[i], names[i]));
         }
         Query q;
         q.setConnection(m_connection.get());
-        q.add(QStringLiteral("select ID, theDate as 录入日期, BName as 姓名 from D_B Order by ID Desc"));
+        q.add(QStringLiteral(
+            "select ID, theDate as 录入日期, BName as 姓名 from D_B Order by ID Desc"));
         q.open();
         q.setRecNo(3); // 赵六's neighbour: "Alice"
         const QString current = q.fieldByName(QStringLiteral("姓名"));
@@ -253,7 +265,9 @@ private slots:
 
 private:
     int count(const char* sql) { return m_connection->select(QString::fromUtf8(sql))->rowCount(); }
-    QString scalar(const char* sql) { return m_connection->select(QString::fromUtf8(sql))->text(0, 0); }
+    QString scalar(const char* sql) {
+        return m_connection->select(QString::fromUtf8(sql))->text(0, 0);
+    }
     static QStringList column(Query& q, const char* name) {
         QStringList values;
         const int column = q.result()->columnIndex(QString::fromUtf8(name));

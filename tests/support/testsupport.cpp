@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -103,17 +104,18 @@ void ProgramFixture::stop() {
 
 QString insertCard(DirectSql& sql, const QString& type, const QString& name, const QString& sex,
                    const QString& date, const QString& province) {
-    sql.exec(QStringLiteral("INSERT INTO D_B (theDate, theType, BName, BSex, DArea, theDel) "
-                            "VALUES ('%1', '%2', '%3', '%4', '%5', '否')")
-                 .arg(sqlText(date), sqlText(type), sqlText(name), sqlText(sex),
-                      sqlText(province)));
+    sql.exec(
+        QStringLiteral("INSERT INTO D_B (theDate, theType, BName, BSex, DArea, theDel) "
+                       "VALUES ('%1', '%2', '%3', '%4', '%5', '否')")
+            .arg(sqlText(date), sqlText(type), sqlText(name), sqlText(sex), sqlText(province)));
     return sql.scalar(QStringLiteral("SELECT max(ID) FROM D_B"));
 }
 
 void insertVisit(DirectSql& sql, const QString& cardId, const QString& date, const QString& kind,
                  const QString& memo) {
-    sql.exec(QStringLiteral("INSERT INTO DList (DID, LDate, LType, LMemo) VALUES (%1, '%2', '%3', '%4')")
-                 .arg(sqlId(cardId), sqlText(date), sqlText(kind), sqlText(memo)));
+    sql.exec(
+        QStringLiteral("INSERT INTO DList (DID, LDate, LType, LMemo) VALUES (%1, '%2', '%3', '%4')")
+            .arg(sqlId(cardId), sqlText(date), sqlText(kind), sqlText(memo)));
 }
 
 void whenModalShown(std::function<void(QWidget*)> action) {
@@ -143,4 +145,24 @@ QString lastErrorText() {
         }
     }
     return {};
+}
+
+void typeText(QWidget* widget, const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype end = i;
+        const bool ascii = text.at(i).unicode() < 0x80;
+        while (end < text.size() && (text.at(end).unicode() < 0x80) == ascii) {
+            ++end;
+        }
+        const QString run = text.mid(i, end - i);
+        if (ascii) {
+            QTest::keyClicks(widget, run);
+        } else {
+            QInputMethodEvent commit;
+            commit.setCommitString(run);
+            QApplication::sendEvent(widget, &commit);
+        }
+        i = end;
+    }
 }

@@ -60,8 +60,12 @@ private:
 QString insertCard(DirectSql& sql, const QString& type, const QString& name, const QString& sex,
                    const QString& date = QStringLiteral("2008-03-07"),
                    const QString& province = QString());
-void insertVisit(DirectSql& sql, const QString& cardId, const QString& date,
-                 const QString& kind, const QString& memo);
+void insertVisit(DirectSql& sql, const QString& cardId, const QString& date, const QString& kind,
+                 const QString& memo);
+
+// Types text into a widget as a user would: ASCII through key presses, anything else
+// (Chinese) as an input method commits it.
+void typeText(QWidget* widget, const QString& text);
 
 // Runs action once the next modal window is up (inside its event loop).
 void whenModalShown(std::function<void(QWidget*)> action);

@@ -48,13 +48,11 @@ public:
 
 // Runs one command of a window: an error raised out of it ends the command where it arose
 // and is shown in the standard error box; the window stays open. Returns false on an error.
-template <typename Body>
-bool runCommand(QWidget* parent, Body&& body);
+template <typename Body> bool runCommand(QWidget* parent, Body&& body);
 
 #include "db/engineerror.h"
 
-template <typename Body>
-bool runCommand(QWidget* parent, Body&& body) {
+template <typename Body> bool runCommand(QWidget* parent, Body&& body) {
     try {
         body();
         return true;

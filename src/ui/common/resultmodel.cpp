@@ -8,7 +8,8 @@
 #include <QFont>
 #include <QPalette>
 
-ResultModel::ResultModel(Query* query, QObject* parent) : QAbstractTableModel(parent), m_query(query) {
+ResultModel::ResultModel(Query* query, QObject* parent)
+    : QAbstractTableModel(parent), m_query(query) {
     connect(query, &Query::resultChanged, this, [this] {
         beginResetModel();
         m_currentRow = -1;

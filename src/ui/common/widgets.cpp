@@ -56,8 +56,8 @@ QPushButton* placeButton(QWidget* parent, const QString& name, const QString& ca
 }
 
 void centreOver(QWidget* window, QWidget* over) {
-    const QRect area = over ? over->frameGeometry()
-                            : QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect area =
+        over ? over->frameGeometry() : QGuiApplication::primaryScreen()->availableGeometry();
     window->move(area.center() - window->rect().center());
 }
 

@@ -34,9 +34,8 @@ TfrmMain* frmMain = nullptr;
 
 namespace {
 // Column widths of the card list by position: 0 hides the key, -1 keeps the default.
-const QList<int> CardListWidths = {0,   -1,  -1,  100, -1,  100, 100, 100, 100,
-                                   100, 100, 200, -1,  -1,  150, 100, 100, 150,
-                                   100, 100, -1,  100, 150, 100, -1,  200};
+const QList<int> CardListWidths = {0,  -1,  -1,  100, -1,  100, 100, 100, 100, 100, 100, 200, -1,
+                                   -1, 150, 100, 100, 150, 100, 100, -1,  100, 150, 100, -1,  200};
 
 QWidget* band(QWidget* parent, int height) {
     auto* panel = new QWidget(parent);

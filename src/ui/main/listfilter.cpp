@@ -38,6 +38,7 @@ QString cardListStatement(const QString& filterClause) {
 }
 
 QString visitCountStatement(const QString& filterClause) {
-    return QStringLiteral("Select ID from DList Where did in (select id from D_B Where (theDel='否') ") +
+    return QStringLiteral(
+               "Select ID from DList Where did in (select id from D_B Where (theDel='否') ") +
            filterClause + QStringLiteral(" )");
 }
