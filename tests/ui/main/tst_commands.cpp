@@ -1,0 +1,175 @@
+// The main window's commands through the real engine: moving through the list, the soft
+// delete, the silence of card commands on an empty list, the links and the exit question.
+
+#include "db/query.h"
+#include "testsupport.h"
+#include "ui/common/datagrid.h"
+#include "ui/common/messages.h"
+#include "ui/main/frmmain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+class TestCommands : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { m_program = std::make_unique<ProgramFixture>(); }
+    void cleanup() { m_program.reset(); }
+
+    void previousAndNextStopAtTheEnds() {
+        for (const char* name : {"甲", "乙", "丙"}) {
+            insertCard(m_program->sql(), "客户", name, "男");
+        }
+        m_program->start();
+        Query* list = frmMain->ADOQuery1;
+        click("SpeedButton4");
+        QCOMPARE(list->recNo(), 1);
+        click("SpeedButton5");
+        click("SpeedButton5");
+        QCOMPARE(list->recNo(), 3);
+        QCOMPARE(list->fieldByName("姓名"), QStringLiteral("甲"));
+        click("SpeedButton5");
+        QCOMPARE(list->recNo(), 3);
+        click("SpeedButton4");
+        QCOMPARE(list->recNo(), 2);
+        QCOMPARE(frmMain->DBGrid1->currentIndex().row(), 1);
+    }
+
+    void softDelete_data() {
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<bool>("fromMenu");
+        QTest::newRow("confirmed by button") << true << false;
+        QTest::newRow("confirmed from the menu") << true << true;
+        QTest::newRow("refused") << false << false;
+    }
+    void softDelete() {
+        QFETCH(bool, confirmed);
+        QFETCH(bool, fromMenu);
+        DirectSql& sql = m_program->sql();
+        const QString kept = insertCard(sql, "客户", "留下", "男");
+        const QString gone = insertCard(sql, "客户", "删除", "女");
+        insertVisit(sql, kept, "2008-01-01", "电话", "a");
+        insertVisit(sql, gone, "2008-01-01", "电话", "b");
+        insertVisit(sql, gone, "2008-01-02", "上门", "c");
+        m_program->start();
+        QCOMPARE(label("Label1"), QStringLiteral("名片数量：2"));
+        QCOMPARE(label("Label5"), QStringLiteral("拜访次数：3"));
+
+        Messages::queueAnswer(confirmed);
+        if (fromMenu) {
+            frmMain->findChild<QAction*>("N3")->trigger();
+        } else {
+            click("SpeedButton3");
+        }
+        const Messages::Shown question = Messages::shown().last();
+        QCOMPARE(question.kind, Messages::Kind::Question);
+        QCOMPARE(question.caption, QStringLiteral("删除名片"));
+        QCOMPARE(question.text, QStringLiteral("确认要删除名片信息吗？该删除将不可恢复！"));
+        QVERIFY(!question.yesIsDefault);
+
+        QCOMPARE(label("Label1"),
+                 confirmed ? QStringLiteral("名片数量：1") : QStringLiteral("名片数量：2"));
+        QCOMPARE(label("Label5"),
+                 confirmed ? QStringLiteral("拜访次数：1") : QStringLiteral("拜访次数：3"));
+        QCOMPARE(sql.scalar("select theDel from D_B where ID=" + gone),
+                 confirmed ? QStringLiteral("是") : QStringLiteral("否"));
+        QCOMPARE(sql.count("select ID from DList"), 3); // visits stay in the file
+        QCOMPARE(sql.scalar("select theDel from D_B where ID=" + kept), QStringLiteral("否"));
+    }
+
+    void enterAtTheDeleteQuestionAnswersNo() {
+        insertCard(m_program->sql(), "客户", "留下", "男");
+        m_program->start();
+        click("SpeedButton3"); // no queued answer: the default button, as Enter would press
+        QCOMPARE(m_program->sql().scalar("select theDel from D_B"), QStringLiteral("否"));
+    }
+
+    void cardCommandsAreSilentOnAnEmptyList() {
+        m_program->start();
+        click("SpeedButton2");
+        click("SpeedButton3");
+        click("SpeedButton8");
+        for (const char* item : {"N2", "N3", "B1"}) {
+            frmMain->findChild<QAction*>(item)->trigger();
+        }
+        click("SpeedButton4");
+        click("SpeedButton5");
+        QVERIFY(Messages::shown().isEmpty());
+        QVERIFY(!QApplication::activeModalWidget());
+
+        // The commands that need no card still work: the editor opens in new mode.
+        QString caption;
+        whenModalShown([&caption](QWidget* window) {
+            caption = window->windowTitle();
+            window->close();
+        });
+        click("SpeedButton1");
+        QCOMPARE(caption, QStringLiteral("新增 名片"));
+    }
+
+    void linksOpenThePublishersSite() {
+        m_program->start();
+        click("SpeedButton6");
+        QLabel* link = frmMain->findChild<QLabel*>("Label4");
+        QCOMPARE(link->text(), QStringLiteral("软件开发：Orvane软件    "));
+        QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(Messages::opened().size(), 2);
+        QCOMPARE(Messages::opened().at(0), Messages::opened().at(1));
+        QCOMPARE(Messages::opened().at(0).scheme(), QStringLiteral("https"));
+    }
+
+    void exitQuestion_data() {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("byButton");
+        QTest::newRow("yes, by 退出") << true << true;
+        QTest::newRow("no, by 退出") << false << true;
+        QTest::newRow("yes, by the close box") << true << false;
+        QTest::newRow("no, by the close box") << false << false;
+    }
+    void exitQuestion() {
+        QFETCH(bool, answer);
+        QFETCH(bool, byButton);
+        m_program->start();
+        Messages::queueAnswer(answer);
+        if (byButton) {
+            click("BitBtn3");
+        } else {
+            frmMain->close();
+        }
+        const Messages::Shown question = Messages::shown().last();
+        QCOMPARE(question.text, QStringLiteral("您确认要退出 Orvane名片管理 吗？ ^_^ "));
+        QCOMPARE(question.caption, QStringLiteral("Orvane名片管理"));
+        QVERIFY(question.yesIsDefault);
+        QCOMPARE(frmMain->isVisible(), !answer);
+    }
+
+    void popupMenuItems() {
+        m_program->start();
+        auto* menu = frmMain->findChild<QMenu*>("PopupMenu1");
+        QStringList captions;
+        for (QAction* action : menu->actions()) {
+            captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        QCOMPARE(captions, QStringList({"新增名片 &N", "拜访记录 &B", "-", "导入名片 &I",
+                                        "修改名片 &M", "-", "删除名片 &D"}));
+    }
+
+private:
+    void click(const char* name) {
+        QAbstractButton* button = frmMain->findChild<QAbstractButton*>(name);
+        QVERIFY2(button, name);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QString label(const char* name) { return frmMain->findChild<QLabel*>(name)->text(); }
+
+    std::unique_ptr<ProgramFixture> m_program;
+};
+
+QTEST_MAIN(TestCommands)
+#include "tst_commands.moc"
