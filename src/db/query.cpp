@@ -116,9 +116,8 @@ void Query::setSort(const QString& specification) {
     requireOpen();
     const int currentRow = m_pos >= 0 ? rowAt(m_pos) : -1;
     const QString spec = specification.trimmed();
-    if (spec.isEmpty()) {
-        m_order.clear();
-    } else {
+    std::vector<int> order;
+    if (!spec.isEmpty()) {
         const qsizetype blank = spec.lastIndexOf(u' ');
         const QString direction = blank < 0 ? QStringLiteral("ASC") : spec.mid(blank + 1).toUpper();
         const QString name = blank < 0 ? spec : spec.left(blank).trimmed();
@@ -126,8 +125,10 @@ void Query::setSort(const QString& specification) {
         if (column < 0 || (direction != u"ASC" && direction != u"DESC")) {
             throw EngineError(QStringLiteral("无效的排序：“%1”").arg(specification));
         }
-        m_order = sortedOrder(*m_result, column, direction == u"DESC");
+        order = sortedOrder(*m_result, column, direction == u"DESC");
     }
+    emit aboutToReorder();
+    m_order = std::move(order);
     m_sort = specification;
     // The current card stays current, wherever the sort puts it.
     if (m_pos >= 0) {
@@ -136,6 +137,6 @@ void Query::setSort(const QString& specification) {
             m_pos = currentRow;
         }
     }
-    emit resultChanged();
+    emit reordered();
     emit currentChanged(m_pos);
 }

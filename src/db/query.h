@@ -56,7 +56,9 @@ public:
     int rowAt(int position) const { return m_order.empty() ? position : m_order[position]; }
 
 signals:
-    void resultChanged(); // opened, closed or reordered
+    void resultChanged(); // opened or closed
+    void aboutToReorder();
+    void reordered(); // the same rows in another order
     void currentChanged(int position);
 
 private:

@@ -15,6 +15,23 @@ ResultModel::ResultModel(Query* query, QObject* parent)
         m_currentRow = -1;
         endResetModel();
     });
+    // A sort keeps the columns, their widths and hidden state: it is a change of layout.
+    connect(query, &Query::aboutToReorder, this, [this] {
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        m_rowsBeforeReorder.clear();
+        for (const QModelIndex& index : persistentIndexList()) {
+            m_rowsBeforeReorder.push_back(m_query->rowAt(index.row()));
+        }
+    });
+    connect(query, &Query::reordered, this, [this] {
+        const QModelIndexList before = persistentIndexList();
+        QModelIndexList after;
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            after << index(positionOfRow(m_rowsBeforeReorder[size_t(i)]), before[i].column());
+        }
+        changePersistentIndexList(before, after);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    });
     connect(query, &Query::currentChanged, this, [this](int position) {
         const int before = m_currentRow;
         m_currentRow = position;
@@ -25,6 +42,15 @@ ResultModel::ResultModel(Query* query, QObject* parent)
             emit headerDataChanged(Qt::Vertical, position, position);
         }
     });
+}
+
+int ResultModel::positionOfRow(int row) const {
+    for (int position = 0; position < rowCount(); ++position) {
+        if (m_query->rowAt(position) == row) {
+            return position;
+        }
+    }
+    return -1;
 }
 
 int ResultModel::rowCount(const QModelIndex& parent) const {

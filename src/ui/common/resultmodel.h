@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QPointer>
+#include <vector>
 
 class Query;
 
@@ -26,7 +27,10 @@ public:
     int markedColumn(bool* descending = nullptr) const;
 
 private:
+    int positionOfRow(int row) const;
+
     QPointer<Query> m_query;
+    std::vector<int> m_rowsBeforeReorder; // rows under the persistent indexes during a sort
     QFont m_titleFont;
     int m_currentRow = -1;
 };

@@ -225,7 +225,13 @@ void TfrmMain::buildStatusBar(QWidget* bar) {
     Label5->setMinimumWidth(190);
     Label4 = new QLabel(QStringLiteral("软件开发：Orvane软件    "), bar);
     Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(891, 9, 108, 14);
+    // Ends where a 108-pixel label at 891 ends in the window as laid out, wide enough for
+    // its text in the font at hand, and stays at the right edge when the window grows.
+    Label4->setFixedSize(qMax(108, Label4->sizeHint().width()), 14);
+    auto* statusLayout = new QHBoxLayout(bar);
+    statusLayout->setContentsMargins(0, 9, 1016 - 891 - 108, 9);
+    statusLayout->addStretch(1);
+    statusLayout->addWidget(Label4, 0, Qt::AlignTop);
     Label4->setCursor(Qt::PointingHandCursor);
     Label4->setStyleSheet(QStringLiteral("color: black;"));
     Label4->installEventFilter(this);

@@ -39,6 +39,9 @@ private slots:
         clickTitle(name);
         QCOMPARE(values(name), QStringList({"Alice", "李四", "王五", "张三"}));
         QCOMPARE(mark(name), QColor(255, 0, 0));
+        // A sort keeps the columns as the refresh laid them out.
+        QVERIFY(m_grid->isColumnHidden(0));
+        QCOMPARE(m_grid->columnWidth(name), 100);
     }
 
     void anotherTitleStartsAscendingAndUnmarksTheFirst() {
