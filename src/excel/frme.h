@@ -1,10 +1,26 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 
-// The card-list export options.
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+
+// The card-list export options: the fields to export, ticked in 25 boxes.
 class TfrmE : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmE(QWidget* owner);
+
+    QGroupBox* GroupBox1;
+    QList<QCheckBox*> CheckBoxes; // CheckBox1 to CheckBox25, in number order
+    QPushButton* BitBtn2;         // 导出
+    QPushButton* BitBtn3;         // 退出
+
+public slots:
+    void BitBtn2Click(); // exports the main window's card list with the ticked fields
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
