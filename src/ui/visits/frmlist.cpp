@@ -1,12 +1,232 @@
 #include "frmlist.h"
 
+#include "app/clock.h"
+#include "app/frmdm.h"
+#include "db/query.h"
+#include "db/sqltext.h"
+#include "excel/visitexport.h"
+#include "ui/common/bannerpane.h"
+#include "ui/common/datagrid.h"
+#include "ui/common/gbklineedit.h"
+#include "ui/common/messages.h"
+#include "ui/common/widgets.h"
+#include "ui/main/frmmain.h"
+
+#include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+
+namespace {
+constexpr int BannerHeight = 120;
+} // namespace
 
 TfrmList::TfrmList(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("frmList"));
-    GroupBox1 = new QGroupBox(QStringLiteral("拜访记录"), this);
-    GroupBox2 = new QGroupBox(QStringLiteral("拜访信息"), this);
-    Lab_ID = new QLabel(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("拜访记录"));
+    setFont(windowFont());
+    setOuterSize(this, 850, 530);
+    centreOver(this, owner);
+
+    ADOQuery1 = new Query(this);
+    ADOQuery2 = new Query(this);
+
+    WebBrowser1 = new BannerPane(this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setGeometry(0, 0, width(), BannerHeight);
+
+    GroupBox1 = placeGroup(this, QStringLiteral("拜访记录"), 16, 128, 801, 193);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    DBGrid1 = new DataGrid(GroupBox1);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("拜访记录"));
+    DBGrid1->setGeometry(8, 16, 785, 169);
+    DBGrid1->setQuery(ADOQuery1);
+    // The content column takes the room the short date and kind columns leave.
+    DBGrid1->horizontalHeader()->setStretchLastSection(true);
+
+    GroupBox2 = placeGroup(this, QStringLiteral("拜访信息"), 16, 328, 801, 105);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    buildEntryPane();
+    buildButtons();
+
+    Lab_ID = placeLabel(this, QString(), 24, 428);
+    Lab_ID->setObjectName(QStringLiteral("Lab_ID"));
     Lab_ID->setVisible(false);
+
+    buildPopupMenu();
+
+    setTabOrder(Edit1, ComboBox1);
+    setTabOrder(ComboBox1, Edit2);
+    setTabOrder(Edit2, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn2);
+    setTabOrder(BitBtn2, DBGrid1);
+    setTabOrder(DBGrid1, WebBrowser1);
+    setTabOrder(WebBrowser1, BitBtn3);
+
+    FormCreate();
+}
+
+void TfrmList::buildEntryPane() {
+    Edit1 = new GbkLineEdit(GroupBox2);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMaxBytes(10);
+    Edit1->setGeometry(80, 20, 121, 22);
+    placeBuddyLabel(GroupBox2, QStringLiteral("拜访日期："), 16, Edit1)
+        ->setObjectName(QStringLiteral("Label1"));
+
+    ComboBox1 = new QComboBox(GroupBox2);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    auto* kindEdit = new GbkLineEdit(ComboBox1);
+    kindEdit->setMaxBytes(10);
+    ComboBox1->setLineEdit(kindEdit);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert); // a typed kind is not added to the list
+    ComboBox1->addItems({QStringLiteral("电话"), QStringLiteral("上门"), QStringLiteral("吃饭"),
+                         QStringLiteral("娱乐"), QStringLiteral("其它")});
+    ComboBox1->setCurrentIndex(0);
+    ComboBox1->setGeometry(80, 44, 120, 22);
+    placeBuddyLabel(GroupBox2, QStringLiteral("拜访方式："), 16, ComboBox1)
+        ->setObjectName(QStringLiteral("Label3"));
+
+    Edit2 = new GbkLineEdit(GroupBox2);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setMaxBytes(100);
+    Edit2->setGeometry(80, 68, 705, 22);
+    placeBuddyLabel(GroupBox2, QStringLiteral("拜访内容："), 16, Edit2)
+        ->setObjectName(QStringLiteral("Label4"));
+}
+
+void TfrmList::buildButtons() {
+    BitBtn1 = placeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("保存"), 524, 450,
+                          QStringLiteral(":/icons/save.svg"));
+    BitBtn3 = placeButton(this, QStringLiteral("BitBtn3"), QStringLiteral("Excel"), 623, 450,
+                          QStringLiteral(":/icons/excel.svg"));
+    BitBtn2 = placeButton(this, QStringLiteral("BitBtn2"), QStringLiteral("退出"), 724, 450);
+    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    connect(BitBtn1, &QPushButton::clicked, this, &TfrmList::BitBtn1Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TfrmList::BitBtn3Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TfrmList::buildPopupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* remove =
+        PopupMenu1->addAction(QStringLiteral("注销拜访记录 &D"), this, &TfrmList::D1Click);
+    remove->setObjectName(QStringLiteral("D1"));
+    // The press of the right button has already made the row under the mouse current, so
+    // the item removes the visit the user pointed at.
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
+}
+
+void TfrmList::FormCreate() {
+    Edit1->setText(dateText(Clock::today()));
+    WebBrowser1->navigate(BannerPane::Page::Child);
+}
+
+void TfrmList::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) {
+        return; // restored by the window system, not a new showing
+    }
+    runCommand(this, [this] { Ref(); });
+    Edit2->setFocus();
+}
+
+void TfrmList::Ref() {
+    ADOQuery1->setConnection(frmDM->ADOConnection1);
+    ADOQuery1->close();
+    ADOQuery1->clear();
+    ADOQuery1->add(QStringLiteral("SELECT ID,LDate as 拜访日期,") +
+                   QStringLiteral("LType as 拜访方式,LMemo as 拜访内容") +
+                   QStringLiteral(" FROM DList WHERE DID=") + sqlId(Lab_ID->text()) +
+                   QStringLiteral(" ORDER BY LDate DESC"));
+    ADOQuery1->open();
+    DBGrid1->setColumnLayout({0});
+}
+
+void TfrmList::BitBtn1Click() {
+    if (Edit2->text().isEmpty()) {
+        Messages::info(this, QStringLiteral("拜访内容 不能为空！"));
+        Edit2->setFocus();
+        return;
+    }
+    runCommand(this, [this] {
+        const QString statement =
+            QStringLiteral("insert into DList(DID,LDate,LType,LMemo) Values(") +
+            sqlId(Lab_ID->text()) + QStringLiteral(",'") + sqlText(Edit1->text()) +
+            QStringLiteral("','") + sqlText(ComboBox1->currentText()) + QStringLiteral("','") +
+            sqlText(Edit2->text()) + QStringLiteral("')");
+        ADOQuery1->setConnection(frmDM->ADOConnection1);
+        ADOQuery1->close();
+        ADOQuery1->clear();
+        ADOQuery1->add(statement);
+        ADOQuery1->execSQL();
+        Messages::info(this, QStringLiteral("恭喜！恭喜！ 拜访信息 保存成功！"));
+        Edit2->clear();
+        Ref();
+    });
+}
+
+void TfrmList::D1Click() {
+    if (!ADOQuery1->active() || ADOQuery1->recordCount() == 0 ||
+        ADOQuery1->fieldByName(QStringLiteral("ID")).isEmpty()) {
+        return;
+    }
+    if (!Messages::confirm(this, QStringLiteral("确认要注销拜访信息吗？该注销将不可恢复！"),
+                           QStringLiteral("注销名片"), false)) {
+        return;
+    }
+    runCommand(this, [this] {
+        const QString statement = QStringLiteral("Delete * from DList where ID=") +
+                                  sqlId(ADOQuery1->fieldByName(QStringLiteral("ID")));
+        ADOQuery2->setConnection(frmDM->ADOConnection1);
+        ADOQuery2->close();
+        ADOQuery2->clear();
+        ADOQuery2->add(statement);
+        ADOQuery2->execSQL();
+        Ref();
+    });
+}
+
+void TfrmList::BitBtn3Click() {
+    runCommand(this, [this] { exportVisitLog(this, GroupBox1->title(), ADOQuery1); });
+}
+
+void TfrmList::done(int result) {
+    runCommand(this, [] {
+        if (frmMain) {
+            frmMain->myRef();
+        }
+    });
+    QDialog::done(result);
+}
+
+void TfrmList::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        return; // the window has no cancel button: Esc does not close it
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // No default button either: Enter presses only the button that has the focus.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+        }
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void TfrmList::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    WebBrowser1->setGeometry(0, 0, width(), BannerHeight);
 }
