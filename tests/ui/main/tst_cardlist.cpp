@@ -10,6 +10,7 @@
 #include "ui/main/frmmain.h"
 #include "ui/main/listfilter.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QHeaderView>
@@ -221,6 +222,31 @@ private slots:
         QCOMPARE(names(), QStringList({value + "x"}));
         QVERIFY(lastErrorText().isEmpty());
         QCOMPARE(m_program->sql().count("select ID from D_B"), 2);
+    }
+
+    void tabOrderSkipsTheCheckBoxesAndTheGrid() {
+        m_program->start();
+        frmMain->activateWindow();
+        edit("Edit1")->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 9; ++i) {
+            visited << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(visited,
+                 QStringList({"Edit1", "Edit2", "DBLookupComboBox1", "Edit3", "DBLookupComboBox2",
+                              "DBLookupComboBox3", "BitBtn1", "BitBtn3", "BitBtn2"}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Edit1"));
+    }
+
+    void valueControlsAreNamedByTheirLabels() {
+        m_program->start();
+        QCOMPARE(edit("Edit1")->accessibleName(), QStringLiteral("录入日期"));
+        QCOMPARE(edit("Edit2")->accessibleName(), QStringLiteral("至"));
+        QCOMPARE(edit("Edit3")->accessibleName(), box("CheckBox3")->text());
+        QCOMPARE(combo("DBLookupComboBox1")->accessibleName(), box("CheckBox2")->text());
+        QCOMPARE(combo("DBLookupComboBox2")->accessibleName(), box("CheckBox4")->text());
+        QCOMPARE(combo("DBLookupComboBox3")->accessibleName(), box("CheckBox5")->text());
     }
 
     void missingDatabaseStart() {
