@@ -1,7 +1,5 @@
 #include "gbklineedit.h"
 
-#include <QSignalBlocker>
-
 int gbkBytes(const QString& text) {
     int bytes = 0;
     for (const char32_t c : text.toUcs4()) {
@@ -27,33 +25,66 @@ QString gbkPrefix(const QString& text, int maxBytes) {
 }
 
 GbkLineEdit::GbkLineEdit(QWidget* parent) : QLineEdit(parent) {
-    // textEdited comes only from the user and before textChanged, so m_before still holds
-    // the text as it was.
-    connect(this, &QLineEdit::textEdited, this, &GbkLineEdit::limitEdit);
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { m_before = text; });
+    connect(this, &QLineEdit::textEdited, this, [this] {
+        if (!m_userEdit && m_eventDepth == 0) {
+            // An edit from outside this box's events (the context menu's "Paste"): the limit
+            // is applied as soon as control is back in the event loop.
+            QMetaObject::invokeMethod(this, &GbkLineEdit::limitUserEdit, Qt::QueuedConnection);
+        }
+        m_userEdit = true;
+    });
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        if (!m_userEdit) {
+            m_accepted = text(); // set by the program: taken whole
+        }
+    });
 }
 
-void GbkLineEdit::limitEdit(const QString& edited) {
-    if (m_maxBytes <= 0 || gbkBytes(edited) <= m_maxBytes ||
-        gbkBytes(edited) <= gbkBytes(m_before)) {
+// Keys, an input method, a paste by key or by the middle button and a drop all change the
+// text inside an event of this box. The limit is applied once that event is through:
+// changing the text from within QLineEdit's own handling does not stick (an input method
+// commit writes over it).
+bool GbkLineEdit::event(QEvent* event) {
+    ++m_eventDepth;
+    const bool handled = QLineEdit::event(event);
+    --m_eventDepth;
+    limitUserEdit();
+    return handled;
+}
+
+void GbkLineEdit::limitUserEdit() {
+    if (!m_userEdit) {
         return;
     }
-    // What the edit inserted lies between the part it kept at the start and at the end.
-    qsizetype head = 0;
-    while (head < edited.size() && head < m_before.size() && edited[head] == m_before[head]) {
-        ++head;
+    m_userEdit = false;
+    const QString edited = text();
+    const QString before = m_accepted;
+    m_accepted = edited;
+    if (m_maxBytes <= 0 || gbkBytes(edited) <= m_maxBytes || gbkBytes(edited) <= gbkBytes(before)) {
+        return;
     }
+    // What the edit inserted lies between the part it kept at the start and at the end; the
+    // cursor stands right after the insertion.
     qsizetype tail = 0;
-    while (tail < edited.size() - head && tail < m_before.size() - head &&
-           edited[edited.size() - 1 - tail] == m_before[m_before.size() - 1 - tail]) {
+    const qsizetype maxTail = qMin(edited.size() - cursorPosition(), before.size());
+    while (tail < maxTail && edited[edited.size() - 1 - tail] == before[before.size() - 1 - tail]) {
         ++tail;
+    }
+    qsizetype head = 0;
+    while (head < edited.size() - tail && head < before.size() - tail &&
+           edited[head] == before[head]) {
+        ++head;
     }
     if (head > 0 && edited[head - 1].isHighSurrogate()) {
         --head; // never split a surrogate pair
     }
-    const QString kept = edited.left(head) + edited.right(tail);
+    if (tail > 0 && edited[edited.size() - tail].isLowSurrogate()) {
+        --tail;
+    }
+    const QString start = edited.left(head);
+    const QString end = edited.right(tail);
     const QString inserted = edited.mid(head, edited.size() - head - tail);
-    const QString fitting = gbkPrefix(inserted, qMax(0, m_maxBytes - gbkBytes(kept)));
-    setText(edited.left(head) + fitting + edited.right(tail));
+    const QString fitting = gbkPrefix(inserted, qMax(0, m_maxBytes - gbkBytes(start + end)));
+    setText(start + fitting + end);
     setCursorPosition(int(head + fitting.size()));
 }

@@ -21,9 +21,14 @@ public:
     void setMaxBytes(int bytes) { m_maxBytes = bytes; }
     int maxBytes() const { return m_maxBytes; }
 
-private:
-    void limitEdit(const QString& edited);
+protected:
+    bool event(QEvent* event) override;
 
-    int m_maxBytes = 0; // 0: no limit
-    QString m_before;   // the text before the user's latest edit
+private:
+    void limitUserEdit();
+
+    int m_maxBytes = 0;      // 0: no limit
+    QString m_accepted;      // the text before the user's pending edit
+    bool m_userEdit = false; // the user changed the text; the limit is still to be applied
+    int m_eventDepth = 0;    // events of this box being handled
 };

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+class LookupCombo;
+class Query;
+class QPushButton;
+
+// What the card editor and the defaults window have in common: a modal window with only the
+// close box in its title bar, on which neither Enter nor Esc saves or closes; the three
+// lookup drop-downs (category, sex, province) and the way statements run on a query.
+class CardDialog : public QDialog {
+    Q_OBJECT
+protected:
+    CardDialog(QWidget* owner, const QString& name, int outerWidth, int outerHeight);
+
+    void keyPressEvent(QKeyEvent* event) override;
+
+    // "保存" with its picture and "退出", which closes the window.
+    QPushButton* placeSaveButton(QWidget* parent, int left, int top);
+    QPushButton* placeExitButton(QWidget* parent, int left, int top);
+
+    // Binds the three drop-downs to their lists, in the order category, sex, province.
+    // Throws EngineError.
+    void bindLookups();
+    // Selects the stored defaults when the statement (a select of theType, theSex, theP
+    // from D_Mr) gives exactly one row; otherwise the drop-downs are left as they are.
+    void selectStoredDefaults(Query* query, const QString& statement);
+
+    // Runs a statement as a query or as a command on a query of the window. Throw EngineError.
+    static void openQuery(Query* query, const QString& statement);
+    static void execCommand(Query* query, const QString& statement);
+
+    LookupCombo* DBLookupComboBox1 = nullptr; // category
+    LookupCombo* DBLookupComboBox2 = nullptr; // sex
+    LookupCombo* DBLookupComboBox3 = nullptr; // province
+};
