@@ -2,9 +2,38 @@
 
 #include <QDialog>
 
-// The card import from a workbook.
+class DataGrid;
+class Query;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+// The card import: opens the sheet Sheet1 of a workbook, shows its rows with their count,
+// and inserts every named row that does not repeat a live card as a new card.
 class TfrmInData : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmInData(QWidget* owner);
+
+    QGroupBox* GroupBox1;
+    QLabel* Label1;
+    QPushButton* Button1;
+    QGroupBox* GroupBox2;
+    DataGrid* DBGrid1;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+
+    Query* ADOQuery1; // the sheet, over the data module's workbook connection
+    Query* ADOQuery2; // the duplicate check and the insert, over the card database
+
+public slots:
+    void Button1Click(); // 打开
+    void BitBtn1Click(); // 导入
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void openSheet(const QString& path);
+    void importRow();
 };

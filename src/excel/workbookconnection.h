@@ -3,8 +3,9 @@
 #include "connection.h"
 
 // A workbook opened as a data source: the connection string names the file in its
-// "Data Source"; the statement "Select * from [Sheet1$]" reads the sheet Sheet1, its first
-// row giving the column names and every further row a result row.
+// "Data Source"; the statement "Select * from [Sheet1$]" reads the sheet Sheet1 of an .xls or
+// .xlsx workbook, its first row giving the column names and every further row a result row,
+// each cell as text. The connection counts as open from the first sheet read until close().
 class WorkbookConnection final : public Connection {
 public:
     std::shared_ptr<ResultSet> select(const QString& sql) override;

@@ -1,0 +1,143 @@
+#include "sheetcells.h"
+
+#include "resultset.h"
+
+#include <QDate>
+#include <QTime>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+void SheetCells::set(quint32 row, quint32 column, const QString& text) {
+    if (text.isEmpty()) {
+        return;
+    }
+    if (row >= WorkbookLimits::Rows || column >= WorkbookLimits::Columns) {
+        throw UnreadableWorkbook{QStringLiteral("单元格位置超出了工作表的范围")};
+    }
+    m_bytes += text.size() * 3; // the most a UTF-16 unit takes in UTF-8
+    if (m_bytes > WorkbookLimits::TextBytes || qint64(m_cells.size()) >= WorkbookLimits::Cells) {
+        throw UnreadableWorkbook{QStringLiteral("工作表的内容太多")};
+    }
+    m_cells.push_back({row, column, text});
+}
+
+std::shared_ptr<ResultSet> SheetCells::toResult() {
+    std::vector<Cell>& cells = m_cells;
+    auto before = [](const Cell& a, const Cell& b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    };
+    if (!std::is_sorted(cells.begin(), cells.end(), before)) {
+        std::stable_sort(cells.begin(), cells.end(), before);
+    }
+    if (cells.empty()) {
+        return std::make_shared<ResultSet>(QStringList());
+    }
+    const quint32 firstRow = cells.front().row;
+    const quint32 lastRow = cells.back().row;
+    quint32 firstColumn = cells.front().column;
+    quint32 lastColumn = firstColumn;
+    for (const Cell& cell : cells) {
+        firstColumn = std::min(firstColumn, cell.column);
+        lastColumn = std::max(lastColumn, cell.column);
+    }
+    const qint64 columns = qint64(lastColumn) - firstColumn + 1;
+    const qint64 rows = qint64(lastRow) - firstRow + 1;
+    if (rows * columns > WorkbookLimits::Cells) {
+        throw UnreadableWorkbook{
+            QStringLiteral("工作表太大（%1 行 × %2 列）").arg(rows).arg(columns)};
+    }
+
+    // Walks the sorted cells row by row; for duplicates of one place the last value counts.
+    size_t next = 0;
+    auto valueAt = [&](quint32 row, quint32 column) {
+        QString value;
+        while (next < cells.size() && (cells[next].row < row ||
+                                       (cells[next].row == row && cells[next].column <= column))) {
+            if (cells[next].row == row && cells[next].column == column) {
+                value = cells[next].text;
+            }
+            ++next;
+        }
+        return value;
+    };
+
+    QStringList names;
+    for (quint32 c = firstColumn; c <= lastColumn; ++c) {
+        const QString name = valueAt(firstRow, c).trimmed();
+        names << (name.isEmpty() ? QStringLiteral("F%1").arg(c - firstColumn + 1) : name);
+    }
+    auto result = std::make_shared<ResultSet>(names);
+    result->reserveRows(int(rows - 1), qsizetype(m_bytes / std::max<qint64>(rows, 1)));
+    for (quint32 r = firstRow + 1; r <= lastRow; ++r) {
+        for (quint32 c = firstColumn; c <= lastColumn; ++c) {
+            result->append(valueAt(r, c));
+        }
+    }
+    return result;
+}
+
+QString numberText(double value) {
+    if (!std::isfinite(value)) {
+        return QStringLiteral("#NUM!");
+    }
+    if (value == 0) {
+        return QStringLiteral("0"); // also for -0
+    }
+    char buffer[64];
+    if (value != std::trunc(value) || std::fabs(value) >= 1e21) {
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value);
+        return QString::fromLatin1(buffer, end.ptr - buffer);
+    }
+    // A whole number in plain digits: the shortest digits that read back as the number,
+    // padded with zeros to the units (2^60 gives 1152921504606847000, as a user would type).
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                   std::chars_format::scientific); // "-1.3800138e+10"
+    const std::string_view text(buffer, size_t(end.ptr - buffer));
+    const size_t e = text.find('e');
+    std::string digits;
+    for (const char c : text.substr(0, e)) {
+        if (c != '.') {
+            digits += c;
+        }
+    }
+    const int exponent = std::atoi(std::string(text.substr(e + 1)).c_str());
+    const size_t units = size_t(exponent) + 1 + (value < 0 ? 1 : 0);
+    if (digits.size() < units) {
+        digits.append(units - digits.size(), '0');
+    }
+    return QString::fromLatin1(digits.data(), qsizetype(digits.size()));
+}
+
+QString serialDateText(double serial, bool from1904, DateParts parts) {
+    // 9999-12-31 is the last day a workbook can hold.
+    const double lastDay = from1904 ? 2957003 : 2958465;
+    if (!std::isfinite(serial) || serial < 0 || serial >= lastDay + 1) {
+        return {};
+    }
+    qint64 days = qint64(std::floor(serial));
+    qint64 seconds = std::llround((serial - double(days)) * 86400.0);
+    if (seconds >= 86400) {
+        ++days;
+        seconds = 0;
+    }
+    // The 1900 system counts a 29 February 1900 that never was: from day 61 on, serials run
+    // one day ahead of the calendar.
+    const QDate base = from1904    ? QDate(1904, 1, 1)
+                       : days < 61 ? QDate(1899, 12, 31)
+                                   : QDate(1899, 12, 30);
+    const QString date = base.addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
+    const QString time = QTime(0, 0).addSecs(int(seconds)).toString(QStringLiteral("hh:mm:ss"));
+    switch (parts) {
+    case DateParts::Date:
+        return date;
+    case DateParts::DateTime:
+        return date + u' ' + time;
+    case DateParts::Time:
+        return time;
+    }
+    return {};
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "sheetcells.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+// The sheet reader of Office Open XML workbooks (.xlsx). Every function throws
+// UnreadableWorkbook on a damaged part.
+namespace Xlsx {
+
+// The shared strings part: every string item, rich text runs joined, phonetic runs left out.
+QStringList sharedStrings(const QByteArray& xml);
+
+// The styles part: for each cell format (a cell's "s" index) whether it shows a date.
+std::vector<std::optional<DateParts>> dateFormats(const QByteArray& xml);
+
+struct SheetContext {
+    QStringList strings;
+    std::vector<std::optional<DateParts>> dates;
+    bool from1904 = false;
+};
+
+// One worksheet part into cells.
+void readWorksheet(const QByteArray& xml, const SheetContext& context, SheetCells& cells);
+
+// The sheet named sheetName (in any letter case) of the workbook file; false when there is
+// no sheet of that name.
+bool readSheet(const QString& path, const QString& sheetName, SheetCells& cells);
+
+} // namespace Xlsx
