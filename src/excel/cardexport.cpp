@@ -2,11 +2,14 @@
 
 #include "exportfile.h"
 
+namespace {
+const QString Title = QStringLiteral("名片表");
+}
+
 SheetWriter cardListSheet(Query* cards, const QStringList& fields) {
     SheetWriter sheet;
-    const QString title = QStringLiteral("名片表");
     const int columns = int(fields.size()) + 1;
-    sheet.setTitle(title);
+    sheet.setTitle(Title);
 
     sheet.setText(2, 1, QStringLiteral("序号"));
     sheet.setColumnWidth(1, 4);
@@ -25,7 +28,7 @@ SheetWriter cardListSheet(Query* cards, const QStringList& fields) {
 
     const CellRange titleRow{1, 1, 1, columns};
     sheet.merge(titleRow);
-    sheet.setText(1, 1, title);
+    sheet.setText(1, 1, Title);
     sheet.setFontName(titleRow, QStringLiteral("宋体"));
     sheet.setFontSize(titleRow, 18);
     sheet.setBold({1, 1, 2, columns});
@@ -39,5 +42,6 @@ SheetWriter cardListSheet(Query* cards, const QStringList& fields) {
 }
 
 void exportCardList(QWidget* parent, Query* cards, const QStringList& fields) {
-    publishWorkbook(parent, cardListSheet(cards, fields));
+    ExportFile file(Title);
+    file.publish(parent, cardListSheet(cards, fields));
 }

@@ -14,8 +14,12 @@
 namespace {
 QString folderOverride;
 
+EngineError cannotCreate() {
+    return EngineError(QStringLiteral("无法创建Xls文件，请确认是否安装EXCEL"));
+}
+
 // The title as a file name on any desktop: no separators or characters other systems
-// refuse, not hidden, and not so long that the time stamp no longer fits.
+// refuse, not hidden, and short enough to leave room for the time stamp.
 QString fileNameOf(const QString& title) {
     QString name = title.left(80);
     for (QChar& c : name) {
@@ -29,11 +33,9 @@ QString fileNameOf(const QString& title) {
     return name;
 }
 
-// Claims a file name nobody has yet: "title yyyy-MM-dd hhmmss.xlsx", then " (2)" and on.
-QString claimNewFile(const QString& folder, const QString& title) {
-    const QString stem = QDir(folder).filePath(
-        fileNameOf(title) + u' ' +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hhmmss")));
+// Creates a file nobody has yet: "stem.xlsx", else "stem (2).xlsx" and on; "" when the
+// folder refuses.
+QString claimNewFile(const QString& stem) {
     for (int copy = 1; copy < 1000; ++copy) {
         const QString path = copy == 1 ? stem + QStringLiteral(".xlsx")
                                        : QStringLiteral("%1 (%2).xlsx").arg(stem).arg(copy);
@@ -42,7 +44,7 @@ QString claimNewFile(const QString& folder, const QString& title) {
             return path;
         }
         if (!file.exists()) {
-            break; // not there, yet not creatable: the folder refuses
+            break;
         }
     }
     return {};
@@ -59,20 +61,34 @@ QString exportFolder() {
                : folderOverride;
 }
 
-QString publishWorkbook(QWidget* parent, const SheetWriter& sheet) {
+ExportFile::ExportFile(const QString& title) {
     const QString folder = exportFolder();
-    const QString path = QDir().mkpath(folder) ? claimNewFile(folder, sheet.title()) : QString();
-    if (path.isEmpty() || !sheet.save(path)) {
-        if (!path.isEmpty()) {
-            QFile::remove(path); // no half-written workbook is left behind
-        }
-        throw EngineError(QStringLiteral("无法创建Xls文件，请确认是否安装EXCEL"));
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        throw cannotCreate();
     }
-    if (!Messages::openExternally(QUrl::fromLocalFile(path))) {
-        Messages::info(parent,
-                       QStringLiteral("导出的工作簿已保存在：\n") + QDir::toNativeSeparators(path));
+    m_path = claimNewFile(QDir(folder).filePath(
+        fileNameOf(title) + u' ' +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hhmmss"))));
+    if (m_path.isEmpty()) {
+        throw cannotCreate();
     }
-    return path;
+}
+
+ExportFile::~ExportFile() {
+    if (!m_published) {
+        QFile::remove(m_path);
+    }
+}
+
+void ExportFile::publish(QWidget* parent, const SheetWriter& sheet) {
+    if (!sheet.save(m_path)) {
+        throw cannotCreate();
+    }
+    m_published = true;
+    if (!Messages::openExternally(QUrl::fromLocalFile(m_path))) {
+        Messages::info(parent, QStringLiteral("导出的工作簿已保存在：\n") +
+                                   QDir::toNativeSeparators(m_path));
+    }
 }
 
 QString pageFooter(const QString& gap) {

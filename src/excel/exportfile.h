@@ -10,18 +10,34 @@ class QWidget;
 void setExportFolder(const QString& folder); // empty: the documents folder
 QString exportFolder();
 
-// Saves the sheet as a new workbook in the export folder, named after its title and the
-// moment, never over an existing file, and hands it to the desktop's spreadsheet program;
-// when none takes it, a message tells where the file is. Returns the file's path.
-// Throws EngineError when the file cannot be written.
-QString publishWorkbook(QWidget* parent, const SheetWriter& sheet);
+// The new workbook file of one export, claimed in the export folder as soon as the export
+// starts, so that nothing is read when it cannot be written, and no other file is ever
+// overwritten. It is named after the title and the moment: "名片表 2008-03-07 142501.xlsx".
+class ExportFile {
+public:
+    // Throws EngineError when the folder or the file cannot be created.
+    explicit ExportFile(const QString& title);
+    ~ExportFile(); // an export that never got as far as publish() leaves no file behind
+    ExportFile(const ExportFile&) = delete;
+    ExportFile& operator=(const ExportFile&) = delete;
+
+    const QString& path() const { return m_path; }
+
+    // Writes the sheet into the file and hands it to the desktop's spreadsheet program; when
+    // none takes it, a message tells the user where the file is. Throws EngineError.
+    void publish(QWidget* parent, const SheetWriter& sheet);
+
+private:
+    QString m_path;
+    bool m_published = false;
+};
 
 // The centre footer of an export: the program, gap, the publisher's address, a blank and
 // the page count ("共N页，第P页").
 QString pageFooter(const QString& gap);
 
-// Moves the list to its first row, then to the next after each call of visit (the row's
-// position, from 1), until past its end; the list's cursor stays on its last row.
+// Moves the list to its first row, then to the next after each call of visit (given the
+// row's position, from 1), until past its end; the list's cursor stays on its last row.
 // Throws EngineError (a closed list).
 template <typename Visit> void walkRows(Query* list, Visit&& visit);
 

@@ -22,6 +22,8 @@ struct CellRange {
 // column widths, merges, fonts, alignment, borders, page setup) and written as an .xlsx file
 // in one go. Range formats are recorded in the order they are set and combined into each
 // cell's own format when the file is written, a later setting winning over an earlier one.
+// A row whose font is larger than the default grows to fit it, as the spreadsheet program
+// fits a row when its font is set.
 class SheetWriter {
 public:
     // Text is kept as text: never read as a number, a date or a formula.

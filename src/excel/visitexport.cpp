@@ -4,6 +4,7 @@
 #include "sheetwriter.h"
 
 void exportVisitLog(QWidget* parent, const QString& title, Query* visits) {
+    ExportFile file(title);
     SheetWriter sheet;
     sheet.setTitle(title);
     const CellRange titleRow{1, 1, 1, 4};
@@ -38,5 +39,5 @@ void exportVisitLog(QWidget* parent, const QString& title, Query* visits) {
     sheet.setFontSize(table, 9);
     sheet.setPortrait();
     sheet.setCentreFooter(pageFooter(QStringLiteral(" ")));
-    publishWorkbook(parent, sheet);
+    file.publish(parent, sheet);
 }

@@ -61,6 +61,7 @@ private slots:
         QVERIFY(book.cell("A3").isNumber);
         QCOMPARE(book.cell("A3").text, QStringLiteral("1"));
         QCOMPARE(book.merges, QStringList{"A1:C1"});
+        QCOMPARE(book.heights, (QMap<int, double>{{1, 23.25}})); // grown for its 18 points
         QCOMPARE(book.lastRow(), 3);
         QCOMPARE(book.lastColumn(), 3);
     }

@@ -2,7 +2,15 @@
 
 #include "excel/ziparchive.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QXmlStreamReader>
 #include <cmath>
 
@@ -202,6 +210,9 @@ void XlsxContent::readSheet(const QByteArray& xml) {
             }
         } else if (cell && name == u"t" && type == u"inlineStr") {
             cell->text += unescaped(reader.readElementText());
+        } else if (name == u"row" && attributes.hasAttribute(QLatin1String("ht"))) {
+            heights[attributes.value(QLatin1String("r")).toInt()] =
+                attributes.value(QLatin1String("ht")).toDouble();
         } else if (name == u"mergeCell") {
             merges << attributes.value(QLatin1String("ref")).toString();
         } else if (name == u"col") {
@@ -238,4 +249,66 @@ void XlsxContent::readCore(const QByteArray& xml) {
     if (reader.hasError()) {
         fail(QStringLiteral("core.xml: ") + reader.errorString());
     }
+}
+
+QString officeProgram() {
+    for (const char* name : {"soffice", "libreoffice"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!found.isEmpty()) {
+            return found;
+        }
+    }
+    return {};
+}
+
+bool convertWithOffice(const QString& office, const QString& workbook, const QString& filter,
+                       const QString& folder, QString* text) {
+    QTemporaryDir profile; // its own profile: no clash with an office already running
+    QDir().mkpath(folder);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(office,
+                  {"-env:UserInstallation=" + QUrl::fromLocalFile(profile.path()).toString(),
+                   "--headless", "--convert-to", filter, "--outdir", folder, workbook});
+    if (!process.waitForFinished(180000) || process.exitCode() != 0) {
+        qWarning("%s", process.readAll().constData());
+        return false;
+    }
+    const QString extension = filter.section(u':', 0, 0);
+    QFile converted(
+        QDir(folder).filePath(QFileInfo(workbook).completeBaseName() + u'.' + extension));
+    if (!converted.open(QIODevice::ReadOnly)) {
+        qWarning("no converted file: %s", process.readAll().constData());
+        return false;
+    }
+    *text = QString::fromUtf8(converted.readAll());
+    return true;
+}
+
+bool renderPages(const QString& pdf, const QString& png) {
+    QTemporaryDir pages;
+    QProcess process;
+    process.start(QStringLiteral("pdftoppm"), {"-png", "-r", "100", pdf, pages.filePath("page")});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        return false;
+    }
+    QList<QImage> images;
+    for (const QString& name :
+         QDir(pages.path()).entryList({"page*.png"}, QDir::Files, QDir::Name)) {
+        images << QImage(pages.filePath(name));
+    }
+    if (images.isEmpty()) {
+        return false;
+    }
+    // Side by side, with a grey gap between the pages.
+    constexpr int Gap = 12;
+    QImage sheet(int(images.size()) * (images[0].width() + Gap) - Gap, images[0].height(),
+                 QImage::Format_RGB32);
+    sheet.fill(Qt::gray);
+    QPainter painter(&sheet);
+    for (int i = 0; i < images.size(); ++i) {
+        painter.drawImage(i * (images[0].width() + Gap), 0, images[i]);
+    }
+    painter.end();
+    return sheet.save(png);
 }

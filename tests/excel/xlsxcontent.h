@@ -35,6 +35,7 @@ public:
 
     QStringList merges;            // "A1:I1", in order
     QMap<int, double> widths;      // column (from 1) -> width in character units
+    QMap<int, double> heights;     // row (from 1) -> height in points, where one is set
     QMap<QString, double> margins; // "left", "bottom", ... in inches
     QString orientation;           // "" when the sheet sets none
     QString footer;                // the odd-page footer as stored, with its codes
@@ -68,3 +69,13 @@ private:
     int m_lastRow = 0;
     int m_lastColumn = 0;
 };
+
+// LibreOffice for the checks a real spreadsheet program makes: its program, or "" when it is
+// not installed.
+QString officeProgram();
+// Converts a workbook headless ("csv:...", "pdf") into folder; the text of the converted
+// file (for a text format) in *text. False when the program refuses the workbook.
+bool convertWithOffice(const QString& office, const QString& workbook, const QString& filter,
+                       const QString& folder, QString* text);
+// The pages of a PDF side by side in a PNG image, through poppler's pdftoppm.
+bool renderPages(const QString& pdf, const QString& png);
