@@ -234,7 +234,9 @@ void TfrmD_D::myLoad() {
         if (auto* combo = qobject_cast<LookupCombo*>(card.control)) {
             combo->setKeyValue(value);
         } else {
-            static_cast<GbkLineEdit*>(card.control)->setText(value);
+            auto* edit = static_cast<GbkLineEdit*>(card.control);
+            edit->setText(value);
+            edit->setCursorPosition(0); // a long value shows its start
         }
     }
 }

@@ -276,6 +276,7 @@ private slots:
             }
             boxes[0] = "王五";
             QCOMPARE(allBoxTexts(editor), boxes);
+            QCOMPARE(control<QLineEdit>(editor, "EditB4")->cursorPosition(), 0);
 
             choose(editor, "DBLookupComboBox1", "客户");
             choose(editor, "DBLookupComboBox2", "男");
