@@ -15,7 +15,8 @@
 #include <QPushButton>
 
 namespace {
-// The grid inside a group: four columns 200 pixels apart, rows 24 pixels apart.
+// The grid inside a group: four columns 200 pixels apart, rows 24 pixels apart; a control
+// spans one, two or four columns.
 int gridLeft(int column) {
     return 72 + 200 * column;
 }
@@ -38,129 +39,61 @@ TfrmD_D::TfrmD_D(QWidget* owner) : CardDialog(owner, QStringLiteral("frmD_D"), 8
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(0, 0, width(), 120);
 
+    // The card's controls are created in the order of the columns in the statements.
     GroupBox1 = placeGroup(this, QStringLiteral("基本信息"), 16, 128, 809, 129);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    DBLookupComboBox1 = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox1"),
-                                    QStringLiteral("分        类："), 0, 0);
+    DBLookupComboBox1 =
+        placeLookup(GroupBox1, "DBLookupComboBox1", "分        类：", {0, 0}, "theType");
     Button1 = new QPushButton(QStringLiteral("设置默认项"), GroupBox1);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(gridLeft(1), gridTop(0), gridWidth(1), 22);
     Button1->setAutoDefault(false);
     Button1->setFocusPolicy(Qt::ClickFocus); // not a tab stop
     connect(Button1, &QPushButton::clicked, this, &TfrmD_D::Button1Click);
-    EditB1 = placeEdit(GroupBox1, QStringLiteral("EditB1"), QStringLiteral("姓        名："), 1, 0,
-                       1, 20);
-    DBLookupComboBox2 = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox2"),
-                                    QStringLiteral("性        别："), 1, 1);
-    EditB2 =
-        placeEdit(GroupBox1, QStringLiteral("EditB2"), QStringLiteral("固定电话："), 1, 2, 1, 50);
-    EditB3 =
-        placeEdit(GroupBox1, QStringLiteral("EditB3"), QStringLiteral("移动电话："), 1, 3, 1, 50);
-    EditB4 =
-        placeEdit(GroupBox1, QStringLiteral("EditB4"), QStringLiteral("电子邮箱："), 2, 0, 1, 50);
-    EditB5 =
-        placeEdit(GroupBox1, QStringLiteral("EditB5"), QStringLiteral("QQ   号码："), 2, 1, 1, 50);
-    EditB6 =
-        placeEdit(GroupBox1, QStringLiteral("EditB6"), QStringLiteral("MSN 号码："), 2, 2, 1, 50);
-    EditB7 =
-        placeEdit(GroupBox1, QStringLiteral("EditB7"), QStringLiteral("阿里旺旺："), 2, 3, 1, 50);
-    EditB8 = placeEdit(GroupBox1, QStringLiteral("EditB8"), QStringLiteral("描        述："), 3, 0,
-                       4, 200);
+    EditB1 = placeEdit(GroupBox1, "EditB1", "姓        名：", {1, 0}, 20, "BName");
+    DBLookupComboBox2 =
+        placeLookup(GroupBox1, "DBLookupComboBox2", "性        别：", {1, 1}, "BSex");
+    EditB2 = placeEdit(GroupBox1, "EditB2", "固定电话：", {1, 2}, 50, "BPho");
+    EditB3 = placeEdit(GroupBox1, "EditB3", "移动电话：", {1, 3}, 50, "BMob");
+    EditB4 = placeEdit(GroupBox1, "EditB4", "电子邮箱：", {2, 0}, 50, "BMail");
+    EditB5 = placeEdit(GroupBox1, "EditB5", "QQ   号码：", {2, 1}, 50, "BQQ");
+    EditB6 = placeEdit(GroupBox1, "EditB6", "MSN 号码：", {2, 2}, 50, "BMSN");
+    EditB7 = placeEdit(GroupBox1, "EditB7", "阿里旺旺：", {2, 3}, 50, "BWW");
+    EditB8 = placeEdit(GroupBox1, "EditB8", "描        述：", {3, 0, 4}, 200, "BDes");
 
     GroupBox2 = placeGroup(this, QStringLiteral("工作信息"), 16, 264, 809, 101);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    DBLookupComboBox3 = placeLookup(GroupBox2, QStringLiteral("DBLookupComboBox3"),
-                                    QStringLiteral("省        份："), 0, 0);
-    EditD1 = placeEdit(GroupBox2, QStringLiteral("EditD1"), QStringLiteral("城        市："), 0, 1,
-                       1, 20);
-    EditD2 =
-        placeEdit(GroupBox2, QStringLiteral("EditD2"), QStringLiteral("单位名称："), 0, 2, 2, 50);
-    EditD3 =
-        placeEdit(GroupBox2, QStringLiteral("EditD3"), QStringLiteral("所在部门："), 1, 0, 1, 20);
-    EditD4 =
-        placeEdit(GroupBox2, QStringLiteral("EditD4"), QStringLiteral("担任职务："), 1, 1, 1, 20);
-    EditD5 =
-        placeEdit(GroupBox2, QStringLiteral("EditD5"), QStringLiteral("单位地址："), 1, 2, 2, 50);
-    EditD6 =
-        placeEdit(GroupBox2, QStringLiteral("EditD6"), QStringLiteral("单位电话："), 2, 0, 1, 50);
-    EditD7 = placeEdit(GroupBox2, QStringLiteral("EditD7"), QStringLiteral("传        真："), 2, 1,
-                       1, 50);
-    EditD8 =
-        placeEdit(GroupBox2, QStringLiteral("EditD8"), QStringLiteral("邮政编码："), 2, 2, 1, 10);
-    EditD9 =
-        placeEdit(GroupBox2, QStringLiteral("EditD9"), QStringLiteral("单位网站："), 2, 3, 1, 50);
+    DBLookupComboBox3 =
+        placeLookup(GroupBox2, "DBLookupComboBox3", "省        份：", {0, 0}, "DArea");
+    EditD1 = placeEdit(GroupBox2, "EditD1", "城        市：", {0, 1}, 20, "DCity");
+    EditD2 = placeEdit(GroupBox2, "EditD2", "单位名称：", {0, 2, 2}, 50, "DName");
+    EditD3 = placeEdit(GroupBox2, "EditD3", "所在部门：", {1, 0}, 20, "DPart");
+    EditD4 = placeEdit(GroupBox2, "EditD4", "担任职务：", {1, 1}, 20, "DJob");
+    EditD5 = placeEdit(GroupBox2, "EditD5", "单位地址：", {1, 2, 2}, 50, "DAdd");
+    EditD6 = placeEdit(GroupBox2, "EditD6", "单位电话：", {2, 0}, 50, "DPho");
+    EditD7 = placeEdit(GroupBox2, "EditD7", "传        真：", {2, 1}, 50, "DFax");
+    EditD8 = placeEdit(GroupBox2, "EditD8", "邮政编码：", {2, 2}, 10, "DPos");
+    EditD9 = placeEdit(GroupBox2, "EditD9", "单位网站：", {2, 3}, 50, "DWWW");
 
     GroupBox3 = placeGroup(this, QStringLiteral("家庭信息"), 16, 372, 809, 77);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    EditF1 =
-        placeEdit(GroupBox3, QStringLiteral("EditF1"), QStringLiteral("家庭地址："), 0, 0, 2, 50);
-    EditF2 =
-        placeEdit(GroupBox3, QStringLiteral("EditF2"), QStringLiteral("家庭电话："), 0, 2, 1, 50);
-    EditF3 =
-        placeEdit(GroupBox3, QStringLiteral("EditF3"), QStringLiteral("家属姓名："), 0, 3, 1, 20);
-    EditF4 =
-        placeEdit(GroupBox3, QStringLiteral("EditF4"), QStringLiteral("补充信息："), 1, 0, 4, 200);
+    EditF1 = placeEdit(GroupBox3, "EditF1", "家庭地址：", {0, 0, 2}, 50, "FAdd");
+    EditF2 = placeEdit(GroupBox3, "EditF2", "家庭电话：", {0, 2}, 50, "FPho");
+    EditF3 = placeEdit(GroupBox3, "EditF3", "家属姓名：", {0, 3}, 20, "FPro");
+    EditF4 = placeEdit(GroupBox3, "EditF4", "补充信息：", {1, 0, 4}, 200, "FDes");
 
     BitBtn1 = placeSaveButton(this, 620, 460);
     BitBtn2 = placeExitButton(this, 732, 460);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmD_D::BitBtn1Click);
 
-    m_edits = {EditB1, EditB2, EditB3, EditB4, EditB5, EditB6, EditB7,
-               EditB8, EditD1, EditD2, EditD3, EditD4, EditD5, EditD6,
-               EditD7, EditD8, EditD9, EditF1, EditF2, EditF3, EditF4};
-    m_card = {{QStringLiteral("theType"), DBLookupComboBox1},
-              {QStringLiteral("BName"), EditB1},
-              {QStringLiteral("BSex"), DBLookupComboBox2},
-              {QStringLiteral("BPho"), EditB2},
-              {QStringLiteral("BMob"), EditB3},
-              {QStringLiteral("BMail"), EditB4},
-              {QStringLiteral("BQQ"), EditB5},
-              {QStringLiteral("BMSN"), EditB6},
-              {QStringLiteral("BWW"), EditB7},
-              {QStringLiteral("BDes"), EditB8},
-              {QStringLiteral("DArea"), DBLookupComboBox3},
-              {QStringLiteral("DCity"), EditD1},
-              {QStringLiteral("DName"), EditD2},
-              {QStringLiteral("DPart"), EditD3},
-              {QStringLiteral("DJob"), EditD4},
-              {QStringLiteral("DAdd"), EditD5},
-              {QStringLiteral("DPho"), EditD6},
-              {QStringLiteral("DFax"), EditD7},
-              {QStringLiteral("DPos"), EditD8},
-              {QStringLiteral("DWWW"), EditD9},
-              {QStringLiteral("FAdd"), EditF1},
-              {QStringLiteral("FPho"), EditF2},
-              {QStringLiteral("FPro"), EditF3},
-              {QStringLiteral("FDes"), EditF4}};
-
-    // Group by group, the banner after the first one, then the two buttons.
-    const QList<QWidget*> tabOrder = {DBLookupComboBox1,
-                                      EditB1,
-                                      DBLookupComboBox2,
-                                      EditB2,
-                                      EditB3,
-                                      EditB4,
-                                      EditB5,
-                                      EditB6,
-                                      EditB7,
-                                      EditB8,
-                                      WebBrowser1,
-                                      DBLookupComboBox3,
-                                      EditD1,
-                                      EditD2,
-                                      EditD3,
-                                      EditD4,
-                                      EditD5,
-                                      EditD6,
-                                      EditD7,
-                                      EditD8,
-                                      EditD9,
-                                      EditF1,
-                                      EditF2,
-                                      EditF3,
-                                      EditF4,
-                                      BitBtn1,
-                                      BitBtn2};
+    // Tab order: the card's controls group by group with the banner after the first group,
+    // then the two buttons.
+    QList<QWidget*> tabOrder;
+    for (const CardColumn& card : std::as_const(m_card)) {
+        tabOrder << card.control;
+    }
+    tabOrder.insert(tabOrder.indexOf(DBLookupComboBox3), WebBrowser1);
+    tabOrder << BitBtn1 << BitBtn2;
     for (qsizetype i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -168,23 +101,29 @@ TfrmD_D::TfrmD_D(QWidget* owner) : CardDialog(owner, QStringLiteral("frmD_D"), 8
     FormCreate();
 }
 
-GbkLineEdit* TfrmD_D::placeEdit(QGroupBox* group, const QString& name, const QString& label,
-                                int row, int column, int span, int maxBytes) {
+GbkLineEdit* TfrmD_D::placeEdit(QGroupBox* group, const char* name, const char* label,
+                                GridCell cell, int maxBytes, const char* column) {
     auto* edit = new GbkLineEdit(group);
-    edit->setObjectName(name);
-    edit->setGeometry(gridLeft(column), gridTop(row), gridWidth(span), 22);
     edit->setMaxBytes(maxBytes);
-    placeBuddyLabel(group, label, labelLeft(column), edit);
+    placeCardControl(edit, name, label, cell, column);
+    m_edits << edit;
     return edit;
 }
 
-LookupCombo* TfrmD_D::placeLookup(QGroupBox* group, const QString& name, const QString& label,
-                                  int row, int column) {
+LookupCombo* TfrmD_D::placeLookup(QGroupBox* group, const char* name, const char* label,
+                                  GridCell cell, const char* column) {
     auto* combo = new LookupCombo(group);
-    combo->setObjectName(name);
-    combo->setGeometry(gridLeft(column), gridTop(row), gridWidth(1), 22);
-    placeBuddyLabel(group, label, labelLeft(column), combo);
+    placeCardControl(combo, name, label, cell, column);
     return combo;
+}
+
+void TfrmD_D::placeCardControl(QWidget* control, const char* name, const char* label, GridCell cell,
+                               const char* column) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(gridLeft(cell.column), gridTop(cell.row), gridWidth(cell.span), 22);
+    placeBuddyLabel(control->parentWidget(), QString::fromUtf8(label), labelLeft(cell.column),
+                    control);
+    m_card << CardColumn{QString::fromLatin1(column), control};
 }
 
 void TfrmD_D::resizeEvent(QResizeEvent* event) {

@@ -42,17 +42,25 @@ private:
     void myLoad();
 
     bool isNewMode() const { return theID == QLatin1String("0"); }
-    QStringList cardValues() const; // the 24 values as shown, in the order of cardColumns
+    QStringList cardValues() const; // the 24 values as shown, in the order of m_card
     void saveNewCard(const QString& today, const QStringList& values);
     void saveChangedCard(const QStringList& values);
     bool liveDuplicateExists(const QStringList& values);
     bool editedCardIsLive();
     void refuse(const QString& message);
 
-    GbkLineEdit* placeEdit(QGroupBox* group, const QString& name, const QString& label, int row,
-                           int column, int span, int maxBytes);
-    LookupCombo* placeLookup(QGroupBox* group, const QString& name, const QString& label, int row,
-                             int column);
+    // A place in the grid of a group: row and column from 0, spanning one or more columns.
+    struct GridCell {
+        int row;
+        int column;
+        int span = 1;
+    };
+    GbkLineEdit* placeEdit(QGroupBox* group, const char* name, const char* label, GridCell cell,
+                           int maxBytes, const char* column);
+    LookupCombo* placeLookup(QGroupBox* group, const char* name, const char* label, GridCell cell,
+                             const char* column);
+    void placeCardControl(QWidget* control, const char* name, const char* label, GridCell cell,
+                          const char* column);
 
     Query* ADOQuery1; // reads: defaults, the card, the duplicate check
     Query* ADOQuery2; // the insert or the update
