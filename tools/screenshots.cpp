@@ -12,6 +12,7 @@
 #include "ui/common/messages.h"
 #include "ui/main/frmmain.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
@@ -92,6 +93,22 @@ void fillSampleCards(DirectSql& sql) {
     insertVisit(sql, first, "2007-12-28", "其它", "寄送新年贺卡和台历");
 }
 
+// Runs action on the next modal window once it is up.
+void inModal(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(500, [action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) {
+            action(modal);
+        }
+    });
+}
+
+void clickButton(QWidget* window, const char* name) {
+    if (auto* button = window->findChild<QAbstractButton*>(QString::fromLatin1(name))) {
+        button->click();
+    }
+}
+
 // Runs the steps one after another from the event loop, so modal windows can be shown
 // and shot in between.
 void runSteps(std::vector<std::function<void()>> steps) {
@@ -124,12 +141,54 @@ int main(int argc, char** argv) {
     frmMain->move(0, 0);
     frmMain->show();
 
+    const QString templatePath = QCoreApplication::applicationDirPath() +
+                                 QStringLiteral("/../名片导入模板.xlsx");
     runSteps({
         [] {
             const int name = frmMain->ADOQuery1->result()->columnIndex(QStringLiteral("姓名"));
             frmMain->DBGrid1->titleClick(name);
             frmMain->ADOQuery1->setRecNo(3);
             shoot(QStringLiteral("main"));
+        },
+        [] {
+            // The editor on the first card, then the defaults window over it.
+            frmMain->ADOQuery1->setSort(QString());
+            frmMain->ADOQuery1->last();
+            inModal([](QWidget* editor) {
+                shoot(QStringLiteral("editor"));
+                inModal([](QWidget* defaults) {
+                    shoot(QStringLiteral("defaults"));
+                    defaults->close();
+                });
+                clickButton(editor, "Button1");
+                editor->close();
+            });
+            frmMain->SpeedButton2Click();
+        },
+        [] {
+            inModal([](QWidget* visits) {
+                auto* grid = visits->findChild<DataGrid*>(QStringLiteral("DBGrid1"));
+                grid->titleClick(grid->query()->result()->columnIndex(QStringLiteral("拜访日期")));
+                shoot(QStringLiteral("visits"));
+                visits->close();
+            });
+            frmMain->SpeedButton8Click();
+        },
+        [] {
+            inModal([](QWidget* options) {
+                shoot(QStringLiteral("export-options"));
+                options->close();
+            });
+            frmMain->BitBtn2Click();
+        },
+        [templatePath] {
+            inModal([templatePath](QWidget* import) {
+                Messages::queueFileName(templatePath);
+                clickButton(import, "Button1");
+                shoot(QStringLiteral("import"));
+                import->close();
+            });
+            frmMain->I1Click();
         },
         [] { QApplication::exit(0); },
     });
