@@ -1,5 +1,6 @@
 #include "cardexport.h"
 
+#include "db/query.h"
 #include "exportfile.h"
 
 namespace {

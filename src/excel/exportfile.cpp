@@ -2,6 +2,7 @@
 
 #include "app/connectionsettings.h"
 #include "db/engineerror.h"
+#include "db/query.h"
 #include "sheetwriter.h"
 #include "ui/common/messages.h"
 
@@ -94,4 +95,11 @@ void ExportFile::publish(QWidget* parent, const SheetWriter& sheet) {
 QString pageFooter(const QString& gap) {
     return SheetWriter::footerText(AppTitle + gap + PublisherUrl + u' ') +
            QStringLiteral("共&N页，第&P页");
+}
+
+void walkRows(Query* list, const std::function<void(int position)>& visit) {
+    int position = 1;
+    for (list->first(); !list->eof(); list->next()) {
+        visit(position++);
+    }
 }

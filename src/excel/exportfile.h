@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class Query;
 class SheetWriter;
@@ -21,8 +22,6 @@ public:
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
 
-    const QString& path() const { return m_path; }
-
     // Writes the sheet into the file and hands it to the desktop's spreadsheet program; when
     // none takes it, a message tells the user where the file is. Throws EngineError.
     void publish(QWidget* parent, const SheetWriter& sheet);
@@ -39,13 +38,4 @@ QString pageFooter(const QString& gap);
 // Moves the list to its first row, then to the next after each call of visit (given the
 // row's position, from 1), until past its end; the list's cursor stays on its last row.
 // Throws EngineError (a closed list).
-template <typename Visit> void walkRows(Query* list, Visit&& visit);
-
-#include "db/query.h"
-
-template <typename Visit> void walkRows(Query* list, Visit&& visit) {
-    int position = 1;
-    for (list->first(); !list->eof(); list->next()) {
-        visit(position++);
-    }
-}
+void walkRows(Query* list, const std::function<void(int position)>& visit);

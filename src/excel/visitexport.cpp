@@ -1,5 +1,6 @@
 #include "visitexport.h"
 
+#include "db/query.h"
 #include "exportfile.h"
 #include "sheetwriter.h"
 
