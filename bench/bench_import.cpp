@@ -1,0 +1,251 @@
+// The card import of a 10,000-row sheet into a database already holding 100,000 cards, against
+// the engine alone running the same 10,000 inserts as single statements; and a copy of the
+// program killed halfway through such an import, after which the database must be whole and
+// keep the rows imported before the kill.
+//
+//   bench_import                               the figures
+//   bench_import --import-child <folder> <xlsx>  (internal) the importing copy
+
+#include "app/connectionsettings.h"
+#include "app/frmdm.h"
+#include "db/query.h"
+#include "db/sqltext.h"
+#include "excel/frmindata.h"
+#include "testsupport.h"
+#include "ui/common/messages.h"
+#include "ui/main/frmmain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <cstdio>
+#include <sqlite3.h>
+#include <xlsxwriter.h>
+
+namespace {
+
+constexpr int Cards = 100000;
+constexpr int Rows = 10000;
+constexpr int KillAt = Rows / 2;
+
+const QStringList CardHeaders = {
+    "分类",     "姓名",     "性别",     "固定电话", "移动电话", "电子邮箱", "QQ号码",   "MSN号码",
+    "阿里旺旺", "描述",     "省份",     "城市",     "单位名称", "所在部门", "担任职务", "单位地址",
+    "单位电话", "单位传真", "邮政编码", "单位网站", "家庭地址", "家庭电话", "家属姓名", "补充信息"};
+
+void generate(DirectSql& sql) {
+    sql.exec(QStringLiteral(
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                 "INSERT INTO D_B (theDate, theType, BName, BSex, BPho, BMob, BMail, BQQ, BMSN, "
+                 "BWW, BDes, DArea, DCity, DName, DPart, DJob, DAdd, DPho, DFax, DPos, DWWW, "
+                 "FAdd, FPho, FPro, FDes, theDel) SELECT "
+                 "printf('%04d-%02d-%02d', 2000 + i % 9, 1 + i % 12, 1 + i % 28), "
+                 "substr('客户同事朋友同学家人其他', 1 + (i % 6) * 2, 2), '已有' || i, "
+                 "substr('男女', 1 + i % 2, 1), '010-' || (60000000 + i), '138' || (10000000 + i), "
+                 "'user' || i || '@example.com', '' || (100000 + i), '', 'ww' || i, '老客户', "
+                 "'北京', '北京', '某某科技有限公司', '销售部', '经理', '某路' || i || '号', "
+                 "'021-' || (50000000 + i), '021-' || (40000000 + i), '100080', "
+                 "'www.example.com', '家庭住址' || i, '' || (80000000 + i), '家属', '', '否' "
+                 "FROM n")
+                 .arg(Cards));
+}
+
+// Row r of the sheet, in header order; every name differs, so every row is imported.
+QStringList sheetRow(int r) {
+    return {QStringLiteral("客户"),
+            QStringLiteral("导入%1").arg(r),
+            r % 2 ? QStringLiteral("女") : QStringLiteral("男"),
+            QStringLiteral("010-%1").arg(62000000 + r),
+            QString::number(13900000000LL + r),
+            QStringLiteral("import%1@example.com").arg(r),
+            QString::number(200000 + r),
+            QStringLiteral("import%1@hotmail.com").arg(r),
+            QStringLiteral("ww%1").arg(r),
+            QStringLiteral("展会上认识的客户，O'Neil 介绍"),
+            QStringLiteral("上海"),
+            QStringLiteral("上海"),
+            QStringLiteral("上海某某贸易有限公司"),
+            QStringLiteral("采购部"),
+            QStringLiteral("采购经理"),
+            QStringLiteral("上海市浦东新区某路%1号").arg(r),
+            QStringLiteral("021-%1").arg(63000000 + r),
+            QStringLiteral("021-%1").arg(64000000 + r),
+            QStringLiteral("200120"),
+            QStringLiteral("www.example%1.com").arg(r),
+            QStringLiteral("上海市徐汇区某路%1号").arg(r),
+            QStringLiteral("021-%1").arg(65000000 + r),
+            QStringLiteral("家属%1").arg(r),
+            QStringLiteral("每季度联系一次")};
+}
+
+void writeSheet(const QString& path) {
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Sheet1");
+    for (int c = 0; c < CardHeaders.size(); ++c) {
+        worksheet_write_string(sheet, 0, lxw_col_t(c), CardHeaders[c].toUtf8().constData(),
+                               nullptr);
+    }
+    for (int r = 0; r < Rows; ++r) {
+        const QStringList row = sheetRow(r);
+        for (int c = 0; c < row.size(); ++c) {
+            worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c),
+                                   row[c].toUtf8().constData(), nullptr);
+        }
+    }
+    workbook_close(book);
+}
+
+// A program folder holding a copy of the given database.
+QString folderWith(const QTemporaryDir& root, const QString& name, const QString& database) {
+    const QString folder = root.filePath(name) + u'/';
+    QDir().mkpath(folder + QStringLiteral("Data"));
+    QFile::copy(database, folder + QStringLiteral("Data/db.edb"));
+    return folder;
+}
+
+// The same inserts as the import writes them, run one by one on the engine alone.
+double engineInsertsMs(const QString& databasePath) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(databasePath).constData(), &db, SQLITE_OPEN_READWRITE,
+                    nullptr);
+    sqlite3_exec(db, "PRAGMA key = 'qzt905'", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    std::vector<QByteArray> statements;
+    for (int r = 0; r < Rows; ++r) {
+        QString sql = QStringLiteral(
+            "Insert into D_B(theDate,theType,BName,BSex,BPho,BMob,BMail,BQQ,BMSN,BWW,BDes,DArea,"
+            "DCity,DName,DPart,DJob,DAdd,DPho,DFax,DPos,DWWW,FAdd,FPho,FPro,FDes,theDel) "
+            "values('2008-03-07");
+        for (const QString& value : sheetRow(r)) {
+            sql += QStringLiteral("','") + sqlText(value);
+        }
+        statements.push_back((sql + QStringLiteral("','否')")).toUtf8());
+    }
+    QElapsedTimer timer;
+    timer.start();
+    for (const QByteArray& statement : statements) {
+        if (sqlite3_exec(db, statement.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            std::fprintf(stderr, "engine insert failed: %s\n", sqlite3_errmsg(db));
+        }
+    }
+    const double ms = timer.nsecsElapsed() / 1e6;
+    sqlite3_close_v2(db);
+    return ms;
+}
+
+int importChild(const QString& folder, const QString& workbook) {
+    Messages::setScripted(true);
+    setProgramFolder(folder);
+    frmDM = new TfrmDM;
+    frmMain = new TfrmMain;
+    auto* window = new TfrmInData(frmMain);
+    Messages::queueFileName(workbook);
+    window->Button1Click();
+    window->BitBtn1Click();
+    return 0;
+}
+
+struct KillResult {
+    bool whole = false;
+    int kept = -1;
+    bool prefix = false;
+};
+
+// Starts an importing copy of this program, kills it once half the rows are in, and looks at
+// what the database kept.
+KillResult killHalfway(const QString& folder, const QString& workbook) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--import-child"), folder, workbook});
+    child.waitForStarted();
+    DirectSql watcher(cardConnectionString(folder));
+    const QString count = QStringLiteral("select count(*) from D_B");
+    while (child.state() == QProcess::Running && watcher.scalar(count).toInt() < Cards + KillAt) {
+        QThread::msleep(2);
+    }
+    ::kill(pid_t(child.processId()), SIGKILL);
+    child.waitForFinished();
+
+    KillResult result;
+    DirectSql after(cardConnectionString(folder));
+    result.whole = after.scalar(QStringLiteral("PRAGMA integrity_check")) == u"ok";
+    result.kept = after.scalar(count).toInt() - Cards;
+    // The cards kept are the sheet's first rows, each once.
+    result.prefix =
+        result.kept > 0 &&
+        after.scalar(
+            QStringLiteral("select count(distinct BName) from D_B where ID > %1").arg(Cards)) ==
+            QString::number(result.kept) &&
+        after.scalar(
+            QStringLiteral("select BName from D_B where ID = %1").arg(Cards + result.kept)) ==
+            sheetRow(result.kept - 1)[1];
+    return result;
+}
+
+void print(const char* name, double value) {
+    std::printf("%s: %.2f\n", name, value);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--import-child") {
+        return importChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+
+    QTemporaryDir root;
+    const QString workbook = root.filePath(QStringLiteral("cards.xlsx"));
+    writeSheet(workbook);
+    ProgramFixture program;
+    generate(program.sql());
+    const QString database = program.database().databasePath();
+    const QString engineFolder = folderWith(root, QStringLiteral("engine"), database);
+    const QString killFolder = folderWith(root, QStringLiteral("kill"), database);
+
+    const double engineMs = engineInsertsMs(engineFolder + QStringLiteral("Data/db.edb"));
+
+    program.start();
+    auto* window = new TfrmInData(frmMain);
+    window->show();
+    Messages::queueFileName(workbook);
+    QElapsedTimer timer;
+    timer.start();
+    window->Button1Click();
+    const double openMs = timer.nsecsElapsed() / 1e6;
+    timer.restart();
+    window->BitBtn1Click();
+    const double importMs = timer.nsecsElapsed() / 1e6;
+    timer.restart();
+    frmMain->myRef();
+    const double refreshMs = timer.nsecsElapsed() / 1e6;
+    const bool succeeded = !Messages::shown().isEmpty() &&
+                           Messages::shown().last().text == QStringLiteral("数据导入 保存成功！");
+    const int imported =
+        program.sql().scalar(QStringLiteral("select count(*) from D_B")).toInt() - Cards;
+    program.stop();
+
+    const KillResult killed = killHalfway(killFolder, workbook);
+
+    std::printf("cards_before: %d\nsheet_rows: %d\n", Cards, Rows);
+    std::printf("imported: %d\nimport_succeeded: %s\n", imported, succeeded ? "yes" : "no");
+    print("open_sheet_10k_ms", openMs);
+    print("import_10k_ms", importMs);
+    print("list_refresh_110k_ms", refreshMs); // part of the import, which ends with it
+    print("engine_inserts_10k_ms", engineMs);
+    print("import_ratio", importMs / engineMs);
+    std::printf("kill_halfway_integrity: %s\n", killed.whole ? "ok" : "damaged");
+    std::printf("kill_halfway_rows_kept: %d\n", killed.kept);
+    std::printf("kill_halfway_rows_are_first_rows: %s\n", killed.prefix ? "yes" : "no");
+    return 0;
+}
