@@ -146,6 +146,15 @@ int main(int argc, char** argv) {
     }
     std::sort(clicks.begin(), clicks.end());
 
+    // Walking the whole list through its cursor, as the export does, with the grid following.
+    frmMain->myRef();
+    QElapsedTimer walk;
+    walk.start();
+    for (frmMain->ADOQuery1->first(); !frmMain->ADOQuery1->eof(); frmMain->ADOQuery1->next()) {
+    }
+    QApplication::processEvents();
+    const double walkMs = walk.nsecsElapsed() / 1e6;
+
     std::printf("cards: %d\nvisits: %d\n", Cards, Visits);
     print("engine_read_ms", engineMs);
     print("myref_ms", refreshMs);
@@ -156,6 +165,7 @@ int main(int argc, char** argv) {
     print("sort_distinct_ratio_to_myref", distinctSortMs / refreshMs);
     print("title_click_ms", clicks[clicks.size() / 2]);
     print("title_click_ratio_to_myref", clicks[clicks.size() / 2] / refreshMs);
+    print("walk_with_grid_ms", walkMs);
     print("rss_mb_with_list", double(rssMb));
     program.stop();
     return 0;

@@ -67,7 +67,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     QHeaderView* indicator = verticalHeader();
     indicator->setSectionResizeMode(QHeaderView::Fixed);
     indicator->setDefaultSectionSize(18);
-    indicator->setMinimumWidth(12);
+    indicator->setFixedWidth(14); // a fixed width: a move never measures the header again
     indicator->setHighlightSections(false);
     indicator->setDefaultAlignment(Qt::AlignCenter);
     disconnect(indicator, &QHeaderView::sectionPressed, this, &QTableView::selectRow);
@@ -129,6 +129,7 @@ void DataGrid::followCursor(int position) {
     setCurrentIndex(m_model->index(position, column));
     scrollTo(currentIndex());
     m_syncing = false;
+    verticalHeader()->viewport()->update();
 }
 
 void DataGrid::titleClick(int column) {

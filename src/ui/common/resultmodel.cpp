@@ -32,16 +32,8 @@ ResultModel::ResultModel(Query* query, QObject* parent)
         changePersistentIndexList(before, after);
         emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     });
-    connect(query, &Query::currentChanged, this, [this](int position) {
-        const int before = m_currentRow;
-        m_currentRow = position;
-        if (before >= 0 && before < rowCount()) {
-            emit headerDataChanged(Qt::Vertical, before, before);
-        }
-        if (position >= 0 && position < rowCount()) {
-            emit headerDataChanged(Qt::Vertical, position, position);
-        }
-    });
+    // The row indicator is read when the header paints; the grid repaints it on a move.
+    connect(query, &Query::currentChanged, this, [this](int position) { m_currentRow = position; });
 }
 
 int ResultModel::positionOfRow(int row) const {
