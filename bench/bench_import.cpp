@@ -8,6 +8,7 @@
 
 #include "app/connectionsettings.h"
 #include "app/frmdm.h"
+#include "db/engineerror.h"
 #include "db/query.h"
 #include "db/sqltext.h"
 #include "excel/frmindata.h"
@@ -168,7 +169,14 @@ KillResult killHalfway(const QString& folder, const QString& workbook) {
     child.waitForStarted();
     DirectSql watcher(cardConnectionString(folder));
     const QString count = QStringLiteral("select count(*) from D_B");
-    while (child.state() == QProcess::Running && watcher.scalar(count).toInt() < Cards + KillAt) {
+    auto importedSoFar = [&] {
+        try {
+            return watcher.scalar(count).toInt() - Cards;
+        } catch (const EngineError&) {
+            return 0; // the importing copy kept the file locked past the wait
+        }
+    };
+    while (child.state() == QProcess::Running && importedSoFar() < KillAt) {
         QThread::msleep(2);
     }
     ::kill(pid_t(child.processId()), SIGKILL);
