@@ -22,5 +22,6 @@ mkdir -p "$corpus/new" "$corpus/seeds" "$build/artifacts"
 cp "$fixtures"/*.xls "$fixtures"/*.xlsx "$corpus/seeds/"
 (cd "$corpus/seeds" && cmake -E tar xf "$fixtures/cards.xlsx")
 
-"$build/fuzz_workbook" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+# The fuzzer's scratch workbook file goes with the corpus.
+TMPDIR="$corpus" "$build/fuzz_workbook" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$build/artifacts/" -print_final_stats=1 "$corpus/new" "$corpus/seeds"
