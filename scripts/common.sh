@@ -9,9 +9,9 @@ PACKAGES=(
     libsqlcipher-dev sqlcipher
     libxlsxwriter-dev libfreexl-dev libminizip-dev
     fonts-wqy-microhei
-    xvfb xauth imagemagick
+    xvfb xauth imagemagick poppler-utils
     clang libclang-rt-14-dev
-    libreoffice-calc-nogui
+    libreoffice-calc-nogui fonts-crosextra-carlito
 )
 
 install_missing() {
