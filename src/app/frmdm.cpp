@@ -19,11 +19,7 @@ TfrmDM::TfrmDM(QObject* parent)
 TfrmDM::~TfrmDM() = default;
 
 void TfrmDM::bindLookup(Query* list, const QString& table, LookupCombo* combo) {
-    list->setConnection(ADOConnection1);
-    list->close();
-    list->clear();
-    list->add(QStringLiteral("select theName from ") + table);
-    list->open();
+    list->openOn(ADOConnection1, QStringLiteral("select theName from ") + table);
     combo->setListSource(list, QStringLiteral("theName"));
 }
 

@@ -28,6 +28,22 @@ void Query::open() {
     openResult(m_connection->select(m_sql));
 }
 
+void Query::openOn(Connection* connection, const QString& statement) {
+    setConnection(connection);
+    close();
+    clear();
+    add(statement);
+    open();
+}
+
+void Query::executeOn(Connection* connection, const QString& statement) {
+    setConnection(connection);
+    close();
+    clear();
+    add(statement);
+    execSQL();
+}
+
 void Query::openResult(std::shared_ptr<const ResultSet> result) {
     close();
     m_result = std::move(result);

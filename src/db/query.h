@@ -29,6 +29,12 @@ public:
     void open();
     // Runs the statement as a command, giving no result. Throws EngineError.
     void execSQL();
+    // The whole sequence every statement of the program follows: attach to the connection,
+    // close, clear the text, add the statement, then open it as a query or run it as a
+    // command. Throw EngineError.
+    void openOn(Connection* connection, const QString& statement);
+    void executeOn(Connection* connection, const QString& statement);
+
     // Opens the query on a result read by other means (a workbook sheet).
     void openResult(std::shared_ptr<const ResultSet> result);
 

@@ -9,7 +9,6 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QStyle>
 
 namespace {
 // The boxes in number order: the caption (a card list column) and whether it starts ticked.
@@ -28,14 +27,8 @@ constexpr FieldBox FieldBoxes[] = {
 };
 } // namespace
 
-TfrmE::TfrmE(QWidget* owner) : QDialog(owner) {
-    setObjectName(QStringLiteral("frmE"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+TfrmE::TfrmE(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmE"), 560, 260) {
     setWindowTitle(QStringLiteral("EXCEL导出选项"));
-    setFont(windowFont());
-    setOuterSize(this, 560, 260);
-    centreOver(this, owner);
 
     GroupBox1 = placeGroup(this, QStringLiteral("请选择要导出的名片项目"), 16, 8, 513, 153);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -54,12 +47,10 @@ TfrmE::TfrmE(QWidget* owner) : QDialog(owner) {
 
     BitBtn2 = placeButton(this, QStringLiteral("BitBtn2"), QStringLiteral("导出"), 335, 176,
                           QStringLiteral(":/icons/excel.svg"));
-    BitBtn3 = placeButton(this, QStringLiteral("BitBtn3"), QStringLiteral("退出"), 439, 176);
-    BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    BitBtn3 = placeExitButton(this, QStringLiteral("BitBtn3"), 439, 176);
     setTabOrder(CheckBoxes.last(), BitBtn2);
     setTabOrder(BitBtn2, BitBtn3);
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmE::BitBtn2Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void TfrmE::BitBtn2Click() {
@@ -72,20 +63,4 @@ void TfrmE::BitBtn2Click() {
         }
         exportCardList(this, frmMain->ADOQuery1, fields);
     });
-}
-
-void TfrmE::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        return; // no cancel button: Esc does not close the window
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // No default button: Enter presses only the button that has the focus.
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            button->click();
-        }
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/common/modalwindow.h"
 #include <QList>
 
 class QCheckBox;
@@ -8,7 +8,7 @@ class QGroupBox;
 class QPushButton;
 
 // The card-list export options: the fields to export, ticked in 25 boxes.
-class TfrmE : public QDialog {
+class TfrmE : public ModalWindow {
     Q_OBJECT
 public:
     explicit TfrmE(QWidget* owner);
@@ -20,7 +20,4 @@ public:
 
 public slots:
     void BitBtn2Click(); // exports the main window's card list with the ticked fields
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 };

@@ -2,6 +2,7 @@
 
 #include "app/clock.h"
 #include "app/frmdm.h"
+#include "db/cardstatements.h"
 #include "db/connection.h"
 #include "db/engineerror.h"
 #include "db/query.h"
@@ -16,7 +17,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 
 namespace {
 
@@ -42,28 +42,10 @@ QString dataSource(const QString& path) {
     return path.contains(u';') ? u'"' + path + u'"' : path;
 }
 
-void runStatement(Query* query, Connection* connection, const QString& sql, bool isQuery) {
-    query->setConnection(connection);
-    query->close();
-    query->clear();
-    query->add(sql);
-    if (isQuery) {
-        query->open();
-    } else {
-        query->execSQL();
-    }
-}
-
 } // namespace
 
-TfrmInData::TfrmInData(QWidget* owner) : QDialog(owner) {
-    setObjectName(QStringLiteral("frmInData"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+TfrmInData::TfrmInData(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmInData"), 990, 390) {
     setWindowTitle(QStringLiteral("导入名片"));
-    setFont(windowFont());
-    setOuterSize(this, 990, 390);
-    centreOver(this, owner);
 
     ADOQuery1 = new Query(this);
     ADOQuery2 = new Query(this);
@@ -85,25 +67,14 @@ TfrmInData::TfrmInData(QWidget* owner) : QDialog(owner) {
 
     BitBtn1 = placeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("导入"), 760, 310,
                           QStringLiteral(":/icons/import.svg"));
-    BitBtn2 = placeButton(this, QStringLiteral("BitBtn2"), QStringLiteral("退出"), 864, 310);
-    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 864, 310);
 
     connect(Button1, &QPushButton::clicked, this, &TfrmInData::Button1Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmInData::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &QWidget::close);
 
     setTabOrder(Button1, DBGrid1);
     setTabOrder(DBGrid1, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
-}
-
-void TfrmInData::keyPressEvent(QKeyEvent* event) {
-    // The window has no cancel button: Esc does not close it.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void TfrmInData::Button1Click() {
@@ -124,7 +95,7 @@ void TfrmInData::openSheet(const QString& path) {
         dataSource(path) + QStringLiteral(";") + QStringLiteral("Extended Properties=Excel 8.0;") +
         QStringLiteral("Persist Security Info=False"));
     workbook->setLoginPrompt(false);
-    runStatement(ADOQuery1, workbook, SheetStatement, true);
+    ADOQuery1->openOn(workbook, SheetStatement);
 
     if (DBGrid1->query() != ADOQuery1) {
         DBGrid1->setQuery(ADOQuery1);
@@ -166,24 +137,9 @@ void TfrmInData::importRow() {
     const QString& sex = values.at(2);
 
     Connection* cards = frmDM->ADOConnection1;
-    runStatement(ADOQuery2, cards,
-                 QStringLiteral("select ID from D_B Where theType='") + sqlText(type) +
-                     QStringLiteral("' and BName='") + sqlText(name) +
-                     QStringLiteral("' and BSex='") + sqlText(sex) +
-                     QStringLiteral("' and theDel='否'"),
-                 true);
+    ADOQuery2->openOn(cards, duplicateCheckStatement(type, name, sex));
     if (ADOQuery2->recordCount() > 0 || name.isEmpty()) {
         return; // a live duplicate, or no name: skipped without a word
     }
-    QString insert = QStringLiteral("Insert into D_B(theDate,theType,BName,BSex,BPho,") +
-                     QStringLiteral("BMob,BMail,BQQ,BMSN,BWW,") +
-                     QStringLiteral("BDes,DArea,DCity,DName,DPart,") +
-                     QStringLiteral("DJob,DAdd,DPho,DFax,DPos,") +
-                     QStringLiteral("DWWW,FAdd,FPho,FPro,FDes,") +
-                     QStringLiteral("theDel) values('") + sqlText(date);
-    for (const QString& value : values) {
-        insert += QStringLiteral("','") + sqlText(value);
-    }
-    insert += QStringLiteral("','否')");
-    runStatement(ADOQuery2, cards, insert, false);
+    ADOQuery2->executeOn(cards, cardInsertStatement(date, values));
 }

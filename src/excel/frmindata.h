@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/common/modalwindow.h"
 
 class DataGrid;
 class Query;
@@ -10,7 +10,7 @@ class QPushButton;
 
 // The card import: opens the sheet Sheet1 of a workbook, shows its rows with their count,
 // and inserts every named row that does not repeat a live card as a new card.
-class TfrmInData : public QDialog {
+class TfrmInData : public ModalWindow {
     Q_OBJECT
 public:
     explicit TfrmInData(QWidget* owner);
@@ -29,9 +29,6 @@ public:
 public slots:
     void Button1Click(); // 打开
     void BitBtn1Click(); // 导入
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void openSheet(const QString& path);

@@ -8,37 +8,13 @@
 
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QStyle>
 
 CardDialog::CardDialog(QWidget* owner, const QString& name, int outerWidth, int outerHeight)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                         Qt::WindowCloseButtonHint) {
-    setObjectName(name);
-    setFont(windowFont());
-    setOuterSize(this, outerWidth, outerHeight);
-    centreOver(this, frmMain);
-}
-
-void CardDialog::keyPressEvent(QKeyEvent* event) {
-    // QDialog closes on Esc; these windows close only by "退出" or the close box.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
+    : ModalWindow(owner, name, outerWidth, outerHeight) {}
 
 QPushButton* CardDialog::placeSaveButton(QWidget* parent, int left, int top) {
     return placeButton(parent, QStringLiteral("BitBtn1"), QStringLiteral("保存"), left, top,
                        QStringLiteral(":/icons/save.svg"));
-}
-
-QPushButton* CardDialog::placeExitButton(QWidget* parent, int left, int top) {
-    QPushButton* button =
-        placeButton(parent, QStringLiteral("BitBtn2"), QStringLiteral("退出"), left, top);
-    button->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    connect(button, &QPushButton::clicked, this, &QWidget::close);
-    return button;
 }
 
 void CardDialog::bindLookups() {
@@ -58,17 +34,9 @@ void CardDialog::selectStoredDefaults(Query* query, const QString& statement) {
 }
 
 void CardDialog::openQuery(Query* query, const QString& statement) {
-    query->setConnection(frmDM->ADOConnection1);
-    query->close();
-    query->clear();
-    query->add(statement);
-    query->open();
+    query->openOn(frmDM->ADOConnection1, statement);
 }
 
 void CardDialog::execCommand(Query* query, const QString& statement) {
-    query->setConnection(frmDM->ADOConnection1);
-    query->close();
-    query->clear();
-    query->add(statement);
-    query->execSQL();
+    query->executeOn(frmDM->ADOConnection1, statement);
 }

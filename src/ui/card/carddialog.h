@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/common/modalwindow.h"
 
 class LookupCombo;
 class Query;
@@ -9,16 +9,13 @@ class QPushButton;
 // What the card editor and the defaults window have in common: a modal window with only the
 // close box in its title bar, on which neither Enter nor Esc saves or closes; the three
 // lookup drop-downs (category, sex, province) and the way statements run on a query.
-class CardDialog : public QDialog {
+class CardDialog : public ModalWindow {
     Q_OBJECT
 protected:
     CardDialog(QWidget* owner, const QString& name, int outerWidth, int outerHeight);
 
-    void keyPressEvent(QKeyEvent* event) override;
-
-    // "保存" with its picture and "退出", which closes the window.
+    // "保存" with its picture.
     QPushButton* placeSaveButton(QWidget* parent, int left, int top);
-    QPushButton* placeExitButton(QWidget* parent, int left, int top);
 
     // Binds the three drop-downs to their lists, in the order category, sex, province.
     // Throws EngineError.

@@ -1,6 +1,7 @@
 #include "frmd_d.h"
 
 #include "app/clock.h"
+#include "db/cardstatements.h"
 #include "db/query.h"
 #include "db/sqltext.h"
 #include "frmmrx.h"
@@ -83,7 +84,7 @@ TfrmD_D::TfrmD_D(QWidget* owner) : CardDialog(owner, QStringLiteral("frmD_D"), 8
     EditF4 = placeEdit(GroupBox3, "EditF4", "补充信息：", {1, 0, 4}, 200, "FDes");
 
     BitBtn1 = placeSaveButton(this, 620, 460);
-    BitBtn2 = placeExitButton(this, 732, 460);
+    BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 732, 460);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmD_D::BitBtn1Click);
 
     // Tab order: the card's controls group by group with the banner after the first group,
@@ -214,10 +215,7 @@ void TfrmD_D::refuse(const QString& message) {
 }
 
 bool TfrmD_D::liveDuplicateExists(const QStringList& values) {
-    openQuery(ADOQuery1, QStringLiteral("select ID from D_B Where theType='") + sqlText(values[0]) +
-                             QStringLiteral("' and BName='") + sqlText(values[1]) +
-                             QStringLiteral("' and BSex='") + sqlText(values[2]) +
-                             QStringLiteral("' and theDel='否'"));
+    openQuery(ADOQuery1, duplicateCheckStatement(values[0], values[1], values[2]));
     return ADOQuery1->recordCount() > 0;
 }
 
@@ -227,17 +225,7 @@ void TfrmD_D::saveNewCard(const QString& today, const QStringList& values) {
                QStringLiteral(" 已经存在！"));
         return;
     }
-    QStringList columns{QStringLiteral("theDate")};
-    QStringList literals{sqlText(today)};
-    for (qsizetype i = 0; i < m_card.size(); ++i) {
-        columns << m_card[i].column;
-        literals << sqlText(values[i]);
-    }
-    columns << QStringLiteral("theDel");
-    literals << QStringLiteral("否");
-    execCommand(ADOQuery2, QStringLiteral("Insert into D_B(") + columns.join(QLatin1Char(',')) +
-                               QStringLiteral(") values('") + literals.join(QStringLiteral("','")) +
-                               QStringLiteral("')"));
+    execCommand(ADOQuery2, cardInsertStatement(today, values));
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 新增 保存成功！"));
     frmMain->myRef();
     myNew();

@@ -32,7 +32,7 @@ TfrmMRX::TfrmMRX(QWidget* owner) : CardDialog(owner, QStringLiteral("frmMRX"), 3
     DBLookupComboBox3 = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox3"),
                                     QStringLiteral("省        份："), 84);
     BitBtn1 = placeSaveButton(this, 79, 150);
-    BitBtn2 = placeExitButton(this, 183, 150);
+    BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 183, 150);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmMRX::BitBtn1Click);
 
     setTabOrder(DBLookupComboBox1, DBLookupComboBox2);

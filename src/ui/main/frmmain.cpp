@@ -275,19 +275,11 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::myRef() {
-    ADOQuery1->setConnection(frmDM->ADOConnection1);
-    ADOQuery1->close();
-    ADOQuery1->clear();
-    ADOQuery1->add(cardListStatement(m_filterClause));
-    ADOQuery1->open();
+    ADOQuery1->openOn(frmDM->ADOConnection1, cardListStatement(m_filterClause));
     DBGrid1->setColumnLayout(CardListWidths);
     Label1->setText(QStringLiteral("名片数量：") + QString::number(ADOQuery1->recordCount()));
 
-    ADOQuery3->setConnection(frmDM->ADOConnection1);
-    ADOQuery3->close();
-    ADOQuery3->clear();
-    ADOQuery3->add(visitCountStatement(m_filterClause));
-    ADOQuery3->open();
+    ADOQuery3->openOn(frmDM->ADOConnection1, visitCountStatement(m_filterClause));
     Label5->setText(QStringLiteral("拜访次数：") + QString::number(ADOQuery3->recordCount()));
 }
 
@@ -359,11 +351,7 @@ void TfrmMain::SpeedButton3Click() {
         const QString statement = QStringLiteral("Update D_B Set theDel='是'") +
                                   QStringLiteral(" where ID=") +
                                   sqlId(currentCardField(QStringLiteral("ID")));
-        ADOQuery2->setConnection(frmDM->ADOConnection1);
-        ADOQuery2->close();
-        ADOQuery2->clear();
-        ADOQuery2->add(statement);
-        ADOQuery2->execSQL();
+        ADOQuery2->executeOn(frmDM->ADOConnection1, statement);
         myRef();
     });
 }

@@ -19,20 +19,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QStyle>
 
 namespace {
 constexpr int BannerHeight = 120;
 } // namespace
 
-TfrmList::TfrmList(QWidget* owner) : QDialog(owner) {
-    setObjectName(QStringLiteral("frmList"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+TfrmList::TfrmList(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmList"), 850, 530) {
     setWindowTitle(QStringLiteral("拜访记录"));
-    setFont(windowFont());
-    setOuterSize(this, 850, 530);
-    centreOver(this, owner);
 
     ADOQuery1 = new Query(this);
     ADOQuery2 = new Query(this);
@@ -107,11 +100,9 @@ void TfrmList::buildButtons() {
                           QStringLiteral(":/icons/save.svg"));
     BitBtn3 = placeButton(this, QStringLiteral("BitBtn3"), QStringLiteral("Excel"), 623, 450,
                           QStringLiteral(":/icons/excel.svg"));
-    BitBtn2 = placeButton(this, QStringLiteral("BitBtn2"), QStringLiteral("退出"), 724, 450);
-    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 724, 450);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmList::BitBtn1Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TfrmList::BitBtn3Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void TfrmList::buildPopupMenu() {
@@ -142,14 +133,11 @@ void TfrmList::showEvent(QShowEvent* event) {
 }
 
 void TfrmList::Ref() {
-    ADOQuery1->setConnection(frmDM->ADOConnection1);
-    ADOQuery1->close();
-    ADOQuery1->clear();
-    ADOQuery1->add(QStringLiteral("SELECT ID,LDate as 拜访日期,") +
-                   QStringLiteral("LType as 拜访方式,LMemo as 拜访内容") +
-                   QStringLiteral(" FROM DList WHERE DID=") + sqlId(Lab_ID->text()) +
-                   QStringLiteral(" ORDER BY LDate DESC"));
-    ADOQuery1->open();
+    ADOQuery1->openOn(frmDM->ADOConnection1,
+                      QStringLiteral("SELECT ID,LDate as 拜访日期,") +
+                          QStringLiteral("LType as 拜访方式,LMemo as 拜访内容") +
+                          QStringLiteral(" FROM DList WHERE DID=") + sqlId(Lab_ID->text()) +
+                          QStringLiteral(" ORDER BY LDate DESC"));
     DBGrid1->setColumnLayout({0});
 }
 
@@ -165,11 +153,7 @@ void TfrmList::BitBtn1Click() {
             sqlId(Lab_ID->text()) + QStringLiteral(",'") + sqlText(Edit1->text()) +
             QStringLiteral("','") + sqlText(ComboBox1->currentText()) + QStringLiteral("','") +
             sqlText(Edit2->text()) + QStringLiteral("')");
-        ADOQuery1->setConnection(frmDM->ADOConnection1);
-        ADOQuery1->close();
-        ADOQuery1->clear();
-        ADOQuery1->add(statement);
-        ADOQuery1->execSQL();
+        ADOQuery1->executeOn(frmDM->ADOConnection1, statement);
         Messages::info(this, QStringLiteral("恭喜！恭喜！ 拜访信息 保存成功！"));
         Edit2->clear();
         Ref();
@@ -188,11 +172,7 @@ void TfrmList::D1Click() {
     runCommand(this, [this] {
         const QString statement = QStringLiteral("Delete * from DList where ID=") +
                                   sqlId(ADOQuery1->fieldByName(QStringLiteral("ID")));
-        ADOQuery2->setConnection(frmDM->ADOConnection1);
-        ADOQuery2->close();
-        ADOQuery2->clear();
-        ADOQuery2->add(statement);
-        ADOQuery2->execSQL();
+        ADOQuery2->executeOn(frmDM->ADOConnection1, statement);
         Ref();
     });
 }
@@ -208,22 +188,6 @@ void TfrmList::done(int result) {
         }
     });
     QDialog::done(result);
-}
-
-void TfrmList::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        return; // the window has no cancel button: Esc does not close it
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // No default button either: Enter presses only the button that has the focus.
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            button->click();
-        }
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
 }
 
 void TfrmList::resizeEvent(QResizeEvent* event) {

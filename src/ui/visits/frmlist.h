@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "ui/common/modalwindow.h"
 
 class BannerPane;
 class DataGrid;
@@ -15,7 +15,7 @@ class QPushButton;
 // The visit log of one card: the card's visits newest first, an entry pane for a new visit,
 // removal of a visit from the grid's pop-up menu, and the export of the list. The opener sets
 // the captions and the card's key in Lab_ID before showing it; each opening uses a new window.
-class TfrmList : public QDialog {
+class TfrmList : public ModalWindow {
     Q_OBJECT
 public:
     explicit TfrmList(QWidget* owner);
@@ -42,7 +42,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override; // FormShow
-    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

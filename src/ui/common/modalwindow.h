@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDialog>
+
+class QPushButton;
+
+// A window shown modally over the main window: only the close box in its title bar, the
+// window font, its outer size as laid out, centred over the window that opens it. It has
+// neither a default nor a cancel button: Esc does not close it, and Enter presses only the
+// button that has the focus.
+class ModalWindow : public QDialog {
+    Q_OBJECT
+protected:
+    ModalWindow(QWidget* owner, const QString& name, int outerWidth, int outerHeight);
+
+    void keyPressEvent(QKeyEvent* event) override;
+
+    // "退出": a button with the standard close picture that closes the window.
+    QPushButton* placeExitButton(QWidget* parent, const QString& name, int left, int top);
+};
