@@ -3,6 +3,7 @@
 // and the program's memory with the list loaded.
 
 #include "app/frmdm.h"
+#include "benchsupport.h"
 #include "db/query.h"
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
@@ -24,18 +25,6 @@ namespace {
 constexpr int Cards = 100000;
 constexpr int Visits = 300000;
 constexpr int Runs = 5;
-
-double medianMs(const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < Runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 void generate(DirectSql& sql) {
     sql.exec(
@@ -88,7 +77,7 @@ double engineAloneMs(const QString& path) {
         sqlite3_finalize(stmt);
         return cells.size();
     };
-    const double ms = medianMs([&] {
+    const double ms = medianMs(Runs, [&] {
         readAll(list);
         readAll(visits);
     });
@@ -107,11 +96,6 @@ long residentMb() {
     return -1;
 }
 
-void print(const char* name, double value) {
-    std::printf("%s: %.2f\n", name, value);
-    std::fflush(stdout);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -122,16 +106,16 @@ int main(int argc, char** argv) {
     const double engineMs = engineAloneMs(program.database().databasePath());
 
     program.start();
-    const double refreshMs = medianMs([] { frmMain->myRef(); });
+    const double refreshMs = medianMs(Runs, [] { frmMain->myRef(); });
     const long rssMb = residentMb();
 
     const int nameColumn = frmMain->ADOQuery1->result()->columnIndex(QStringLiteral("姓名"));
-    const double sortMs = medianMs([] {
+    const double sortMs = medianMs(Runs, [] {
         frmMain->ADOQuery1->setSort(QString());
         frmMain->ADOQuery1->setSort(QStringLiteral("姓名 ASC"));
     });
     // A column whose every value differs: each one is collated.
-    const double distinctSortMs = medianMs([] {
+    const double distinctSortMs = medianMs(Runs, [] {
         frmMain->ADOQuery1->setSort(QString());
         frmMain->ADOQuery1->setSort(QStringLiteral("电子邮箱 ASC"));
     });

@@ -3,6 +3,7 @@
 // same cells without any format, in the default mode and in its constant-memory mode; and the
 // export again with a grid showing the list, which follows the walk row by row.
 
+#include "benchsupport.h"
 #include "db/query.h"
 #include "db/resultset.h"
 #include "excel/cardexport.h"
@@ -33,18 +34,6 @@ const QStringList Captions = {"录入日期", "分类",     "姓名",     "性�
                               "描述",     "省份",     "城市",     "单位名称", "所在部门",
                               "担任职务", "单位地址", "单位电话", "单位传真", "邮政编码",
                               "单位网站", "家庭地址", "家庭电话", "家属姓名", "补充信息"};
-
-double medianMs(const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < Runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // A card list as the engine gives it: the key and the 25 aliased columns.
 std::shared_ptr<ResultSet> cardList() {
@@ -115,11 +104,6 @@ void xlsxwriterAlone(const ResultSet& list, const QString& path, bool constantMe
     workbook_close(book);
 }
 
-void print(const char* name, double value) {
-    std::printf("%s: %.2f\n", name, value);
-    std::fflush(stdout);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -133,22 +117,22 @@ int main(int argc, char** argv) {
     Query list;
     list.openResult(result);
 
-    const double exportMs = medianMs([&] { exportCardList(nullptr, &list, Captions); });
+    const double exportMs = medianMs(Runs, [&] { exportCardList(nullptr, &list, Captions); });
     int run = 0;
-    const double aloneMs = medianMs([&] {
+    const double aloneMs = medianMs(Runs, [&] {
         xlsxwriterAlone(*result, folder.filePath(QStringLiteral("alone%1.xlsx").arg(++run)), false);
     });
-    const double aloneConstantMs = medianMs([&] {
+    const double aloneConstantMs = medianMs(Runs, [&] {
         xlsxwriterAlone(*result, folder.filePath(QStringLiteral("constant%1.xlsx").arg(++run)),
                         true);
     });
-    const double sheetMs = medianMs([&] { cardListSheet(&list, Captions); });
+    const double sheetMs = medianMs(Runs, [&] { cardListSheet(&list, Captions); });
 
     DataGrid grid;
     grid.resize(1000, 500);
     grid.setQuery(&list);
     grid.show();
-    const double withGridMs = medianMs([&] { exportCardList(nullptr, &list, Captions); });
+    const double withGridMs = medianMs(Runs, [&] { exportCardList(nullptr, &list, Captions); });
 
     qint64 exportBytes = 0;
     for (const QFileInfo& file : QDir(folder.path()).entryInfoList({"名片表*"}, QDir::Files)) {

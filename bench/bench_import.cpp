@@ -8,6 +8,7 @@
 
 #include "app/connectionsettings.h"
 #include "app/frmdm.h"
+#include "benchsupport.h"
 #include "db/engineerror.h"
 #include "db/query.h"
 #include "db/sqltext.h"
@@ -196,11 +197,6 @@ KillResult killHalfway(const QString& folder, const QString& workbook) {
             QStringLiteral("select BName from D_B where ID = %1").arg(Cards + result.kept)) ==
             sheetRow(result.kept - 1)[1];
     return result;
-}
-
-void print(const char* name, double value) {
-    std::printf("%s: %.2f\n", name, value);
-    std::fflush(stdout);
 }
 
 } // namespace
