@@ -320,6 +320,21 @@ private slots:
         QCOMPARE(storedRow(sql, sql.scalar(QStringLiteral("select max(ID) from D_B"))), expected);
     }
 
+    // The template shipped beside the program imports its example card as it stands.
+    void shippedTemplate() {
+        m_program->start();
+        runWindow([&](TfrmInData* w) {
+            openWorkbook(w, QStringLiteral(ORVANE_TEMPLATE));
+            QCOMPARE(w->GroupBox2->title(), QStringLiteral("EXCEL数据  共有 1 条数据"));
+            QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+        });
+        DirectSql& sql = m_program->sql();
+        QCOMPARE(messagesOf(Messages::Kind::Error), 0);
+        const QStringList stored = storedRow(sql, sql.scalar("select max(ID) from D_B"));
+        QCOMPARE(stored.mid(1, 3), QStringList({"客户", "张伟", "男"}));
+        QCOMPARE(stored.at(5), QStringLiteral("13800138000"));
+    }
+
     // Values reach the card exactly as the sheet holds them: quotes, statement text, blanks.
     void valuesKeptVerbatim() {
         QStringList row;
