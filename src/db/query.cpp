@@ -128,24 +128,24 @@ void Query::setRecNo(int position) {
     }
 }
 
-void Query::setSort(const QString& specification) {
+void Query::setSort(const QString& sortText) {
     requireOpen();
     const int currentRow = m_pos >= 0 ? rowAt(m_pos) : -1;
-    const QString spec = specification.trimmed();
+    const QString text = sortText.trimmed();
     std::vector<int> order;
-    if (!spec.isEmpty()) {
-        const qsizetype blank = spec.lastIndexOf(u' ');
-        const QString direction = blank < 0 ? QStringLiteral("ASC") : spec.mid(blank + 1).toUpper();
-        const QString name = blank < 0 ? spec : spec.left(blank).trimmed();
+    if (!text.isEmpty()) {
+        const qsizetype blank = text.lastIndexOf(u' ');
+        const QString direction = blank < 0 ? QStringLiteral("ASC") : text.mid(blank + 1).toUpper();
+        const QString name = blank < 0 ? text : text.left(blank).trimmed();
         const int column = m_result->columnIndex(name);
         if (column < 0 || (direction != u"ASC" && direction != u"DESC")) {
-            throw EngineError(QStringLiteral("无效的排序：“%1”").arg(specification));
+            throw EngineError(QStringLiteral("无效的排序：“%1”").arg(sortText));
         }
         order = sortedOrder(*m_result, column, direction == u"DESC");
     }
     emit aboutToReorder();
     m_order = std::move(order);
-    m_sort = specification;
+    m_sort = sortText;
     // The current card stays current, wherever the sort puts it.
     if (m_pos >= 0) {
         m_pos = int(std::find(m_order.begin(), m_order.end(), currentRow) - m_order.begin());

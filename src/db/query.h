@@ -55,7 +55,7 @@ public:
 
     // The in-memory sort: "column ASC" or "column DESC", or empty for the statement's order.
     const QString& sort() const { return m_sort; }
-    void setSort(const QString& specification); // throws on an unknown column
+    void setSort(const QString& sortText); // throws on an unknown column
 
     // Read access for grids and exports: the result and the row at a position (from 0).
     const ResultSet* result() const { return m_result.get(); }
