@@ -3,10 +3,12 @@
 
 #include "app/clock.h"
 #include "app/connectionsettings.h"
+#include "app/startup.h"
 #include "ui/common/messages.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +16,16 @@ class TestStartup : public QObject {
     Q_OBJECT
 
 private slots:
+    void versionRecordAndIcon() {
+        prepareApplication(*qApp);
+        QCOMPARE(QApplication::applicationName(), QStringLiteral("Orvane名片管理"));
+        QCOMPARE(QApplication::applicationVersion(), QStringLiteral("4.0.0.520"));
+        QCOMPARE(QApplication::organizationName(), QStringLiteral("Orvane软件"));
+        const QIcon icon = QApplication::windowIcon();
+        QVERIFY(!icon.isNull());
+        QVERIFY(!icon.pixmap(32, 32).isNull()); // the SVG renders
+    }
+
     void dateDefaults_data() {
         QTest::addColumn<QDate>("today");
         QTest::addColumn<QString>("from");
@@ -89,5 +101,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestStartup)
+QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"
