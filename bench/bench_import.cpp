@@ -142,18 +142,6 @@ double engineInsertsMs(const QString& databasePath) {
     return ms;
 }
 
-int importChild(const QString& folder, const QString& workbook) {
-    Messages::setScripted(true);
-    setProgramFolder(folder);
-    frmDM = new TfrmDM;
-    frmMain = new TfrmMain;
-    auto* window = new TfrmInData(frmMain);
-    Messages::queueFileName(workbook);
-    window->Button1Click();
-    window->BitBtn1Click();
-    return 0;
-}
-
 struct KillResult {
     bool whole = false;
     int kept = -1;
@@ -205,7 +193,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc == 4 && QByteArray(argv[1]) == "--import-child") {
-        return importChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        return runImportProgram(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
 
     QTemporaryDir root;

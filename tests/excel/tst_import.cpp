@@ -106,20 +106,6 @@ int messagesOf(Messages::Kind kind) {
     return n;
 }
 
-// The importing copy of the program for the kill test: the start-up sequence on the given
-// program folder, then "打开" and "导入" on the workbook.
-int importChild(const QString& folder, const QString& workbook) {
-    Messages::setScripted(true);
-    setProgramFolder(folder);
-    frmDM = new TfrmDM;
-    frmMain = new TfrmMain;
-    auto* window = new TfrmInData(frmMain);
-    Messages::queueFileName(workbook);
-    window->Button1Click();
-    window->BitBtn1Click();
-    return Messages::shown().isEmpty() ? 1 : 0;
-}
-
 } // namespace
 
 class TestImport : public QObject {
@@ -651,7 +637,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString child = qEnvironmentVariable("ORVANE_IMPORT_CHILD");
     if (!child.isEmpty()) {
-        return importChild(child.section(u'|', 0, 0), child.section(u'|', 1));
+        return runImportProgram(child.section(u'|', 0, 0), child.section(u'|', 1));
     }
     TestImport test;
     return QTest::qExec(&test, argc, argv);

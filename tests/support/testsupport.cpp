@@ -6,6 +6,7 @@
 #include "db/query.h"
 #include "db/sqlcipherconnection.h"
 #include "db/sqltext.h"
+#include "excel/frmindata.h"
 #include "ui/common/messages.h"
 #include "ui/main/frmmain.h"
 
@@ -165,4 +166,16 @@ void typeText(QWidget* widget, const QString& text) {
         }
         i = end;
     }
+}
+
+int runImportProgram(const QString& folder, const QString& workbook) {
+    Messages::setScripted(true);
+    setProgramFolder(folder);
+    frmDM = new TfrmDM;
+    frmMain = new TfrmMain;
+    auto* window = new TfrmInData(frmMain);
+    Messages::queueFileName(workbook);
+    window->Button1Click();
+    window->BitBtn1Click();
+    return Messages::shown().isEmpty() ? 1 : 0;
 }

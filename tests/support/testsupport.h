@@ -67,6 +67,11 @@ void insertVisit(DirectSql& sql, const QString& cardId, const QString& date, con
 // (Chinese) as an input method commits it.
 void typeText(QWidget* widget, const QString& text);
 
+// A copy of the program that imports a workbook, for the tests that kill it halfway: the
+// start-up sequence on the given program folder, then "打开" and "导入" in the import window.
+// Returns 0 when the import reported its end.
+int runImportProgram(const QString& folder, const QString& workbook);
+
 // Runs action once the next modal window is up (inside its event loop).
 void whenModalShown(std::function<void(QWidget*)> action);
 // The last error box text shown, "" when none.
