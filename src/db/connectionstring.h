@@ -11,7 +11,6 @@ public:
     static ConnectionString parse(const QString& text);
 
     QString value(const QString& key) const { return m_values.value(key.toLower()); }
-    bool contains(const QString& key) const { return m_values.contains(key.toLower()); }
 
 private:
     QMap<QString, QString> m_values;

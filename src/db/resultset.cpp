@@ -40,7 +40,3 @@ QString ResultSet::text(int row, int column) const {
     const std::string_view bytes = utf8(row, column);
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
-
-qsizetype ResultSet::memoryUsed() const {
-    return qsizetype(m_arena.capacity() + m_ends.capacity() * sizeof(quint32));
-}

@@ -34,9 +34,6 @@ public:
     QString text(int row, int column) const;
     std::string_view utf8(int row, int column) const;
 
-    // Estimated bytes held, for the memory figures of the benchmark.
-    qsizetype memoryUsed() const;
-
 private:
     QStringList m_names;
     std::vector<bool> m_integer;
