@@ -5,6 +5,7 @@
 #include "db/query.h"
 #include "sheetwriter.h"
 #include "ui/common/messages.h"
+#include "ui/common/widgets.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -82,8 +83,11 @@ ExportFile::~ExportFile() {
 }
 
 void ExportFile::publish(QWidget* parent, const SheetWriter& sheet) {
-    if (!sheet.save(m_path)) {
-        throw cannotCreate();
+    {
+        const BusyCursor busy;
+        if (!sheet.save(m_path)) {
+            throw cannotCreate();
+        }
     }
     m_published = true;
     if (!Messages::openExternally(QUrl::fromLocalFile(m_path))) {

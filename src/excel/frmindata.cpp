@@ -95,7 +95,10 @@ void TfrmInData::openSheet(const QString& path) {
         dataSource(path) + QStringLiteral(";") + QStringLiteral("Extended Properties=Excel 8.0;") +
         QStringLiteral("Persist Security Info=False"));
     workbook->setLoginPrompt(false);
-    ADOQuery1->openOn(workbook, SheetStatement);
+    {
+        const BusyCursor busy;
+        ADOQuery1->openOn(workbook, SheetStatement);
+    }
 
     if (DBGrid1->query() != ADOQuery1) {
         DBGrid1->setQuery(ADOQuery1);
@@ -114,6 +117,7 @@ void TfrmInData::openSheet(const QString& path) {
 void TfrmInData::BitBtn1Click() {
     runCommand(this, [this] {
         if (ADOQuery1->recordCount() > 0) {
+            const BusyCursor busy;
             ADOQuery1->first();
             while (!ADOQuery1->eof()) {
                 importRow();

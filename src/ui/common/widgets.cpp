@@ -61,6 +61,14 @@ void centreOver(QWidget* window, QWidget* over) {
     window->move(area.center() - window->rect().center());
 }
 
+BusyCursor::BusyCursor() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor() {
+    QGuiApplication::restoreOverrideCursor();
+}
+
 void setOuterSize(QWidget* window, int width, int height) {
     constexpr int Border = 4;
     constexpr int TitleBar = 26;

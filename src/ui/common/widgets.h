@@ -26,6 +26,16 @@ void nameForLabel(QWidget* control, const QString& labelText);
 // A window centred over another one (or the screen when there is none).
 void centreOver(QWidget* window, QWidget* over);
 
+// Shows the wait cursor while an operation that may take a while (reading or writing a large
+// workbook, importing many rows) runs.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // Sizes a window by its outer size as laid out (frame and title bar included), so that its
 // client area has the room the fixed places of its controls count on.
 void setOuterSize(QWidget* window, int width, int height);
