@@ -2,19 +2,6 @@
 
 #include "sqltext.h"
 
-const QStringList& cardColumns() {
-    static const QStringList columns = {
-        QStringLiteral("theType"), QStringLiteral("BName"), QStringLiteral("BSex"),
-        QStringLiteral("BPho"),    QStringLiteral("BMob"),  QStringLiteral("BMail"),
-        QStringLiteral("BQQ"),     QStringLiteral("BMSN"),  QStringLiteral("BWW"),
-        QStringLiteral("BDes"),    QStringLiteral("DArea"), QStringLiteral("DCity"),
-        QStringLiteral("DName"),   QStringLiteral("DPart"), QStringLiteral("DJob"),
-        QStringLiteral("DAdd"),    QStringLiteral("DPho"),  QStringLiteral("DFax"),
-        QStringLiteral("DPos"),    QStringLiteral("DWWW"),  QStringLiteral("FAdd"),
-        QStringLiteral("FPho"),    QStringLiteral("FPro"),  QStringLiteral("FDes")};
-    return columns;
-}
-
 QString duplicateCheckStatement(const QString& type, const QString& name, const QString& sex) {
     return QStringLiteral("select ID from D_B Where theType='") + sqlText(type) +
            QStringLiteral("' and BName='") + sqlText(name) + QStringLiteral("' and BSex='") +
