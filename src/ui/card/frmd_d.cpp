@@ -36,9 +36,7 @@ TfrmD_D::TfrmD_D(QWidget* owner) : CardDialog(owner, QStringLiteral("frmD_D"), 8
     ADOQuery1 = new Query(this);
     ADOQuery2 = new Query(this);
 
-    WebBrowser1 = new BannerPane(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setGeometry(0, 0, width(), 120);
+    WebBrowser1 = BannerPane::acrossTop(this); // only the banner follows the window's width
 
     // The card's controls are created in the order of the columns in the statements.
     GroupBox1 = placeGroup(this, QStringLiteral("基本信息"), 16, 128, 809, 129);
@@ -125,11 +123,6 @@ void TfrmD_D::placeCardControl(QWidget* control, const char* name, const char* l
     placeBuddyLabel(control->parentWidget(), QString::fromUtf8(label), labelLeft(cell.column),
                     control);
     m_card << CardColumn{QString::fromLatin1(column), control};
-}
-
-void TfrmD_D::resizeEvent(QResizeEvent* event) {
-    CardDialog::resizeEvent(event);
-    WebBrowser1->setGeometry(0, 0, width(), 120); // only the banner follows the width
 }
 
 void TfrmD_D::FormCreate() {

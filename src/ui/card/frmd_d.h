@@ -27,7 +27,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // One column of D_B and the control that shows it: an edit box or a drop-down.

@@ -2,6 +2,7 @@
 
 #include "messages.h"
 
+#include <QEvent>
 #include <QFile>
 
 BannerPane::BannerPane(QWidget* parent) : QTextBrowser(parent) {
@@ -12,6 +13,21 @@ BannerPane::BannerPane(QWidget* parent) : QTextBrowser(parent) {
     setAccessibleName(QStringLiteral("横幅"));
     connect(this, &QTextBrowser::anchorClicked, this,
             [](const QUrl& url) { Messages::openExternally(url); });
+}
+
+BannerPane* BannerPane::acrossTop(QWidget* window) {
+    auto* banner = new BannerPane(window);
+    banner->setObjectName(QStringLiteral("WebBrowser1"));
+    banner->setGeometry(0, 0, window->width(), 120);
+    window->installEventFilter(banner);
+    return banner;
+}
+
+bool BannerPane::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == parentWidget()) {
+        setGeometry(0, 0, parentWidget()->width(), height());
+    }
+    return QTextBrowser::eventFilter(watched, event);
 }
 
 void BannerPane::navigate(Page page) {

@@ -10,4 +10,11 @@ public:
     enum class Page { Main, Child };
     explicit BannerPane(QWidget* parent = nullptr);
     void navigate(Page page);
+
+    // A strip across the top of the child windows, 120 pixels high, that follows the window's
+    // width when it is resized.
+    static BannerPane* acrossTop(QWidget* window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

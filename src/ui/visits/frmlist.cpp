@@ -20,19 +20,13 @@
 #include <QMenu>
 #include <QPushButton>
 
-namespace {
-constexpr int BannerHeight = 120;
-} // namespace
-
 TfrmList::TfrmList(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmList"), 850, 530) {
     setWindowTitle(QStringLiteral("拜访记录"));
 
     ADOQuery1 = new Query(this);
     ADOQuery2 = new Query(this);
 
-    WebBrowser1 = new BannerPane(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setGeometry(0, 0, width(), BannerHeight);
+    WebBrowser1 = BannerPane::acrossTop(this);
 
     GroupBox1 = placeGroup(this, QStringLiteral("拜访记录"), 16, 128, 801, 193);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -188,9 +182,4 @@ void TfrmList::done(int result) {
         }
     });
     QDialog::done(result);
-}
-
-void TfrmList::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    WebBrowser1->setGeometry(0, 0, width(), BannerHeight);
 }

@@ -42,7 +42,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override; // FormShow
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormCreate();

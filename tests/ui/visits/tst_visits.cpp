@@ -438,6 +438,21 @@ private slots:
         QCOMPARE(lastErrorText(), QString());
     }
 
+    void onlyTheBannerFollowsTheWindowsWidth() {
+        insertCard(m_program->sql(), "客户", "张三", "男");
+        m_program->start();
+        openVisits(0, false, [&](TfrmList* window) {
+            auto* banner = window->findChild<QWidget*>(QStringLiteral("WebBrowser1"));
+            QCOMPARE(banner->geometry(), QRect(0, 0, window->width(), 120));
+            const QRect list = window->GroupBox1->geometry();
+            window->resize(window->width() + 200, window->height());
+            QTRY_COMPARE(banner->width(), window->width());
+            QCOMPARE(banner->height(), 120);
+            QCOMPARE(window->GroupBox1->geometry(), list);
+            window->close();
+        });
+    }
+
     void escapeDoesNotCloseAndTabFollowsTheEntryOrder() {
         insertCard(m_program->sql(), "客户", "张三", "男");
         m_program->start();
