@@ -7,7 +7,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libsqlcipher-dev sqlcipher
-    libxlsxwriter-dev libfreexl-dev libminizip-dev
+    libxlsxwriter-dev libgsf-1-dev libminizip-dev
     fonts-wqy-microhei
     xvfb xauth imagemagick poppler-utils
     clang libclang-rt-14-dev

@@ -80,10 +80,23 @@ std::shared_ptr<ResultSet> SheetCells::toResult() {
     return result;
 }
 
-QString numberText(double value) {
-    if (!std::isfinite(value)) {
+namespace {
+// The number rounded to the 15 significant digits a spreadsheet program keeps and shows.
+double spreadsheetPrecision(double value) {
+    char buffer[64];
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
+    double rounded = value;
+    std::from_chars(buffer, end.ptr, rounded);
+    return rounded;
+}
+} // namespace
+
+QString numberText(double exactValue) {
+    if (!std::isfinite(exactValue)) {
         return QStringLiteral("#NUM!");
     }
+    const double value = spreadsheetPrecision(exactValue);
     if (value == 0) {
         return QStringLiteral("0"); // also for -0
     }
@@ -92,8 +105,8 @@ QString numberText(double value) {
         const auto end = std::to_chars(buffer, buffer + sizeof buffer, value);
         return QString::fromLatin1(buffer, end.ptr - buffer);
     }
-    // A whole number in plain digits: the shortest digits that read back as the number,
-    // padded with zeros to the units (2^60 gives 1152921504606847000, as a user would type).
+    // A whole number in plain digits: its significant digits padded with zeros to the units
+    // (2^60 gives 1152921504606850000, as the spreadsheet program shows it).
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value,
                                    std::chars_format::scientific); // "-1.3800138e+10"
     const std::string_view text(buffer, size_t(end.ptr - buffer));
@@ -140,4 +153,111 @@ QString serialDateText(double serial, bool from1904, DateParts parts) {
         return time;
     }
     return {};
+}
+
+namespace {
+// Whether a format code shows a date, a time or both: the letters of the date and time parts
+// count outside quoted text, escapes and bracketed colours or locales.
+std::optional<DateParts> codeDateParts(const QString& code) {
+    bool date = false;
+    bool time = false;
+    bool month = false;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar c = code.at(i).toLower();
+        if (c == u';') {
+            break; // the first section decides
+        }
+        if (c == u'"') {
+            const qsizetype close = code.indexOf(u'"', i + 1);
+            i = close < 0 ? code.size() : close;
+        } else if (c == u'\\' || c == u'_' || c == u'*') {
+            ++i;
+        } else if (c == u'[') {
+            const qsizetype close = code.indexOf(u']', i + 1);
+            const QString inside = code.mid(i + 1, close < 0 ? -1 : close - i - 1).toLower();
+            if (!inside.isEmpty() &&
+                (inside.startsWith(u'h') || inside.startsWith(u'm') || inside.startsWith(u's')) &&
+                inside.count(inside.at(0)) == inside.size()) {
+                time = true; // elapsed time: [h], [mm], [ss]
+            }
+            i = close < 0 ? code.size() : close;
+        } else if (code.mid(i, 5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0 ||
+                   code.mid(i, 3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0) {
+            time = true;
+            i += code.at(i + 1) == u'/' ? 2 : 4;
+        } else if (c == u'y' || c == u'd') {
+            date = true;
+        } else if (c == u'h' || c == u's') {
+            time = true;
+        } else if (c == u'm') {
+            month = true;
+        }
+    }
+    date = date || (month && !time); // "m" next to hours or seconds is minutes
+    if (date && time) {
+        return DateParts::DateTime;
+    }
+    if (date) {
+        return DateParts::Date;
+    }
+    if (time) {
+        return DateParts::Time;
+    }
+    return std::nullopt;
+}
+
+// The sections of a code made of quoted texts only, such as "TRUE";"TRUE";"FALSE"; empty
+// for any other code.
+QStringList literalSections(const QString& code) {
+    QStringList texts;
+    for (const QString& section : code.split(u';')) {
+        const QString trimmed = section.trimmed();
+        if (trimmed.size() < 2 || !trimmed.startsWith(u'"') || !trimmed.endsWith(u'"') ||
+            trimmed.count(u'"') != 2) {
+            return {};
+        }
+        texts << trimmed.mid(1, trimmed.size() - 2);
+    }
+    return texts;
+}
+
+std::optional<DateParts> builtInDateParts(int id) {
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) ||
+        id == 57 || id == 58) {
+        return DateParts::Date;
+    }
+    if (id == 22) {
+        return DateParts::DateTime;
+    }
+    if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) || id == 55 ||
+        id == 56) {
+        return DateParts::Time;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+NumberFormat numberFormat(const QString& code) {
+    return {codeDateParts(code), literalSections(code)};
+}
+
+NumberFormat builtInNumberFormat(int id) {
+    return {builtInDateParts(id), {}};
+}
+
+QString numberCellText(double value, const NumberFormat& format, bool from1904) {
+    if (format.date) {
+        const QString text = serialDateText(value, from1904, *format.date);
+        if (!text.isEmpty()) {
+            return text;
+        }
+    }
+    if (!format.texts.isEmpty()) {
+        // Sections for positive numbers, negative ones and zero; those left out fall back to
+        // the first.
+        const qsizetype section = value < 0 ? 1 : value == 0 ? 2 : 0;
+        return format.texts.value(section, format.texts.first());
+    }
+    return numberText(value);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ResultSet;
@@ -45,11 +47,25 @@ private:
     qint64 m_bytes = 0;
 };
 
-// A number as a user would type it: whole numbers in plain digits, others in the shortest
-// form that reads back as the same number.
+// A number as the spreadsheet program shows it: rounded to the 15 significant digits a
+// spreadsheet keeps, whole numbers in plain digits, others in the shortest form that reads
+// back as that rounded number.
 QString numberText(double value);
 
 // A date serial of a workbook (days, with the time of day as the fraction) as text.
 enum class DateParts { Date, DateTime, Time };
 // "yyyy-MM-dd", "yyyy-MM-dd hh:mm:ss" or "hh:mm:ss"; empty when the serial is no date.
 QString serialDateText(double serial, bool from1904, DateParts parts);
+
+// How a number format shows a number: as a date, a time or both; as fixed texts chosen by
+// the number's sign (as LibreOffice's "TRUE";"TRUE";"FALSE" shows a boolean); or as a number.
+struct NumberFormat {
+    std::optional<DateParts> date;
+    QStringList texts; // for a positive number, a negative one, zero
+};
+NumberFormat numberFormat(const QString& code);
+// The built-in formats (by id) of both workbook formats, the Chinese ones included.
+NumberFormat builtInNumberFormat(int id);
+
+// A number cell as its format shows it; numberText when the format shows a plain number.
+QString numberCellText(double value, const NumberFormat& format, bool from1904);

@@ -1,280 +1,573 @@
 #include "xlsreader.h"
 
-#include <QByteArray>
-#include <QDeadlineTimer>
-#include <QFile>
-#include <cerrno>
-#include <cstring>
-#include <freexl.h>
-#include <poll.h>
-#include <signal.h>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input.h>
+#include <gsf/gsf-utils.h>
 
-// FreeXL reads past its buffers on some damaged files, so it runs in a child process of its
-// own: the child walks the sheet and passes the raw cell values through a pipe, and a crash
-// of the child is only a damaged file to the program. The child touches nothing but FreeXL,
-// the pipe and plain memory, as a child of a threaded process must.
+#include <QFile>
+#include <QHash>
+#include <QtEndian>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// An .xls file is a compound file (OLE2) whose "Workbook" stream holds records: a record id
+// and a body length (16 bits each, little-endian), then the body. The stream starts with the
+// workbook globals (shared strings, formats, the sheet list) up to their EOF record; each
+// sheet follows as a substream of its own, from its BOF record to its EOF record. A body
+// longer than 8,224 bytes goes on in the CONTINUE records right after it.
 
 namespace Xls {
 namespace {
 
-constexpr int ReadSeconds = 60;
-constexpr quint32 EndOfCells = 0xFFFFFFFF;
-
-// What the child reports before any cell.
-enum Status : qint32 { Found = 0, NoSheet = 1, Protected = 2 }; // negative: a FreeXL error
-
-// The child's side: buffered writes to the pipe; a failed write ends the child.
-class PipeWriter {
-public:
-    explicit PipeWriter(int fd) : m_fd(fd) {}
-    template <typename T> void put(const T& value) { put(&value, sizeof value); }
-    void put(const void* data, size_t size) {
-        if (m_buffer.size() + size > 65536) {
-            flush();
-        }
-        m_buffer.append(static_cast<const char*>(data), size);
-    }
-    void flush() {
-        const char* p = m_buffer.data();
-        size_t left = m_buffer.size();
-        while (left > 0) {
-            const ssize_t n = write(m_fd, p, left);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                _exit(3);
-            }
-            p += n;
-            left -= size_t(n);
-        }
-        m_buffer.clear();
-    }
-
-private:
-    int m_fd;
-    std::string m_buffer;
+enum RecordId : quint16 {
+    Formula = 0x0006,
+    Eof = 0x000A,
+    DateMode = 0x0022,
+    FilePass = 0x002F,
+    Continue = 0x003C,
+    BoundSheet = 0x0085,
+    MulRk = 0x00BD,
+    RString = 0x00D6,
+    Xf = 0x00E0,
+    Sst = 0x00FC,
+    LabelSst = 0x00FD,
+    Number = 0x0203,
+    Label = 0x0204,
+    BoolErr = 0x0205,
+    String = 0x0207,
+    Array = 0x0221,
+    Table = 0x0236,
+    Rk = 0x027E,
+    Format = 0x041E,
+    ShrFmla = 0x04BC,
+    Bof = 0x0809,
+    // BLANK (0x0201) and MULBLANK (0x00BE) give formatted cells without a value: nothing.
 };
 
-int findSheet(const void* book, const char* sheetName) {
-    unsigned int sheets = 0;
-    if (freexl_get_info(book, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK) {
-        return -1;
-    }
-    for (unsigned int i = 0; i < sheets && i <= 0xFFFF; ++i) {
-        const char* name = nullptr;
-        if (freexl_get_worksheet_name(book, (unsigned short)i, &name) == FREEXL_OK && name &&
-            strcasecmp(name, sheetName) == 0) {
-            return int(i);
-        }
-    }
-    return -1;
+constexpr quint16 Biff8 = 0x0600;
+constexpr quint16 GlobalsSubstream = 0x0005;
+constexpr quint8 WorksheetType = 0x00;
+
+[[noreturn]] void damaged() {
+    throw UnreadableWorkbook{QStringLiteral("文件已损坏或不完整")};
 }
 
-// Status, then for a found sheet: each cell as row, column, type and value, then EndOfCells
-// and the status of the walk.
-void walkSheet(const char* path, const char* sheetName, PipeWriter& out) {
-    const void* book = nullptr;
-    int code = freexl_open(path, &book);
-    unsigned int info = 0;
-    if (code == FREEXL_OK && freexl_get_info(book, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
-        info == FREEXL_BIFF_OBFUSCATED) {
-        out.put(qint32(Protected));
-        return;
-    }
-    const int sheet = code == FREEXL_OK ? findSheet(book, sheetName) : -1;
-    if (code != FREEXL_OK || sheet < 0) {
-        out.put(qint32(code != FREEXL_OK ? code : NoSheet));
-        return;
-    }
-    unsigned int rows = 0;
-    unsigned short columns = 0;
-    code = freexl_select_active_worksheet(book, (unsigned short)sheet);
-    if (code == FREEXL_OK) {
-        code = freexl_worksheet_dimensions(book, &rows, &columns);
-    }
-    out.put(qint32(code == FREEXL_OK ? Found : code));
-    if (code != FREEXL_OK) {
-        return;
-    }
-    out.put(quint32(rows));
-    out.put(quint16(columns));
-    for (unsigned int r = 0; r < rows && code == FREEXL_OK; ++r) {
-        for (unsigned short c = 0; c < columns && code == FREEXL_OK; ++c) {
-            FreeXL_CellValue cell;
-            code = freexl_get_cell_value(book, r, c, &cell);
-            if (code != FREEXL_OK || cell.type == FREEXL_CELL_NULL) {
-                continue;
-            }
-            out.put(quint32(r));
-            out.put(quint16(c));
-            out.put(quint8(cell.type));
-            if (cell.type == FREEXL_CELL_INT) {
-                out.put(qint32(cell.value.int_value));
-            } else if (cell.type == FREEXL_CELL_DOUBLE) {
-                out.put(cell.value.double_value);
-            } else {
-                const char* text = cell.value.text_value ? cell.value.text_value : "";
-                const quint32 size = quint32(strlen(text));
-                out.put(size);
-                out.put(text, size);
-            }
-        }
-    }
-    out.put(EndOfCells);
-    out.put(qint32(code));
-    // The child ends here: its exit releases the workbook.
+[[noreturn]] void passwordProtected() {
+    throw UnreadableWorkbook{
+        QStringLiteral("工作簿设有密码保护，请在电子表格程序中去掉密码后再导入")};
 }
 
-QString reasonOf(int code) {
-    switch (code) {
-    case Protected:
-        return QStringLiteral("工作簿设有密码保护");
-    case FREEXL_FILE_NOT_FOUND:
-        return QStringLiteral("文件无法打开");
-    case FREEXL_INSUFFICIENT_MEMORY:
-        return QStringLiteral("内存不足");
-    case FREEXL_UNSUPPORTED_CHARSET:
-        return QStringLiteral("工作簿的字符编码无法识别");
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
-        return QStringLiteral("文件中没有 Excel 工作簿（它可能设有密码）");
-    default:
-        return QStringLiteral("文件已损坏或不完整");
-    }
+[[noreturn]] void olderFormat() {
+    throw UnreadableWorkbook{QStringLiteral(
+        "这是 Excel 95 或更早版本的工作簿，请在电子表格程序中另存为 Excel 97-2003 或 .xlsx "
+        "格式后再导入")};
 }
 
-[[noreturn]] void fail(int code) {
-    throw UnreadableWorkbook{reasonOf(code)};
-}
-
-// Everything the child writes; false when it crashed, stalled or wrote too much.
-bool collect(pid_t child, int in, QByteArray* bytes) {
-    const QDeadlineTimer deadline(ReadSeconds * 1000);
-    bool ok = true;
-    char buffer[65536];
-    for (;;) {
-        pollfd ready = {in, POLLIN, 0};
-        const int waited = poll(&ready, 1, int(deadline.remainingTime()));
-        if (waited < 0 && errno == EINTR) {
-            continue;
-        }
-        if (waited <= 0 || bytes->size() > WorkbookLimits::TextBytes) {
-            ok = false;
-            break;
-        }
-        const ssize_t n = read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        bytes->append(buffer, n);
-    }
-    if (!ok) {
-        kill(child, SIGKILL);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Reads the child's report back; a short report counts as damage.
-class Report {
+// The body of one record and of the CONTINUE records after it, read front to back as one
+// run of bytes, except that the characters of a string carry on in a CONTINUE body behind a
+// byte of their own that tells their width anew.
+class RecordReader {
 public:
-    explicit Report(const QByteArray& bytes) : m_bytes(bytes) {}
-    template <typename T> T take() {
-        T value;
-        std::memcpy(&value, need(sizeof value), sizeof value);
+    RecordReader(QByteArrayView stream, qsizetype body, qsizetype end)
+        : m_stream(stream), m_at(body), m_end(end) {}
+
+    quint8 u8() { return take<quint8>(); }
+    quint16 u16() { return take<quint16>(); }
+    quint32 u32() { return take<quint32>(); }
+    double f64() {
+        const quint64 bits = take<quint64>();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
         return value;
     }
-    QString text() {
-        const auto size = take<quint32>();
-        return QString::fromUtf8(need(size), qsizetype(size));
+
+    void skip(quint64 bytes) {
+        while (bytes > 0) {
+            enterNextBodyAtEnd();
+            const quint64 step = std::min<quint64>(bytes, quint64(m_end - m_at));
+            m_at += qsizetype(step);
+            bytes -= step;
+        }
+    }
+
+    // A string with a 16-bit (or 8-bit) character count, then its flags and characters.
+    QString string(bool shortCount = false) {
+        const quint16 count = shortCount ? u8() : u16();
+        const quint8 flags = u8();
+        return characters(count, flags & 0x01);
+    }
+
+    // A shared string: a plain string that may also have formatting runs and a phonetic
+    // block, both skipped.
+    QString richString() {
+        const quint16 count = u16();
+        const quint8 flags = u8();
+        const quint16 runs = (flags & 0x08) ? u16() : 0;
+        const quint32 phonetic = (flags & 0x04) ? u32() : 0;
+        QString text = characters(count, flags & 0x01);
+        skip(quint64(runs) * 4 + phonetic);
+        return text;
+    }
+
+    bool atEnd() const { return m_at == m_end && !continuesAt(m_end); }
+
+private:
+    template <typename T> T take() {
+        unsigned char bytes[sizeof(T)];
+        for (unsigned char& byte : bytes) {
+            enterNextBodyAtEnd();
+            byte = uchar(m_stream[m_at++]);
+        }
+        return qFromLittleEndian<T>(bytes);
+    }
+
+    bool continuesAt(qsizetype at) const {
+        return at + 4 <= m_stream.size() &&
+               qFromLittleEndian<quint16>(m_stream.data() + at) == Continue;
+    }
+
+    // At the end of a body, moves into the CONTINUE body after it; damage when there is none.
+    void enterNextBodyAtEnd() {
+        while (m_at == m_end) {
+            if (!continuesAt(m_end)) {
+                damaged();
+            }
+            const qsizetype length = qFromLittleEndian<quint16>(m_stream.data() + m_end + 2);
+            m_at = m_end + 4;
+            m_end = m_at + length;
+            if (m_end > m_stream.size()) {
+                damaged();
+            }
+        }
+    }
+
+    // Characters of one byte each (the low byte; the high one is 0) or of two bytes
+    // (UTF-16LE). A CONTINUE body starts with the width of the characters it holds, a byte 0
+    // or 1. Some writers (Gnumeric, in the text result of a formula) carry the bytes on
+    // without that byte, even splitting a character: a first byte other than 0 or 1, or a
+    // character begun before the CONTINUE, shows it.
+    QString characters(quint16 count, bool wide) {
+        QString text;
+        text.reserve(count);
+        while (count > 0) {
+            if (wide && m_end - m_at == 1) {
+                const quint8 low = u8();
+                text += QChar(ushort(low | (u8() << 8))); // the rest follows without a flag
+                --count;
+                continue;
+            }
+            if (m_at == m_end) {
+                enterNextBodyAtEnd();
+                const quint8 flag = uchar(m_stream[m_at]);
+                if (flag <= 0x01) {
+                    wide = flag;
+                    ++m_at;
+                }
+            }
+            const qsizetype width = wide ? 2 : 1;
+            const qsizetype fits = std::min<qsizetype>(count, (m_end - m_at) / width);
+            const char* at = m_stream.data() + m_at;
+            if (wide) {
+                for (qsizetype i = 0; i < fits; ++i) {
+                    text += QChar(qFromLittleEndian<quint16>(at + 2 * i));
+                }
+            } else {
+                text += QLatin1StringView(at, fits);
+            }
+            m_at += fits * width;
+            count -= quint16(fits);
+        }
+        return text;
+    }
+
+    QByteArrayView m_stream;
+    qsizetype m_at;
+    qsizetype m_end;
+};
+
+// The records of a stream from a position on; CONTINUE records are read with the record
+// before them.
+class RecordStream {
+public:
+    RecordStream(QByteArrayView stream, qsizetype from) : m_stream(stream), m_next(from) {}
+
+    // Moves to the next record; damage when the stream ends first.
+    void next() {
+        do {
+            if (m_next < 0 || m_next + 4 > m_stream.size()) {
+                damaged();
+            }
+            m_id = qFromLittleEndian<quint16>(m_stream.data() + m_next);
+            m_body = m_next + 4;
+            m_next = m_body + qFromLittleEndian<quint16>(m_stream.data() + m_next + 2);
+            if (m_next > m_stream.size()) {
+                damaged();
+            }
+        } while (m_id == Continue);
+    }
+    quint16 id() const { return m_id; }
+    RecordReader body() const { return RecordReader(m_stream, m_body, m_next); }
+
+private:
+    QByteArrayView m_stream;
+    qsizetype m_next;
+    qsizetype m_body = 0;
+    quint16 m_id = 0;
+};
+
+// A BOF record's substream kind; an older format than BIFF8 is refused.
+quint16 substreamKind(const RecordStream& records) {
+    if (records.id() == 0x0009 || records.id() == 0x0209 || records.id() == 0x0409) {
+        olderFormat(); // the BOF records of BIFF2 to BIFF4
+    }
+    if (records.id() != Bof) {
+        damaged();
+    }
+    RecordReader body = records.body();
+    if (body.u16() != Biff8) {
+        olderFormat();
+    }
+    return body.u16();
+}
+
+// What the workbook globals tell about the sheet asked for.
+struct Globals {
+    QStringList strings;
+    std::vector<NumberFormat> xfFormats; // by cell format (XF) index
+    bool from1904 = false;
+    qint64 sheetStart = -1; // the sheet's BOF record; -1: no such sheet
+};
+
+QStringList sharedStrings(RecordReader body) {
+    body.u32(); // references to the strings in the workbook
+    const quint32 count = body.u32();
+    QStringList strings;
+    for (quint32 i = 0; i < count && !body.atEnd(); ++i) {
+        strings << body.richString();
+    }
+    return strings;
+}
+
+Globals readGlobals(QByteArrayView stream, const QString& sheetName) {
+    RecordStream records(stream, 0);
+    records.next();
+    if (substreamKind(records) != GlobalsSubstream) {
+        damaged();
+    }
+    Globals globals;
+    QHash<int, QString> formatCodes;
+    std::vector<int> xfFormatIds;
+    for (records.next(); records.id() != Eof; records.next()) {
+        RecordReader body = records.body();
+        switch (records.id()) {
+        case FilePass:
+            passwordProtected();
+        case DateMode:
+            globals.from1904 = body.u16() == 1;
+            break;
+        case Sst:
+            globals.strings = sharedStrings(body);
+            break;
+        case Format: {
+            const int id = body.u16();
+            formatCodes.insert(id, body.string());
+            break;
+        }
+        case Xf:
+            body.u16(); // font
+            xfFormatIds.push_back(body.u16());
+            break;
+        case BoundSheet: {
+            const quint32 start = body.u32();
+            body.u8(); // visibility
+            const quint8 type = body.u8();
+            const QString name = body.string(true);
+            if (globals.sheetStart < 0 && type == WorksheetType &&
+                name.compare(sheetName, Qt::CaseInsensitive) == 0) {
+                globals.sheetStart = start;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    globals.xfFormats.reserve(xfFormatIds.size());
+    for (const int id : xfFormatIds) {
+        const auto code = formatCodes.constFind(id);
+        globals.xfFormats.push_back(code != formatCodes.cend() ? numberFormat(*code)
+                                                               : builtInNumberFormat(id));
+    }
+    return globals;
+}
+
+// An RK number: 30 bits of an integer or of a double's high bits, perhaps hundredths.
+double rkNumber(quint32 rk) {
+    double value;
+    if (rk & 0x02) {
+        value = double(qint32(rk) >> 2);
+    } else {
+        const quint64 bits = quint64(rk & 0xFFFFFFFC) << 32;
+        std::memcpy(&value, &bits, sizeof value);
+    }
+    return (rk & 0x01) ? value / 100 : value;
+}
+
+QString errorText(quint8 code) {
+    switch (code) {
+    case 0x00:
+        return QStringLiteral("#NULL!");
+    case 0x07:
+        return QStringLiteral("#DIV/0!");
+    case 0x0F:
+        return QStringLiteral("#VALUE!");
+    case 0x17:
+        return QStringLiteral("#REF!");
+    case 0x1D:
+        return QStringLiteral("#NAME?");
+    case 0x24:
+        return QStringLiteral("#NUM!");
+    case 0x2A:
+        return QStringLiteral("#N/A");
+    default:
+        damaged();
+    }
+}
+
+QString booleanText(quint8 value) {
+    return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+}
+
+// The cell records of one sheet substream.
+class SheetReader {
+public:
+    SheetReader(const Globals& globals, SheetCells& cells) : m_globals(globals), m_cells(cells) {}
+
+    void read(QByteArrayView stream) {
+        RecordStream records(stream, qsizetype(m_globals.sheetStart));
+        records.next();
+        substreamKind(records);
+        // A chart inside the sheet is a substream of its own, nested in the sheet's.
+        for (int depth = 1; depth > 0;) {
+            records.next();
+            if (records.id() == Bof) {
+                ++depth;
+            } else if (records.id() == Eof) {
+                --depth;
+            } else if (depth == 1) {
+                readRecord(records.id(), records.body());
+            }
+        }
     }
 
 private:
-    const char* need(size_t size) {
-        if (size > size_t(m_bytes.size() - m_at)) {
-            fail(FREEXL_CFBF_READ_ERROR);
+    struct Place {
+        quint16 row;
+        quint16 column;
+    };
+
+    void readRecord(quint16 id, RecordReader body) {
+        if (id == String) {
+            // The text result of the formula just before.
+            if (m_formulaText) {
+                m_cells.set(m_formulaText->row, m_formulaText->column, body.string());
+            }
+            m_formulaText.reset();
+            return;
         }
-        const char* at = m_bytes.constData() + m_at;
-        m_at += qsizetype(size);
-        return at;
+        if (id == ShrFmla || id == Array || id == Table) {
+            return; // may stand between a formula and its STRING record
+        }
+        m_formulaText.reset();
+        switch (id) {
+        case LabelSst:
+            readCell(body, [&] {
+                const quint32 index = body.u32();
+                if (index >= quint32(m_globals.strings.size())) {
+                    damaged();
+                }
+                return m_globals.strings.at(index);
+            });
+            break;
+        case Label:
+        case RString: // a label with formatting runs after its text
+            readCell(body, [&] { return body.string(); });
+            break;
+        case Number:
+            readNumberCell(body, [&] { return body.f64(); });
+            break;
+        case Rk:
+            readNumberCell(body, [&] { return rkNumber(body.u32()); });
+            break;
+        case MulRk:
+            readMulRk(body);
+            break;
+        case BoolErr:
+            readCell(body, [&] {
+                const quint8 value = body.u8();
+                return body.u8() ? errorText(value) : booleanText(value);
+            });
+            break;
+        case Formula:
+            readFormula(body);
+            break;
+        default:
+            break;
+        }
     }
-    const QByteArray& m_bytes;
-    qsizetype m_at = 0;
+
+    template <typename Text> void readCell(RecordReader& body, Text&& text) {
+        const Place place = placeOf(body);
+        body.u16(); // cell format
+        m_cells.set(place.row, place.column, text());
+    }
+
+    template <typename Value> void readNumberCell(RecordReader& body, Value&& value) {
+        const Place place = placeOf(body);
+        const quint16 format = body.u16();
+        m_cells.set(place.row, place.column, numberCell(format, value()));
+    }
+
+    static Place placeOf(RecordReader& body) {
+        const quint16 row = body.u16();
+        return {row, body.u16()};
+    }
+
+    QString numberCell(quint16 format, double value) const {
+        const auto& formats = m_globals.xfFormats;
+        return numberCellText(value, format < formats.size() ? formats[format] : NumberFormat(),
+                              m_globals.from1904);
+    }
+
+    // Row, first column, then a cell format and an RK number for each column, then the last
+    // column.
+    void readMulRk(RecordReader& body) {
+        const Place first = placeOf(body);
+        for (quint32 column = first.column; !body.atEnd(); ++column) {
+            const quint16 formatOrLast = body.u16();
+            if (body.atEnd()) {
+                break; // that was the last column's number
+            }
+            m_cells.set(first.row, column, numberCell(formatOrLast, rkNumber(body.u32())));
+        }
+    }
+
+    // The result the formula had when the file was saved: a number, or a marker 0xFFFF in
+    // its last two bytes and the kind of result in its first byte.
+    void readFormula(RecordReader& body) {
+        const Place place = placeOf(body);
+        const quint16 format = body.u16();
+        unsigned char result[8];
+        for (unsigned char& byte : result) {
+            byte = body.u8();
+        }
+        if (result[6] != 0xFF || result[7] != 0xFF) {
+            const quint64 bits = qFromLittleEndian<quint64>(result);
+            double value;
+            std::memcpy(&value, &bits, sizeof value);
+            m_cells.set(place.row, place.column, numberCell(format, value));
+            return;
+        }
+        switch (result[0]) {
+        case 0: // text, in the STRING record that follows
+            m_formulaText = place;
+            break;
+        case 1:
+            m_cells.set(place.row, place.column, booleanText(result[2]));
+            break;
+        case 2:
+            m_cells.set(place.row, place.column, errorText(result[2]));
+            break;
+        case 3: // empty text
+            break;
+        default:
+            damaged();
+        }
+    }
+
+    const Globals& m_globals;
+    SheetCells& m_cells;
+    std::optional<Place> m_formulaText;
 };
 
-QString cellText(quint8 type, Report& report) {
-    switch (type) {
-    case FREEXL_CELL_INT:
-        return QString::number(report.take<qint32>());
-    case FREEXL_CELL_DOUBLE:
-        return numberText(report.take<double>());
-    default: // texts, and dates already written as "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS", "HH:MM:SS"
-        return report.text();
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T> using GsfPointer = std::unique_ptr<T, GObjectUnref>;
+
+// The stream of the compound file whose name is name in any letter case, as OLE2 names go.
+GsfPointer<GsfInput> child(GsfInfile* file, const char* name) {
+    const int count = gsf_infile_num_children(file);
+    for (int i = 0; i < count; ++i) {
+        const char* childName = gsf_infile_name_by_index(file, i);
+        if (childName && g_ascii_strcasecmp(childName, name) == 0) {
+            return GsfPointer<GsfInput>(gsf_infile_child_by_index(file, i));
+        }
     }
+    return nullptr;
+}
+
+// libgsf logs what it finds wrong in a damaged compound file; the reader reports the damage
+// itself.
+void quietLibgsf() {
+    gsf_init();
+    for (const char* domain : {"libgsf", "libgsf:msole"}) {
+        g_log_set_handler(
+            domain, GLogLevelFlags(G_LOG_LEVEL_MASK),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    }
+}
+
+QByteArray workbookStream(const QString& path) {
+    static const bool initialized = (quietLibgsf(), true);
+    Q_UNUSED(initialized);
+    GsfPointer<GsfInput> file(gsf_input_stdio_new(QFile::encodeName(path).constData(), nullptr));
+    if (!file) {
+        throw UnreadableWorkbook{QStringLiteral("文件无法打开")};
+    }
+    GsfPointer<GsfInfile> compound(gsf_infile_msole_new(file.get(), nullptr));
+    if (!compound) {
+        damaged();
+    }
+    const GsfPointer<GsfInput> stream = child(compound.get(), "Workbook");
+    if (!stream) {
+        if (child(compound.get(), "Book")) {
+            olderFormat();
+        }
+        if (child(compound.get(), "EncryptedPackage")) {
+            passwordProtected(); // an encrypted .xlsx inside a compound file
+        }
+        throw UnreadableWorkbook{QStringLiteral("文件中没有 Excel 工作簿")};
+    }
+    const gsf_off_t size = gsf_input_size(stream.get());
+    if (size < 0 || size > WorkbookLimits::FileBytes) {
+        damaged();
+    }
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    if (size > 0 &&
+        !gsf_input_read(stream.get(), size_t(size), reinterpret_cast<guint8*>(bytes.data()))) {
+        damaged();
+    }
+    return bytes;
 }
 
 } // namespace
 
-bool readSheet(const QString& path, const QString& sheetName, SheetCells& cells) {
-    const QByteArray file = QFile::encodeName(path);
-    const QByteArray name = sheetName.toUtf8();
-    int channel[2];
-    if (pipe(channel) != 0) {
-        throw UnreadableWorkbook{QString::fromLocal8Bit(strerror(errno))};
-    }
-    const pid_t child = fork();
-    if (child < 0) {
-        close(channel[0]);
-        close(channel[1]);
-        throw UnreadableWorkbook{QString::fromLocal8Bit(strerror(errno))};
-    }
-    if (child == 0) {
-        close(channel[0]);
-        PipeWriter out(channel[1]);
-        walkSheet(file.constData(), name.constData(), out);
-        out.flush();
-        _exit(0);
-    }
-    close(channel[1]);
-    QByteArray bytes;
-    const bool finished = collect(child, channel[0], &bytes);
-    close(channel[0]);
-    if (!finished) {
-        fail(FREEXL_CFBF_READ_ERROR);
-    }
-
-    Report report(bytes);
-    const auto status = report.take<qint32>();
-    if (status == NoSheet) {
+bool readWorkbookStream(const QByteArray& stream, const QString& sheetName, SheetCells& cells) {
+    const Globals globals = readGlobals(stream, sheetName);
+    if (globals.sheetStart < 0) {
         return false;
     }
-    if (status != Found) {
-        fail(status);
-    }
-    const auto rows = report.take<quint32>();
-    const auto columns = report.take<quint16>();
-    if (qint64(rows) * columns > WorkbookLimits::Cells) {
-        throw UnreadableWorkbook{
-            QStringLiteral("工作表太大（%1 行 × %2 列）").arg(rows).arg(columns)};
-    }
-    for (auto row = report.take<quint32>(); row != EndOfCells; row = report.take<quint32>()) {
-        const auto column = report.take<quint16>();
-        const auto type = report.take<quint8>();
-        cells.set(row, column, cellText(type, report));
-    }
-    const auto walked = report.take<qint32>();
-    if (walked != FREEXL_OK) {
-        fail(walked);
-    }
+    SheetReader(globals, cells).read(stream);
     return true;
+}
+
+bool readSheet(const QString& path, const QString& sheetName, SheetCells& cells) {
+    return readWorkbookStream(workbookStream(path), sheetName, cells);
 }
 
 } // namespace Xls

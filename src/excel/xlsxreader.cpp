@@ -87,72 +87,6 @@ QString stringItem(QXmlStreamReader& xml) {
     return unescaped(text);
 }
 
-// Whether a number format code shows a date, a time or both: letters of the date and time
-// parts outside quoted text, escapes and bracketed colours or locales.
-std::optional<DateParts> codeDateParts(const QString& code) {
-    bool date = false;
-    bool time = false;
-    bool month = false;
-    for (qsizetype i = 0; i < code.size(); ++i) {
-        const QChar c = code.at(i).toLower();
-        if (c == u';') {
-            break; // the first section decides
-        }
-        if (c == u'"') {
-            const qsizetype close = code.indexOf(u'"', i + 1);
-            i = close < 0 ? code.size() : close;
-        } else if (c == u'\\' || c == u'_' || c == u'*') {
-            ++i;
-        } else if (c == u'[') {
-            const qsizetype close = code.indexOf(u']', i + 1);
-            const QString inside = code.mid(i + 1, close < 0 ? -1 : close - i - 1).toLower();
-            if (!inside.isEmpty() &&
-                (inside.startsWith(u'h') || inside.startsWith(u'm') || inside.startsWith(u's')) &&
-                inside.count(inside.at(0)) == inside.size()) {
-                time = true; // elapsed time: [h], [mm], [ss]
-            }
-            i = close < 0 ? code.size() : close;
-        } else if (code.mid(i, 5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0 ||
-                   code.mid(i, 3).compare(QLatin1String("a/p"), Qt::CaseInsensitive) == 0) {
-            time = true;
-            i += code.at(i + 1) == u'/' ? 2 : 4;
-        } else if (c == u'y' || c == u'd') {
-            date = true;
-        } else if (c == u'h' || c == u's') {
-            time = true;
-        } else if (c == u'm') {
-            month = true;
-        }
-    }
-    date = date || (month && !time); // "m" next to hours or seconds is minutes
-    if (date && time) {
-        return DateParts::DateTime;
-    }
-    if (date) {
-        return DateParts::Date;
-    }
-    if (time) {
-        return DateParts::Time;
-    }
-    return std::nullopt;
-}
-
-// The built-in formats that show dates or times, the Chinese ones included.
-std::optional<DateParts> builtInDateParts(int id) {
-    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) ||
-        id == 57 || id == 58) {
-        return DateParts::Date;
-    }
-    if (id == 22) {
-        return DateParts::DateTime;
-    }
-    if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) || id == 55 ||
-        id == 56) {
-        return DateParts::Time;
-    }
-    return std::nullopt;
-}
-
 // Zero-based column and row of a reference such as "AB12".
 bool parseReference(QStringView reference, quint32* row, quint32* column) {
     qsizetype i = 0;
@@ -174,7 +108,7 @@ bool parseReference(QStringView reference, quint32* row, quint32* column) {
     return true;
 }
 
-QString numberCell(const QString& value, std::optional<DateParts> date, bool from1904) {
+QString numberCell(const QString& value, const NumberFormat& format, bool from1904) {
     const QByteArray digits = value.trimmed().toLatin1();
     double number = 0;
     const auto [end, error] =
@@ -183,13 +117,7 @@ QString numberCell(const QString& value, std::optional<DateParts> date, bool fro
         !std::isfinite(number)) {
         return value; // not a number after all: the text as written
     }
-    if (date) {
-        const QString text = serialDateText(number, from1904, *date);
-        if (!text.isEmpty()) {
-            return text;
-        }
-    }
-    return numberText(number);
+    return numberCellText(number, format, from1904);
 }
 
 QString isoDateCell(const QString& value) {
@@ -226,8 +154,8 @@ QString cellText(QStringView type, const QString& value, const QString& inlineTe
     if (value.isEmpty()) {
         return {};
     }
-    const bool styled = style >= 0 && size_t(style) < context.dates.size();
-    return numberCell(value, styled ? context.dates[size_t(style)] : std::nullopt,
+    const bool styled = style >= 0 && size_t(style) < context.formats.size();
+    return numberCell(value, styled ? context.formats[size_t(style)] : NumberFormat(),
                       context.from1904);
 }
 
@@ -362,7 +290,7 @@ QStringList sharedStrings(const QByteArray& bytes) {
     return strings;
 }
 
-std::vector<std::optional<DateParts>> dateFormats(const QByteArray& bytes) {
+std::vector<NumberFormat> numberFormats(const QByteArray& bytes) {
     QHash<int, QString> codes;
     std::vector<int> formatIds;
     int inNumFmts = 0;
@@ -385,13 +313,13 @@ std::vector<std::optional<DateParts>> dateFormats(const QByteArray& bytes) {
             formatIds.push_back(xml.attributes().value(QStringLiteral("numFmtId")).toInt());
         }
     }
-    std::vector<std::optional<DateParts>> dates;
-    dates.reserve(formatIds.size());
+    std::vector<NumberFormat> formats;
+    formats.reserve(formatIds.size());
     for (const int id : formatIds) {
         const auto code = codes.constFind(id);
-        dates.push_back(code != codes.cend() ? codeDateParts(*code) : builtInDateParts(id));
+        formats.push_back(code != codes.cend() ? numberFormat(*code) : builtInNumberFormat(id));
     }
-    return dates;
+    return formats;
 }
 
 void readWorksheet(const QByteArray& bytes, const SheetContext& context, SheetCells& cells) {
@@ -451,7 +379,7 @@ bool readSheet(const QString& path, const QString& sheetName, SheetCells& cells)
         context.strings = sharedStrings(part(zip, rels.byType.value("sharedStrings")));
     }
     if (rels.byType.contains(QStringLiteral("styles"))) {
-        context.dates = dateFormats(part(zip, rels.byType.value("styles")));
+        context.formats = numberFormats(part(zip, rels.byType.value("styles")));
     }
     readWorksheet(part(zip, sheetPart), context, cells);
     return true;

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QStringList>
-#include <optional>
 #include <vector>
 
 // The sheet reader of Office Open XML workbooks (.xlsx). Every function throws
@@ -14,12 +13,12 @@ namespace Xlsx {
 // The shared strings part: every string item, rich text runs joined, phonetic runs left out.
 QStringList sharedStrings(const QByteArray& xml);
 
-// The styles part: for each cell format (a cell's "s" index) whether it shows a date.
-std::vector<std::optional<DateParts>> dateFormats(const QByteArray& xml);
+// The styles part: for each cell format (a cell's "s" index) how it shows a number.
+std::vector<NumberFormat> numberFormats(const QByteArray& xml);
 
 struct SheetContext {
     QStringList strings;
-    std::vector<std::optional<DateParts>> dates;
+    std::vector<NumberFormat> formats;
     bool from1904 = false;
 };
 

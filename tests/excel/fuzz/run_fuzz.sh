@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the workbook fuzzer with clang into <build dir> and runs it for <seconds> on a seed
-# corpus: the workbook fixtures and the XML parts of the .xlsx one. Fails on a crash, a hang
+# corpus: the workbook fixtures, the XML parts of the .xlsx one and the Workbook streams of
+# some .xls ones (seeds/). Fails on a crash, a hang
 # (one input over 10 s), a leak or running out of memory; the input is kept in
 # <build dir>/artifacts.
 #
@@ -19,7 +20,9 @@ cmake --build "$build"
 corpus="$(mktemp -d)"
 trap 'rm -rf "$corpus"' EXIT
 mkdir -p "$corpus/new" "$corpus/seeds" "$build/artifacts"
-cp "$fixtures"/*.xls "$fixtures"/*.xlsx "$corpus/seeds/"
+cp "$fixtures"/*.xls "$fixtures"/*.xlsx "$here"/seeds/* "$corpus/seeds/"
+cp "$fixtures"/lo/formulas*.xls* "$fixtures"/lo/values.xls* "$corpus/seeds/"
+rm "$corpus"/seeds/*.csv
 (cd "$corpus/seeds" && cmake -E tar xf "$fixtures/cards.xlsx")
 
 # The fuzzer's scratch workbook file goes with the corpus.
