@@ -33,7 +33,8 @@ const QStringList CardHeaders = {
 
 constexpr int CardColumnWidth = 80;
 
-const QString OpenFilter = QStringLiteral("Excel文件(*.xls);;Excel 2007文件(*.xlsx)");
+const QString OpenFilter =
+    QStringLiteral("Excel文件(*.xls *.xlsx);;Excel 97-2003文件(*.xls);;Excel 2007文件(*.xlsx)");
 const QString SheetStatement = QStringLiteral("Select * from [Sheet1$]");
 
 // The file as the connection string's "Data Source". A name holding ";" is quoted, or the

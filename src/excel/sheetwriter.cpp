@@ -1,7 +1,6 @@
 #include "sheetwriter.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -10,6 +9,8 @@
 
 namespace {
 constexpr double DefaultFontSize = 11; // the workbook's default font, in points
+constexpr int TextFormatIndex = 49;    // the built-in number format "@"
+constexpr uint8_t A4PaperIndex = 9;
 
 // The height a spreadsheet program gives a row to fit a font larger than the default one
 // (about 1.3 times its size, in steps of 0.75 points): 18 points give 23.25.
@@ -35,6 +36,7 @@ struct SheetWriter::Style {
     bool bold = false;
     bool centred = false;
     bool borders = false;
+    bool text = false; // the text number format "@": the value stays text when edited again
 
     void apply(const RangeFormat& format) {
         switch (format.setting) {
@@ -56,11 +58,12 @@ struct SheetWriter::Style {
         }
     }
     bool isDefault() const {
-        return fontName.isEmpty() && fontSize == 0 && !bold && !centred && !borders;
+        return fontName.isEmpty() && fontSize == 0 && !bold && !centred && !borders && !text;
     }
     bool operator<(const Style& other) const {
-        return std::tie(fontName, fontSize, bold, centred, borders) <
-               std::tie(other.fontName, other.fontSize, other.bold, other.centred, other.borders);
+        return std::tie(fontName, fontSize, bold, centred, borders, text) <
+               std::tie(other.fontName, other.fontSize, other.bold, other.centred, other.borders,
+                        other.text);
     }
 };
 
@@ -85,22 +88,55 @@ void SheetWriter::put(int row, const Cell& cell) {
     }
 }
 
+namespace {
+// Whether the characters from at on read as an escaped character "_xHHHH_".
+bool escapeLikeAt(const QString& text, qsizetype at) {
+    if (at + 7 > text.size() || text.at(at) != u'_' || text.at(at + 1) != u'x' ||
+        text.at(at + 6) != u'_') {
+        return false;
+    }
+    bool hex = false;
+    text.mid(at + 2, 4).toUShort(&hex, 16);
+    return hex;
+}
+
+// Characters XML 1.0 cannot carry: NUL, the other C0 controls but tab, line feed and carriage
+// return, and the two non-characters U+FFFE and U+FFFF.
+bool xmlCannotCarry(QChar c) {
+    const char16_t code = c.unicode();
+    return (code < 0x20 && code != u'\t' && code != u'\n' && code != u'\r') || code == 0xFFFE ||
+           code == 0xFFFF;
+}
+
+// The text as the file format carries it: characters XML cannot carry written as "_xHHHH_",
+// and the "_" of a text that reads like such an escape escaped in turn.
+QString escapedText(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (escapeLikeAt(text, i)) {
+            escaped += QStringLiteral("_x005F_"); // its "_" escaped: the text stays as it is
+        } else if (xmlCannotCarry(c)) {
+            const QString hex = QString::number(c.unicode(), 16).toUpper();
+            escaped += QStringLiteral("_x") + hex.rightJustified(4, u'0') + u'_';
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+} // namespace
+
 void SheetWriter::setText(int row, int column, const QString& text) {
     qsizetype length = std::min<qsizetype>(text.size(), MaxTextLength);
     if (length < text.size() && text.at(length).isLowSurrogate()) {
         --length; // never split a character
     }
-    QString kept = text.left(length);
-    if (kept.contains(QLatin1String("_x"))) {
-        // The file format reads "_xHHHH_" as an escaped character; its "_" is escaped in turn
-        // so that such a text stays as it is.
-        static const QRegularExpression escapeLike(QStringLiteral("_(x[0-9A-Fa-f]{4}_)"));
-        kept.replace(escapeLike, QStringLiteral("_x005F_\\1"));
-    }
     const size_t offset = m_texts.size();
-    const QByteArray utf8 = kept.toUtf8();
+    const QByteArray utf8 = escapedText(text.left(length)).toUtf8();
     m_texts.append(utf8.constData(), utf8.size());
-    m_texts += '\0';
+    m_texts += '\0'; // no NUL inside: it is escaped
     put(row, {column, false, 0, offset});
 }
 
@@ -146,6 +182,10 @@ void SheetWriter::setPortrait() {
     m_portrait = true;
 }
 
+void SheetWriter::setA4Paper() {
+    m_a4Paper = true;
+}
+
 void SheetWriter::setCentreFooter(const QString& codes) {
     m_footer = codes;
 }
@@ -184,6 +224,9 @@ bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet) const {
     }
     if (m_portrait) {
         worksheet_set_portrait(sheet);
+    }
+    if (m_a4Paper) {
+        worksheet_set_paper(sheet, A4PaperIndex);
     }
     if (!m_footer.isEmpty()) {
         error(worksheet_set_footer(sheet, (QStringLiteral("&C") + m_footer).toUtf8().constData()));
@@ -225,6 +268,9 @@ bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet) const {
             if (style.borders) {
                 format_set_border(format, LXW_BORDER_THIN);
             }
+            if (style.text) {
+                format_set_num_format_index(format, TextFormatIndex);
+            }
         }
         return format;
     };
@@ -233,6 +279,7 @@ bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet) const {
     std::vector<size_t> covering;
     std::vector<size_t> previousCovering;
     std::vector<lxw_format*> columnFormats(lastColumn + 1, nullptr);
+    std::vector<lxw_format*> columnTextFormats(lastColumn + 1, nullptr);
     double largestFont = 0;
     const std::vector<Cell> noCells;
     for (int row = 1; row <= lastRow; ++row) {
@@ -252,6 +299,8 @@ bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet) const {
                     }
                 }
                 columnFormats[column] = formatOf(style);
+                style.text = true;
+                columnTextFormats[column] = formatOf(style);
                 largestFont = std::max(largestFont, style.fontSize);
             }
             previousCovering = covering;
@@ -274,7 +323,8 @@ bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet) const {
                 error(cell->isNumber
                           ? worksheet_write_number(sheet, row - 1, column - 1, cell->number, format)
                           : worksheet_write_string(sheet, row - 1, column - 1,
-                                                   m_texts.data() + cell->text, format));
+                                                   m_texts.data() + cell->text,
+                                                   columnTextFormats[column]));
                 ++cell;
             } else if (format) {
                 error(worksheet_write_blank(sheet, row - 1, column - 1, format));

@@ -26,7 +26,9 @@ struct CellRange {
 // fits a row when its font is set.
 class SheetWriter {
 public:
-    // Text is kept as text: never read as a number, a date or a formula.
+    // Text is kept as text: never read as a number, a date or a formula, and formatted as
+    // text so that it stays text when edited in the spreadsheet program. Every character is
+    // carried, those XML cannot hold written as the format's "_xHHHH_" escapes.
     void setText(int row, int column, const QString& text);
     void setNumber(int row, int column, double value);
 
@@ -41,6 +43,7 @@ public:
 
     void setBottomMargin(double points);
     void setPortrait();
+    void setA4Paper();
     // The centre footer in the spreadsheet's footer codes ("&P" the page, "&N" the pages).
     void setCentreFooter(const QString& codes);
     // Plain text for a footer: every "&" doubled so that none reads as a code.
@@ -82,6 +85,7 @@ private:
     std::vector<std::pair<int, double>> m_widths;
     double m_bottomMargin = -1; // points; negative: the spreadsheet's default
     bool m_portrait = false;
+    bool m_a4Paper = false;
     QString m_footer;
     QString m_title;
 };

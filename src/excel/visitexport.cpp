@@ -29,7 +29,7 @@ void exportVisitLog(QWidget* parent, const QString& title, Query* visits) {
     int lastRow = 2;
     walkRows(visits, [&](int position) {
         lastRow = position + 2;
-        sheet.setText(lastRow, 1, QString::number(position));
+        sheet.setNumber(lastRow, 1, position);
         for (int k = 0; k < fields.size(); ++k) {
             sheet.setText(lastRow, k + 2, visits->fieldByName(fields[k]));
         }
@@ -39,6 +39,7 @@ void exportVisitLog(QWidget* parent, const QString& title, Query* visits) {
     sheet.setBorders(table);
     sheet.setFontSize(table, 9);
     sheet.setPortrait();
+    sheet.setA4Paper();
     sheet.setCentreFooter(pageFooter(QStringLiteral(" ")));
     file.publish(parent, sheet);
 }

@@ -1,7 +1,9 @@
 // The spreadsheet layer on its own: range formats combined per cell, texts kept as texts,
 // merges, page setup and footer codes, and files it cannot write.
 
+#include "db/resultset.h"
 #include "excel/sheetwriter.h"
+#include "excel/workbookreader.h"
 #include "xlsxcontent.h"
 
 #include <QDir>
@@ -93,6 +95,46 @@ private slots:
         QVERIFY(!book.cell("A1").isNumber);
         QVERIFY(!book.cell("A1").isFormula);
         QCOMPARE(book.cell("B1").text, QStringLiteral("after"));
+    }
+
+    // Characters XML cannot carry travel as "_xHHHH_" escapes: the import reads back every
+    // text exactly (a NUL no longer ends it), and LibreOffice opens the file.
+    void importReadsBackEveryCharacter() {
+        QString controls;
+        for (char16_t c = 0; c < 0x20; ++c) {
+            controls += QChar(c);
+        }
+        const QStringList texts = {controls + u'z',
+                                   QStringLiteral("前") + QChar(0) + QStringLiteral("后"),
+                                   QString(QChar(0xFFFE)) + QChar(0xFFFF) + u'x',
+                                   QStringLiteral("_x0041_ _x005F_ _X0041_ _x004G_ __x0000__"),
+                                   QStringLiteral("a\r\nb\tc"),
+                                   QStringLiteral("000123")};
+        SheetWriter sheet;
+        sheet.setText(1, 1, QStringLiteral("text"));
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            sheet.setText(int(i) + 2, 1, texts[i]);
+        }
+        const QString path = m_dir.filePath(QStringLiteral("characters.xlsx"));
+        QVERIFY(sheet.save(path));
+
+        const auto result = readWorkbookSheet(path, QStringLiteral("Sheet1"));
+        QCOMPARE(result->rowCount(), texts.size());
+        for (int r = 0; r < result->rowCount(); ++r) {
+            QCOMPARE(result->text(r, 0), texts[r]);
+        }
+        const XlsxContent book(path);
+        QVERIFY2(book.isValid(), qPrintable(book.error()));
+        QCOMPARE(book.cell("A7").numberFormat, 49); // text: "000123" stays text when edited
+
+        const QString office = officeProgram();
+        if (office.isEmpty()) {
+            QSKIP("LibreOffice (soffice) is not installed");
+        }
+        QString csv;
+        QVERIFY(convertWithOffice(office, path, "csv:Text - txt - csv (StarCalc):44,34,76",
+                                  m_dir.filePath(QStringLiteral("csv")), &csv));
+        QVERIFY(csv.contains(QStringLiteral("000123")));
     }
 
     void longTextIsCutAtTheCellLimit() {

@@ -58,7 +58,11 @@ void checkVisitSheet(const XlsxContent& book, const QString& title, const QList<
                                    visit.content}[column - 1];
             }
             QVERIFY2(cell.text == text, qPrintable(where + ": " + cell.text + " != " + text));
-            QVERIFY2(!cell.isNumber && !cell.isFormula, qPrintable(where)); // all of it text
+            // The running number is a number, as on the card sheet; the rest is text.
+            const bool runningNumber = row >= 3 && column == 1;
+            QVERIFY2(cell.isNumber == runningNumber && !cell.isFormula, qPrintable(where));
+            QVERIFY2(cell.numberFormat == (!runningNumber && !text.isEmpty() ? 49 : 0),
+                     qPrintable(where));
             QVERIFY2(cell.fontName == (row == 1 ? "宋体" : defaultFont), qPrintable(where));
             QVERIFY2(cell.fontSize == (row == 1 ? 16 : 9), qPrintable(where));
             QVERIFY2(cell.bold == (row <= 2), qPrintable(where));
@@ -70,7 +74,8 @@ void checkVisitSheet(const XlsxContent& book, const QString& title, const QList<
     QCOMPARE(book.widths, (QMap<int, double>{{1, 4}, {2, 10}, {3, 10}, {4, 50}}));
     QCOMPARE(book.heights, (QMap<int, double>{{1, 21}}));
     QCOMPARE(book.orientation, QStringLiteral("portrait"));
-    QCOMPARE(book.margins.value("bottom"), 0.75); // no margin changed
+    QCOMPARE(book.paperSize, QStringLiteral("9")); // A4
+    QCOMPARE(book.margins.value("bottom"), 0.75);  // no margin changed
     QCOMPARE(book.footer, QStringLiteral("&COrvane名片管理 https://www.orvane.cn/ 共&N页，第&P页"));
 }
 } // namespace

@@ -158,6 +158,15 @@ private slots:
         QVERIFY(checked);
     }
 
+    // The dialog's first filter shows both workbook formats, so the shipped template and
+    // every export show without switching the filter.
+    void openDialogFilter() {
+        m_program->start();
+        runWindow([&](TfrmInData* w) { openWorkbook(w, Fixtures + QStringLiteral("cards.xlsx")); });
+        QCOMPARE(Messages::lastFileFilter().section(QStringLiteral(";;"), 0, 0),
+                 QStringLiteral("Excel文件(*.xls *.xlsx)"));
+    }
+
     // Workbooks written by a spreadsheet program, with extra columns, the captions in another
     // order and letter case, numbers and dates: every named row that is not a repeat becomes
     // a live card of today, with its values in their columns.
@@ -284,6 +293,65 @@ private slots:
         QCOMPARE(messagesOf(Messages::Kind::Plain), 1);
         QCOMPARE(Messages::shown().last().text, Success);
         QCOMPARE(messagesOf(Messages::Kind::Error), 0);
+    }
+
+    // Formulas in every card column, as written by spreadsheet programs: each imports the
+    // result stored with it, in the same form from both formats. LibreOffice's own .xls
+    // export stores no text results, so the .xls is Gnumeric's.
+    void importsFormulaResults_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xlsx") << QStringLiteral("lo/formulas.xlsx");
+        QTest::newRow("xls") << QStringLiteral("lo/formulas-gnumeric.xls");
+    }
+    void importsFormulaResults() {
+        QFETCH(QString, file);
+        importThroughWindow(Fixtures + file, 2);
+        DirectSql& sql = m_program->sql();
+        const QString first = sql.scalar(QStringLiteral("select min(ID) from D_B"));
+        const QStringList stored = storedRow(sql, first);
+        QCOMPARE(stored.mid(1, 24),
+                 QStringList({"客户",        "张三",
+                              "男",          "010-62345678",
+                              "13800138001", "zhang@example.com",
+                              "123456789",   "TRUE",
+                              "#DIV/0!",     "",
+                              "#N/A",        "2008-03-07",
+                              "张三的公司",  "FALSE",
+                              "0.3",         QString(300, u'长') + u'x',
+                              "14:30:05",    "#NUM!",
+                              "100080",      "www.example.com",
+                              "#VALUE!",     "123456789012346000",
+                              "李四",        QStringLiteral("长文本abc").repeated(1000)}));
+        const QStringList second = storedRow(sql, QString::number(first.toInt() + 1));
+        QCOMPARE(second.mid(1, 5), QStringList({"同事", "李四", "女", "", "13800138002"}));
+        QCOMPARE(second.at(10), QStringLiteral("5"));                   // BDes
+        QCOMPARE(second.at(12), QStringLiteral("2008-03-07 14:30:00")); // DCity
+        QCOMPARE(second.at(24), QStringLiteral("a\nb"));                // FDes
+    }
+
+    // Texts of 8,000 to 32,767 characters, Chinese and Latin runs mixed, stored whole from
+    // both formats (in the .xls they run over several records).
+    void importsLongTexts_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("xls") << QStringLiteral("lo/longtexts.xls");
+        QTest::newRow("xlsx") << QStringLiteral("lo/longtexts.xlsx");
+    }
+    void importsLongTexts() {
+        QFETCH(QString, file);
+        importThroughWindow(Fixtures + file, 4);
+        DirectSql& sql = m_program->sql();
+        const int first = sql.scalar(QStringLiteral("select min(ID) from D_B")).toInt();
+        const QList<int> lengths = {8000, 9000, 20000, 32767};
+        for (int i = 0; i < lengths.size(); ++i) {
+            const QStringList stored = storedRow(sql, QString::number(first + i));
+            QCOMPARE(stored.at(2), QStringLiteral("长文本%1").arg(lengths[i]));
+            const QString latin =
+                QStringLiteral("Latin only ").repeated(3000).left(lengths[i] - 1) +
+                QString::number(i);
+            QCOMPARE(stored.at(10), latin);                     // BDes
+            QCOMPARE(stored.at(16), mixedText(300 + i, i + 5)); // DAdd
+            QVERIFY(stored.at(24) == mixedText(lengths[i], i)); // FDes
+        }
     }
 
     // A sheet laid out as the card-list export writes it, title row removed: its number and
@@ -616,6 +684,34 @@ private:
                               Qt::LeftButton);
         }
         QVERIFY(ran);
+    }
+
+    // Opens the workbook in the import window and imports it, which must succeed.
+    void importThroughWindow(const QString& path, int rows) {
+        m_program->start();
+        runWindow([&](TfrmInData* w) {
+            openWorkbook(w, path);
+            QCOMPARE(w->GroupBox2->title(), QStringLiteral("EXCEL数据  共有 %1 条数据").arg(rows));
+            QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+            QVERIFY(!w->isVisible());
+        });
+        QCOMPARE(messagesOf(Messages::Kind::Error), 0);
+        QCOMPARE(Messages::shown().last().text, Success);
+        QCOMPARE(m_program->sql().count(QStringLiteral("select ID from D_B")), rows);
+    }
+
+    // The long texts of the fixtures (make_fixtures.py): runs of Chinese and of Latin
+    // letters of changing lengths.
+    static QString mixedText(int length, int seed) {
+        const QString chinese = QStringLiteral("名片管理客户单位地址电话号码补充信息长文本测试");
+        const QString latin =
+            QStringLiteral("The quick brown fox jumps over the lazy dog 0123456789 ");
+        QString text;
+        for (int i = seed; text.size() < length; ++i) {
+            const QString& letters = i % 2 == 0 ? chinese : latin;
+            text += (letters.mid(i % letters.size()) + letters).left(3 + (i * 7) % 29);
+        }
+        return text.left(length);
     }
 
     static void openWorkbook(TfrmInData* window, const QString& path) {

@@ -152,6 +152,7 @@ void XlsxContent::readStyles(const QByteArray& xml) {
             Style style;
             style.font = attributes.value(QLatin1String("fontId")).toInt();
             style.border = attributes.value(QLatin1String("borderId")).toInt();
+            style.numberFormat = attributes.value(QLatin1String("numFmtId")).toInt();
             m_styles.append(style);
         } else if (section == u"cellXfs" && name == u"alignment") {
             m_styles.last().horizontal = attributes.value(QLatin1String("horizontal")).toString();
@@ -198,6 +199,7 @@ void XlsxContent::readSheet(const QByteArray& xml) {
             cell->horizontal = style.horizontal;
             cell->vertical = style.vertical;
             cell->edges = m_borders.value(style.border);
+            cell->numberFormat = style.numberFormat;
         } else if (cell && name == u"f") {
             cell->isFormula = true;
         } else if (cell && name == u"v") {
@@ -229,6 +231,7 @@ void XlsxContent::readSheet(const QByteArray& xml) {
             }
         } else if (name == u"pageSetup") {
             orientation = attributes.value(QLatin1String("orientation")).toString();
+            paperSize = attributes.value(QLatin1String("paperSize")).toString();
         } else if (name == u"oddFooter") {
             footer = reader.readElementText();
         }

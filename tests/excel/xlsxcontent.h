@@ -19,7 +19,8 @@ public:
         bool bold = false;
         QString horizontal; // "" (the default), "center", ...
         QString vertical;
-        QStringList edges; // the line style of the left, right, top and bottom edges
+        QStringList edges;    // the line style of the left, right, top and bottom edges
+        int numberFormat = 0; // the format's numFmtId: 49 is text ("@")
     };
 
     explicit XlsxContent(const QString& path);
@@ -38,6 +39,7 @@ public:
     QMap<int, double> heights;     // row (from 1) -> height in points, where one is set
     QMap<QString, double> margins; // "left", "bottom", ... in inches
     QString orientation;           // "" when the sheet sets none
+    QString paperSize;             // "" when the sheet sets none; "9" is A4
     QString footer;                // the odd-page footer as stored, with its codes
     QString title;                 // the document's title
 
@@ -45,6 +47,7 @@ private:
     struct Style {
         int font = 0;
         int border = 0;
+        int numberFormat = 0;
         QString horizontal;
         QString vertical;
     };

@@ -15,6 +15,7 @@ struct Script {
     bool externalOpenResult = true;
     QList<Messages::Shown> shown;
     QList<QUrl> opened;
+    QString fileFilter;
 };
 Script& script() {
     static Script s;
@@ -66,6 +67,7 @@ void Messages::error(QWidget* parent, const QString& text) {
 
 QString Messages::openFileName(QWidget* parent, const QString& caption, const QString& filter) {
     if (script().on) {
+        script().fileFilter = filter;
         return script().fileNames.isEmpty() ? QString() : script().fileNames.dequeue();
     }
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
@@ -102,6 +104,10 @@ const QList<Messages::Shown>& Messages::shown() {
 
 const QList<QUrl>& Messages::opened() {
     return script().opened;
+}
+
+const QString& Messages::lastFileFilter() {
+    return script().fileFilter;
 }
 
 void Messages::clearRecord() {

@@ -43,6 +43,7 @@ public:
     static void setExternalOpenResult(bool opened);
     static const QList<Shown>& shown();
     static const QList<QUrl>& opened();
+    static const QString& lastFileFilter(); // of the last file dialog
     static void clearRecord();
 };
 
