@@ -19,23 +19,53 @@ constexpr size_t MaxCellFormats = 65'536;
     throw UnreadableWorkbook{QStringLiteral("文件已损坏或不完整")};
 }
 
-// The next token of a part. No part of a workbook declares a document type, and entities
-// declared in one could expand without end, so a declaration counts as damage.
-bool advance(QXmlStreamReader& xml) {
-    const QXmlStreamReader::TokenType token = xml.readNext();
-    if (token == QXmlStreamReader::DTD || xml.hasError()) {
-        damaged();
-    }
-    return token != QXmlStreamReader::EndDocument;
-}
+// A part's XML token by token, with bounds that keep a hostile part from exhausting memory:
+// no part of a workbook declares a document type (entities declared in one could expand
+// without end) or nests elements more than a dozen levels deep, so a declaration or nesting
+// far deeper than that counts as damage. Every token is read through advance(), text(),
+// skip() so that the depth is always known.
+class PartReader : public QXmlStreamReader {
+public:
+    explicit PartReader(const QByteArray& bytes) : QXmlStreamReader(bytes) {}
 
-QString elementText(QXmlStreamReader& xml) {
-    const QString text = xml.readElementText();
-    if (xml.hasError()) {
-        damaged();
+    // The next token; false at the end of the part.
+    bool advance() {
+        const TokenType token = readNext();
+        if (token == DTD || hasError()) {
+            damaged();
+        }
+        if (token == StartElement && ++m_depth > MaxDepth) {
+            throw UnreadableWorkbook{QStringLiteral("工作表的结构嵌套过深")};
+        }
+        if (token == EndElement) {
+            --m_depth;
+        }
+        return token != EndDocument;
     }
-    return text;
-}
+
+    // The text of the element just started, up to its end.
+    QString text() {
+        const QString text = readElementText();
+        if (hasError()) {
+            damaged();
+        }
+        --m_depth;
+        return text;
+    }
+
+    // Past the end of the element just started.
+    void skip() {
+        for (const int depth = m_depth; m_depth >= depth;) {
+            if (!advance()) {
+                damaged();
+            }
+        }
+    }
+
+private:
+    static constexpr int MaxDepth = 256;
+    int m_depth = 0;
+};
 
 // Characters a part cannot carry are written as "_xHHHH_".
 QString unescaped(const QString& text) {
@@ -62,16 +92,16 @@ QString unescaped(const QString& text) {
 }
 
 // The text of a string item (<si>, <is>): its <t> elements, leaving out phonetic runs.
-QString stringItem(QXmlStreamReader& xml) {
+QString stringItem(PartReader& xml) {
     const QString item = xml.name().toString();
     QString text;
     int phonetic = 0;
-    while (advance(xml)) {
+    while (xml.advance()) {
         if (xml.isStartElement()) {
             if (xml.name() == u"rPh") {
                 ++phonetic;
             } else if (xml.name() == u"t") {
-                const QString run = elementText(xml);
+                const QString run = xml.text();
                 if (phonetic == 0) {
                     text += run;
                 }
@@ -159,7 +189,7 @@ QString cellText(QStringView type, const QString& value, const QString& inlineTe
                       context.from1904);
 }
 
-void readCell(QXmlStreamReader& xml, const SheetContext& context, quint32 row, qint64* lastColumn,
+void readCell(PartReader& xml, const SheetContext& context, quint32 row, qint64* lastColumn,
               SheetCells& cells) {
     const QXmlStreamAttributes attributes = xml.attributes();
     quint32 column = quint32(*lastColumn + 1);
@@ -174,14 +204,14 @@ void readCell(QXmlStreamReader& xml, const SheetContext& context, quint32 row, q
     const int style = attributes.value(QStringLiteral("s")).toInt(&styleOk);
     QString value;
     QString inlineText;
-    while (advance(xml)) {
+    while (xml.advance()) {
         if (xml.isStartElement()) {
             if (xml.name() == u"v") {
-                value = elementText(xml);
+                value = xml.text();
             } else if (xml.name() == u"is") {
                 inlineText = stringItem(xml);
             } else {
-                xml.skipCurrentElement(); // formulas and the like
+                xml.skip(); // formulas and the like
             }
         } else if (xml.isEndElement()) {
             break; // </c>
@@ -212,8 +242,8 @@ QString resolvedTarget(const QString& sourcePart, const QString& target) {
 
 Relationships relationships(const QByteArray& bytes, const QString& sourcePart) {
     Relationships rels;
-    QXmlStreamReader xml(bytes);
-    while (advance(xml)) {
+    PartReader xml(bytes);
+    while (xml.advance()) {
         if (xml.isStartElement() && xml.name() == u"Relationship") {
             const QXmlStreamAttributes a = xml.attributes();
             if (a.value(QStringLiteral("TargetMode")) == u"External") {
@@ -242,8 +272,8 @@ struct WorkbookInfo {
 
 WorkbookInfo workbookInfo(const QByteArray& bytes, const QString& sheetName) {
     WorkbookInfo info;
-    QXmlStreamReader xml(bytes);
-    while (advance(xml)) {
+    PartReader xml(bytes);
+    while (xml.advance()) {
         if (!xml.isStartElement()) {
             continue;
         }
@@ -278,8 +308,8 @@ QByteArray part(const ZipArchive& zip, const QString& name) {
 
 QStringList sharedStrings(const QByteArray& bytes) {
     QStringList strings;
-    QXmlStreamReader xml(bytes);
-    while (advance(xml)) {
+    PartReader xml(bytes);
+    while (xml.advance()) {
         if (xml.isStartElement() && xml.name() == u"si") {
             if (strings.size() >= MaxSharedStrings) {
                 throw UnreadableWorkbook{QStringLiteral("工作簿的字符串太多")};
@@ -295,8 +325,8 @@ std::vector<NumberFormat> numberFormats(const QByteArray& bytes) {
     std::vector<int> formatIds;
     int inNumFmts = 0;
     int inCellXfs = 0;
-    QXmlStreamReader xml(bytes);
-    while (advance(xml)) {
+    PartReader xml(bytes);
+    while (xml.advance()) {
         const int step = xml.isStartElement() ? 1 : xml.isEndElement() ? -1 : 0;
         if (xml.name() == u"numFmts") {
             inNumFmts += step;
@@ -323,10 +353,10 @@ std::vector<NumberFormat> numberFormats(const QByteArray& bytes) {
 }
 
 void readWorksheet(const QByteArray& bytes, const SheetContext& context, SheetCells& cells) {
-    QXmlStreamReader xml(bytes);
+    PartReader xml(bytes);
     qint64 row = -1;
     qint64 lastColumn = -1;
-    while (advance(xml)) {
+    while (xml.advance()) {
         if (!xml.isStartElement()) {
             continue;
         }

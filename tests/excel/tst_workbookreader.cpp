@@ -5,13 +5,16 @@
 #include "query.h"
 #include "sheetcells.h"
 #include "workbookconnection.h"
+#include "ziparchive.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <limits>
+#include <sys/resource.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 
@@ -327,6 +330,38 @@ private slots:
         }
     }
 
+    // A 30 KB sheet whose cell opens ten million elements: refused at once, without the
+    // memory the nesting would take (1.8 GB before the bound).
+    void deepNestingWithinBoundedMemory() {
+        const QByteArray sheet = "<worksheet " + MainNs + "><sheetData><row><c>" +
+                                 QByteArray("<a>").repeated(10'000'000);
+        const QString path = m_dir.filePath(QStringLiteral("deep.xlsx"));
+        writeZip(path, {{"xl/workbook.xml",
+                         workbookXml("<sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/>")},
+                        {"xl/_rels/workbook.xml.rels",
+                         relsXml(relationship("rId1", "worksheet", "worksheets/s.xml"))},
+                        {"xl/worksheets/s.xml", sheet}});
+        QVERIFY(QFileInfo(path).size() < 100'000);
+        const long peakBefore = peakMemoryKb();
+        QCOMPARE(openError(path), QStringLiteral("无法读取文件“%1”：工作表的结构嵌套过深")
+                                      .arg(QDir::toNativeSeparators(path)));
+        const long grownMb = (peakMemoryKb() - peakBefore) / 1024;
+        QVERIFY2(grownMb < 200, qPrintable(QString::number(grownMb)));
+    }
+
+    // A member that unpacks to more than the bound is refused as it unpacks, whatever size
+    // its header gives (a zip bomb is read no further than the bound).
+    void memberBeyondTheBound() {
+        const QString path = m_dir.filePath(QStringLiteral("bomb.zip"));
+        writeZip(path, {{"big", QByteArray(3 * 1024 * 1024, ' ')}});
+        const ZipArchive zip(path);
+        QByteArray bytes;
+        QVERIFY(!zip.read(QStringLiteral("big"), &bytes, 1024 * 1024));
+        QVERIFY(bytes.isEmpty());
+        QVERIFY(zip.read(QStringLiteral("big"), &bytes, 4 * 1024 * 1024));
+        QCOMPARE(bytes.size(), 3 * 1024 * 1024);
+    }
+
     // Files that cannot be read say why, naming the file; the query stays closed.
     void unreadableFiles_data() {
         QTest::addColumn<QString>("name");
@@ -464,6 +499,12 @@ private slots:
     }
 
 private:
+    static long peakMemoryKb() {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss;
+    }
+
     static QString connectionString(const QString& path) {
         return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
                QStringLiteral(";Extended Properties=Excel 8.0;Persist Security Info=False");
