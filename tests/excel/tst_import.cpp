@@ -12,6 +12,7 @@
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
 #include "ui/main/frmmain.h"
+#include "workbookfiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -512,6 +513,14 @@ private slots:
         QTest::newRow("not a workbook")
             << "notes.xls"
             << "无法读取文件“%1”：它不是 Excel 工作簿（.xls 或 .xlsx）.";
+        QTest::newRow("Excel 95") << "lo/values-excel95.xls"
+                                  << "无法读取文件“%1”：这是 Excel 95 或更早版本的工作簿，请在电子"
+                                     "表格程序中另存为 Excel 97-2003 或 .xlsx 格式后再导入.";
+        QTest::newRow("encrypted") << "encrypted.xls"
+                                   << "无法读取文件“%1”：工作簿设有密码保护，请在电子表格程序中去"
+                                      "掉密码后再导入.";
+        QTest::newRow("broken XML") << "broken.xlsx"
+                                    << "无法读取文件“%1”：文件已损坏或不完整.";
     }
     void unreadableWorkbook() {
         QFETCH(QString, name);
@@ -529,6 +538,13 @@ private slots:
                 file.write(bytes);
             } else if (name == u"truncated.xlsx") {
                 file.write(fixture("cards.xlsx").left(5000));
+            } else if (name == u"encrypted.xls") {
+                file.close();
+                QVERIFY(writeCompoundFile(path, "EncryptedPackage", QByteArray(4096, '\x17')));
+            } else if (name == u"broken.xlsx") {
+                file.close();
+                QVERIFY(writeZip(path, {{"xl/workbook.xml", "<workbook><sheets><sheet name="
+                                                            "\"Sheet1\"></sheets></workbook>"}}));
             } else {
                 file.write("姓名,分类\n");
             }

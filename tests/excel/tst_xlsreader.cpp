@@ -2,13 +2,9 @@
 // libgsf: what spreadsheet programs write beyond the LibreOffice corpus (continued strings
 // switching their width, formula results, every cell record), and damage.
 
-#include <gsf/gsf-outfile-msole.h>
-#include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-stdio.h>
-#include <gsf/gsf-utils.h>
-
 #include "engineerror.h"
 #include "resultset.h"
+#include "workbookfiles.h"
 #include "workbookreader.h"
 
 #include <QTemporaryDir>
@@ -145,25 +141,6 @@ QByteArray workbookStream(const Book& book) {
         stream += substream;
     }
     return stream;
-}
-
-// A compound file holding one stream.
-bool writeCompoundFile(const QString& path, const char* streamName, const QByteArray& bytes) {
-    gsf_init();
-    GsfOutput* sink = gsf_output_stdio_new(QFile::encodeName(path).constData(), nullptr);
-    if (!sink) {
-        return false;
-    }
-    GsfOutfile* compound = gsf_outfile_msole_new(sink);
-    GsfOutput* stream = gsf_outfile_new_child(compound, streamName, FALSE);
-    const bool written = gsf_output_write(stream, size_t(bytes.size()),
-                                          reinterpret_cast<const guint8*>(bytes.constData()));
-    gsf_output_close(stream);
-    g_object_unref(stream);
-    gsf_output_close(GSF_OUTPUT(compound));
-    g_object_unref(compound);
-    g_object_unref(sink); // closed with the compound file
-    return written;
 }
 
 QStringList lines(const ResultSet& result) {

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <utility>
+
+// Workbook files put together by hand for the reader tests, for contents no spreadsheet
+// program writes. Each returns false when the file cannot be written.
+
+// A zip package (an .xlsx) of the named members.
+bool writeZip(const QString& path, const QList<std::pair<QString, QByteArray>>& members);
+
+// A compound file (OLE2, the container of an .xls) holding one stream.
+bool writeCompoundFile(const QString& path, const char* streamName, const QByteArray& bytes);
