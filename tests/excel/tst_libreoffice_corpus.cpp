@@ -1,6 +1,7 @@
 // LibreOffice as the judge of the workbook readers: every cell of Sheet1 of each workbook
 // LibreOffice Calc wrote (fixtures/lo, made by make_fixtures.py beside them) must read as
-// LibreOffice's own csv of the same file shows it, in the import's text form.
+// LibreOffice's own csv of the same file shows it, in the import's text form; and the .xls
+// and the .xlsx of one sheet must read alike.
 
 #include "resultset.h"
 #include "sheetcells.h"
@@ -163,6 +164,41 @@ private slots:
                                          .arg(r + 2)
                                          .arg(c + 1)
                                          .arg(shortened(read), shortened(shown))));
+                }
+            }
+        }
+    }
+
+    // The same sheet gives the same text in every cell from its .xls and from its .xlsx:
+    // numbers of 11 and 18 digits, dates, times, booleans, errors, formula results.
+    void sameCellsFromBothFormats_data() {
+        QTest::addColumn<QString>("xls");
+        QTest::addColumn<QString>("xlsx");
+        QTest::newRow("values") << "values.xls"
+                                << "values.xlsx";
+        QTest::newRow("formulas") << "formulas-gnumeric.xls"
+                                  << "formulas.xlsx";
+        QTest::newRow("long texts") << "longtexts.xls"
+                                    << "longtexts.xlsx";
+        QTest::newRow("65,536 rows") << "rows65536.xls"
+                                     << "rows65536.xlsx";
+    }
+    void sameCellsFromBothFormats() {
+        QFETCH(QString, xls);
+        QFETCH(QString, xlsx);
+        const auto fromXls = readWorkbookSheet(Corpus + xls, QStringLiteral("Sheet1"));
+        const auto fromXlsx = readWorkbookSheet(Corpus + xlsx, QStringLiteral("Sheet1"));
+        QCOMPARE(fromXls->columnNames(), fromXlsx->columnNames());
+        QCOMPARE(fromXls->rowCount(), fromXlsx->rowCount());
+        for (int r = 0; r < fromXls->rowCount(); ++r) {
+            for (int c = 0; c < fromXls->columnCount(); ++c) {
+                if (fromXls->text(r, c) != fromXlsx->text(r, c)) {
+                    QFAIL(qPrintable(
+                        QStringLiteral("row %1, column %2: “%3” from .xls, “%4” "
+                                       "from .xlsx")
+                            .arg(r + 2)
+                            .arg(c + 1)
+                            .arg(shortened(fromXls->text(r, c)), shortened(fromXlsx->text(r, c)))));
                 }
             }
         }
