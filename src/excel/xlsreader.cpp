@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QHash>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 // An .xls file is a compound file (OLE2) whose "Workbook" stream holds records: a record id
@@ -342,6 +344,91 @@ QString booleanText(quint8 value) {
     return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
 }
 
+// What a formula's tokens (in reverse Polish order) tell of its result: text when its
+// outermost operation gives text (joining with &, a string, a text function); shared when its
+// tokens stand in the SHRFMLA record of the formula range it belongs to.
+enum class FormulaKind { Text, Other, Shared };
+
+// The size of the token at the start of tokens; 0 for a token not known here.
+qsizetype tokenSize(QByteArrayView tokens) {
+    const quint8 token = uchar(tokens[0]);
+    if (token == 0x01 || token == 0x02) {
+        return 5; // shared formula or table: a cell's row and column
+    }
+    if (token >= 0x03 && token <= 0x16) {
+        return 1; // operators, parentheses, a missing argument
+    }
+    switch (token) {
+    case 0x17: // a string: its length, its width, its characters
+        return tokens.size() < 3 ? 0 : 3 + uchar(tokens[1]) * ((tokens[2] & 0x01) ? 2 : 1);
+    case 0x19: // an attribute; CHOOSE carries a table of offsets
+        if (tokens.size() < 4) {
+            return 0;
+        }
+        return (tokens[1] & 0x04) ? 4 + 2 * (qFromLittleEndian<quint16>(tokens.data() + 2) + 1) : 4;
+    case 0x1C: // error
+    case 0x1D: // boolean
+        return 2;
+    case 0x1E: // integer
+        return 3;
+    case 0x1F: // number
+        return 9;
+    default:
+        break;
+    }
+    if (token < 0x20) {
+        return 0;
+    }
+    // Operand and function tokens, in any of their three classes.
+    static constexpr qsizetype sizes[32] = {8, 3, 4, 5, 5, 9, 7, 7, 7, 3, 5, 9,  5, 9,  0, 0,
+                                            0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 7, 11, 7, 11, 0, 0};
+    return sizes[token & 0x1F];
+}
+
+// Whether a function (by its number) gives text: CONCATENATE, LOWER, UPPER, PROPER, LEFT,
+// RIGHT, MID, REPT, TRIM, SUBSTITUTE, REPLACE, TEXT, CHAR, T, FIXED, DOLLAR, CLEAN.
+bool textFunction(quint16 number) {
+    static constexpr quint16 texts[] = {336, 112, 113, 114, 115, 116, 31, 30, 118,
+                                        120, 119, 48,  111, 130, 14,  13, 162};
+    return std::find(std::begin(texts), std::end(texts), number & 0x7FFF) != std::end(texts);
+}
+
+FormulaKind formulaKind(QByteArrayView tokens) {
+    if (tokens.size() >= 5 && tokens[0] == 0x01) {
+        return FormulaKind::Shared;
+    }
+    bool text = false; // of the last operation that counts
+    for (qsizetype at = 0; at < tokens.size();) {
+        const QByteArrayView token = tokens.sliced(at);
+        const qsizetype size = tokenSize(token);
+        if (size == 0 || size > token.size()) {
+            return FormulaKind::Other; // nothing to conclude
+        }
+        const quint8 id = uchar(token[0]);
+        const quint8 base = id & 0x1F; // without the operand class
+        const bool function = id >= 0x20 && (base == 0x01 || base == 0x02);
+        const bool sumAttribute = id == 0x19 && (token[1] & 0x10);
+        // Parentheses and attributes other than SUM leave the outermost operation as it is.
+        if (id != 0x15 && (id != 0x19 || sumAttribute)) {
+            text =
+                id == 0x08 || id == 0x17 ||
+                (function &&
+                 textFunction(qFromLittleEndian<quint16>(token.data() + (base == 0x01 ? 1 : 2))));
+        }
+        at += size;
+    }
+    return text ? FormulaKind::Text : FormulaKind::Other;
+}
+
+// "B2" for row 1, column 1.
+QString cellName(quint16 row, quint16 column) {
+    QString letters;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26) {
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    }
+    return letters + QString::number(row + 1);
+}
+
 // The cell records of one sheet substream.
 class SheetReader {
 public:
@@ -362,6 +449,7 @@ public:
                 readRecord(records.id(), records.body());
             }
         }
+        checkFormulaResults();
     }
 
 private:
@@ -379,7 +467,11 @@ private:
             m_formulaText.reset();
             return;
         }
-        if (id == ShrFmla || id == Array || id == Table) {
+        if (id == ShrFmla) {
+            readSharedFormula(body);
+            return; // may stand between a formula and its STRING record
+        }
+        if (id == Array || id == Table) {
             return; // may stand between a formula and its STRING record
         }
         m_formulaText.reset();
@@ -469,6 +561,9 @@ private:
             const quint64 bits = qFromLittleEndian<quint64>(result);
             double value;
             std::memcpy(&value, &bits, sizeof value);
+            if (value == 0) {
+                noteZeroResult(place, body);
+            }
             m_cells.set(place.row, place.column, numberCell(format, value));
             return;
         }
@@ -489,9 +584,73 @@ private:
         }
     }
 
+    // A formula giving text has its text result stored as such; LibreOffice's .xls export
+    // stores 0 in its place and calculates the formula again when it reads the file. Such a
+    // cell cannot be read without calculating, which the import does not do: it refuses the
+    // workbook rather than take the 0.
+    void noteZeroResult(Place place, RecordReader& body) {
+        body.u16(); // options
+        body.u32();
+        const quint16 size = body.u16();
+        QByteArray tokens(size, Qt::Uninitialized);
+        for (char& byte : tokens) {
+            byte = char(body.u8());
+        }
+        const FormulaKind kind = formulaKind(tokens);
+        if (kind == FormulaKind::Text) {
+            m_zeroTextResults.push_back(place);
+        } else if (kind == FormulaKind::Shared) {
+            const Place anchor{qFromLittleEndian<quint16>(tokens.constData() + 1),
+                               qFromLittleEndian<quint16>(tokens.constData() + 3)};
+            m_zeroSharedResults.emplace_back(place, anchor);
+        }
+    }
+
+    // The tokens of a formula range, kept by the range's first cell.
+    void readSharedFormula(RecordReader& body) {
+        const quint16 firstRow = body.u16();
+        body.u16(); // last row
+        const quint8 firstColumn = body.u8();
+        body.u8();  // last column
+        body.u16(); // uses
+        const quint16 size = body.u16();
+        QByteArray tokens(size, Qt::Uninitialized);
+        for (char& byte : tokens) {
+            byte = char(body.u8());
+        }
+        if (formulaKind(tokens) == FormulaKind::Text) {
+            m_textRanges.push_back({firstRow, firstColumn});
+        }
+    }
+
+    void checkFormulaResults() const {
+        std::vector<Place> missing = m_zeroTextResults;
+        for (const auto& [place, anchor] : m_zeroSharedResults) {
+            if (std::any_of(m_textRanges.begin(), m_textRanges.end(), [&](Place range) {
+                    return range.row == anchor.row && range.column == anchor.column;
+                })) {
+                missing.push_back(place);
+            }
+        }
+        if (!missing.empty()) {
+            const Place first =
+                *std::min_element(missing.begin(), missing.end(), [](Place a, Place b) {
+                    return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+                });
+            throw UnreadableWorkbook{
+                QStringLiteral("单元格 %1 的公式没有把计算结果保存在文件中（LibreOffice 保存的 "
+                               ".xls 文件会这样），程序不计算公式，无法得到它的值。请在电子表格"
+                               "程序中把工作簿另存为 .xlsx 后再导入")
+                    .arg(cellName(first.row, first.column))};
+        }
+    }
+
     const Globals& m_globals;
     SheetCells& m_cells;
     std::optional<Place> m_formulaText;
+    std::vector<Place> m_zeroTextResults;                     // formulas giving text, 0 stored
+    std::vector<std::pair<Place, Place>> m_zeroSharedResults; // and their range's first cell
+    std::vector<Place> m_textRanges; // first cells of formula ranges giving text
 };
 
 struct GObjectUnref {

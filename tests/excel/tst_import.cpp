@@ -519,6 +519,12 @@ private slots:
         QTest::newRow("encrypted") << "encrypted.xls"
                                    << "无法读取文件“%1”：工作簿设有密码保护，请在电子表格程序中去"
                                       "掉密码后再导入.";
+        QTest::newRow("text formulas without their results (LibreOffice's .xls)")
+            << "lo/formulas.xls"
+            << "无法读取文件“%1”：单元格 B2 的公式没有把计算结果保存在文件中（LibreOffice 保存的 "
+               ".xls "
+               "文件会这样），程序不计算公式，无法得到它的值。请在电子表格程序中把工作簿另存为 "
+               ".xlsx 后再导入.";
         QTest::newRow("broken XML") << "broken.xlsx"
                                     << "无法读取文件“%1”：文件已损坏或不完整.";
     }

@@ -81,10 +81,24 @@ QByteArray rk(quint16 row, quint16 column, quint32 value, quint16 xf = 0) {
 QByteArray boolErr(quint16 row, quint16 column, quint8 value, bool error) {
     return record(0x0205, place(row, column) + u8(value) + u8(error ? 1 : 0));
 }
-// A formula (the formula itself is "1", a number token) with its stored result.
-QByteArray formula(quint16 row, quint16 column, const QByteArray& result, quint16 xf = 0) {
-    return record(0x0006,
-                  place(row, column, xf) + result + u16(0) + u32(0) + u16(3) + u8(0x1E) + u16(1));
+// Formula tokens: the number 1; a text joined to an empty one (="a"&""); a function
+// (LOWER("A")); a formula of a range whose tokens stand in a SHRFMLA record.
+const QByteArray NumberTokens = u8(0x1E) + u16(1);
+const QByteArray JoinTokens = u8(0x17) + u8(1) + u8(0) + "a" + u8(0x17) + u8(0) + u8(0) + u8(0x08);
+const QByteArray LowerTokens = u8(0x17) + u8(1) + u8(0) + "A" + u8(0x41) + u16(112);
+QByteArray sharedTokens(quint16 row, quint16 column) {
+    return u8(0x01) + u16(row) + u16(column);
+}
+
+// A formula with its stored result.
+QByteArray formula(quint16 row, quint16 column, const QByteArray& result, quint16 xf = 0,
+                   const QByteArray& tokens = NumberTokens) {
+    return record(0x0006, place(row, column, xf) + result + u16(0) + u32(0) +
+                              u16(quint16(tokens.size())) + tokens);
+}
+QByteArray sharedFormula(quint16 row, quint16 column, const QByteArray& tokens) {
+    return record(0x04BC, u16(row) + u16(row + 5) + u8(quint8(column)) + u8(quint8(column)) +
+                              u8(0) + u8(2) + u16(quint16(tokens.size())) + tokens);
 }
 QByteArray specialResult(quint8 kind, quint8 value = 0) {
     return u8(kind) + u8(0) + u8(value) + u8(0) + u8(0) + u8(0) + u16(0xFFFF);
@@ -196,6 +210,7 @@ private slots:
         QTest::newRow("error") << row(boolErr(1, 0, 0x07, true)) << "#DIV/0!";
         QTest::newRow("blank") << row(record(0x0201, place(1, 0)) + label(2, 1, "x")) << "";
         QTest::newRow("formula number") << row(formula(1, 0, f64(13800138001.0))) << "13800138001";
+        QTest::newRow("formula giving 0") << row(formula(1, 0, f64(0))) << "0";
         QTest::newRow("formula date") << row(formula(1, 0, f64(39514), DateXf)) << "2008-03-07";
         QTest::newRow("formula text, after a shared formula")
             << row(formula(1, 0, specialResult(0)) + record(0x04BC, QByteArray(10, '\0')) +
@@ -307,6 +322,15 @@ private slots:
         Book hugePhonetic;
         hugePhonetic.globals += sst(1, {u16(1) + u8(0x04) + u32(0x7FFFFFFF) + "a"});
         hugePhonetic.sheets = {{"Sheet1", sheet}};
+        Book textWithoutResult;
+        textWithoutResult.sheets = {{"Sheet1", sheet + formula(1, 0, f64(0), 0, JoinTokens)}};
+        Book functionWithoutResult;
+        functionWithoutResult.sheets = {{"Sheet1", sheet + formula(2, 1, f64(0), 0, LowerTokens)}};
+        Book sharedWithoutResult;
+        sharedWithoutResult.sheets = {{"Sheet1", sheet +
+                                                     formula(3, 2, f64(0), 0, sharedTokens(3, 2)) +
+                                                     sharedFormula(3, 2, JoinTokens) +
+                                                     formula(4, 2, f64(0), 0, sharedTokens(3, 2))}};
         Book good;
         good.sheets = {{"Sheet1", sheet + label(1, 0, "b")}};
         const QByteArray goodStream = workbookStream(good);
@@ -337,6 +361,16 @@ private slots:
             << QByteArray("Workbook") << workbookStream(hugePhonetic) << damaged;
         QTest::newRow("not records")
             << QByteArray("Workbook") << QByteArray(3000, '\x5A') << damaged;
+        const QString noResult = QStringLiteral(
+            "单元格 %1 的公式没有把计算结果保存在文件中（LibreOffice 保存的 .xls 文件会这样），"
+            "程序不计算公式，无法得到它的值。请在电子表格程序中把工作簿另存为 .xlsx 后再导入");
+        QTest::newRow("joined text stored as 0")
+            << QByteArray("Workbook") << workbookStream(textWithoutResult) << noResult.arg("A2");
+        QTest::newRow("text function stored as 0")
+            << QByteArray("Workbook") << workbookStream(functionWithoutResult)
+            << noResult.arg("B3");
+        QTest::newRow("shared text formula stored as 0")
+            << QByteArray("Workbook") << workbookStream(sharedWithoutResult) << noResult.arg("C4");
     }
     void refused() {
         QFETCH(QByteArray, streamName);
