@@ -625,11 +625,12 @@ private:
 
     void checkFormulaResults() const {
         std::vector<Place> missing = m_zeroTextResults;
-        for (const auto& [place, anchor] : m_zeroSharedResults) {
-            if (std::any_of(m_textRanges.begin(), m_textRanges.end(), [&](Place range) {
+        for (const auto& shared : m_zeroSharedResults) {
+            const Place anchor = shared.second;
+            if (std::any_of(m_textRanges.begin(), m_textRanges.end(), [anchor](Place range) {
                     return range.row == anchor.row && range.column == anchor.column;
                 })) {
-                missing.push_back(place);
+                missing.push_back(shared.first);
             }
         }
         if (!missing.empty()) {
