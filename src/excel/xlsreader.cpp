@@ -682,12 +682,40 @@ void quietLibgsf() {
     }
 }
 
+// Whether the compound file's root directory entry is what the format requires: a root
+// (type 5) without siblings. libgsf leaks the siblings of a root that has them, so such a
+// damaged file is refused before libgsf reads it.
+bool soundRoot(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray header = file.read(512);
+    if (header.size() < 512) {
+        return false;
+    }
+    const quint16 sectorShift = qFromLittleEndian<quint16>(header.constData() + 0x1E);
+    const quint32 directorySector = qFromLittleEndian<quint32>(header.constData() + 0x30);
+    if ((sectorShift != 9 && sectorShift != 12) ||
+        !file.seek((qint64(directorySector) + 1) << sectorShift)) {
+        return false;
+    }
+    const QByteArray root = file.read(128);
+    constexpr quint32 NoStream = 0xFFFFFFFF;
+    return root.size() == 128 && root[0x42] == 5 &&
+           qFromLittleEndian<quint32>(root.constData() + 0x44) == NoStream &&
+           qFromLittleEndian<quint32>(root.constData() + 0x48) == NoStream;
+}
+
 QByteArray workbookStream(const QString& path) {
     static const bool initialized = (quietLibgsf(), true);
     Q_UNUSED(initialized);
     GsfPointer<GsfInput> file(gsf_input_stdio_new(QFile::encodeName(path).constData(), nullptr));
     if (!file) {
         throw UnreadableWorkbook{QStringLiteral("文件无法打开")};
+    }
+    if (!soundRoot(path)) {
+        damaged();
     }
     GsfPointer<GsfInfile> compound(gsf_infile_msole_new(file.get(), nullptr));
     if (!compound) {
