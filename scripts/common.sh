@@ -28,7 +28,12 @@ install_missing() {
     fi
 }
 
+# Configures and builds into a folder (the build folder unless given), with extra CMake
+# options after it. Under CI, warnings are errors.
 build() {
-    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    cmake --build "$BUILD" -j "$(nproc)"
+    local dir="${1:-$BUILD}"
+    shift || true
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DORVANE_WERROR="$([ -n "${CI:-}" ] && echo ON || echo OFF)" "$@"
+    cmake --build "$dir" -j "$(nproc)"
 }

@@ -1,9 +1,10 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "connectionsettings.h"
-#include "frmdm.h"
+#include "app/datamodule.h"
+#include "db/connectionsettings.h"
+#include "ui/common/appinfo.h"
 #include "ui/common/widgets.h"
-#include "ui/main/frmmain.h"
+#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QIcon>

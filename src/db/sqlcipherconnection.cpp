@@ -1,8 +1,8 @@
-#include "sqlcipherconnection.h"
+#include "db/sqlcipherconnection.h"
 
-#include "connectionstring.h"
-#include "engineerror.h"
-#include "sqltext.h"
+#include "db/connectionstring.h"
+#include "db/engineerror.h"
+#include "db/sqltext.h"
 
 #include <QDir>
 #include <QFileInfo>

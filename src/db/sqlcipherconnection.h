@@ -1,6 +1,6 @@
 #pragma once
 
-#include "connection.h"
+#include "db/connection.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

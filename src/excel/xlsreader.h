@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sheetcells.h"
+#include "excel/sheetcells.h"
 
 // The sheet reader of Excel 97-2003 workbooks (.xls), through FreeXL.
 namespace Xls {

@@ -1,9 +1,9 @@
 // Start-up pieces: the date defaults, the connection string, where the database is looked
 // for, and the closing "." of the error box.
 
-#include "app/clock.h"
-#include "app/connectionsettings.h"
 #include "app/startup.h"
+#include "db/clock.h"
+#include "db/connectionsettings.h"
 #include "ui/common/messages.h"
 
 #include <QApplication>

@@ -2,11 +2,12 @@
 // database: opening and its failures, statements in the program's dialect, the quoting
 // helper, the open result and its in-memory sort.
 
-#include "connectionstring.h"
-#include "engineerror.h"
-#include "query.h"
-#include "sqlcipherconnection.h"
-#include "sqltext.h"
+#include "db/connectionsettings.h"
+#include "db/connectionstring.h"
+#include "db/engineerror.h"
+#include "db/query.h"
+#include "db/sqlcipherconnection.h"
+#include "db/sqltext.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -30,8 +31,7 @@ private slots:
     void connectionStringIsParsed() {
         const ConnectionString parsed = ConnectionString::parse(m_db->connectionString());
         QCOMPARE(parsed.value(QStringLiteral("data source")), m_db->databasePath());
-        QCOMPARE(parsed.value(QStringLiteral("Jet OLEDB:Database Password")),
-                 QStringLiteral("qzt905"));
+        QCOMPARE(parsed.value(QStringLiteral("Jet OLEDB:Database Password")), databasePassword());
         QCOMPARE(parsed.value(QStringLiteral("Mode")), QStringLiteral("Share Deny None"));
         QCOMPARE(parsed.value(QStringLiteral("Extended Properties")), QString());
     }
@@ -114,7 +114,8 @@ private slots:
             p.waitForFinished();
             return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
         };
-        QVERIFY(run(QStringLiteral("PRAGMA key='qzt905';\nselect count(*) from D_P;\n"))
+        QVERIFY(run(QStringLiteral("PRAGMA key='%1';\nselect count(*) from D_P;\n")
+                        .arg(databasePassword()))
                     .contains(QStringLiteral("34")));
         QVERIFY(!run(QStringLiteral("select count(*) from D_P;\n")).contains(QStringLiteral("34")));
     }

@@ -2,10 +2,11 @@
 # Installs the program for a scratch user, starts it through the launcher's command from
 # another working directory, checks that it opened the database beside the program file,
 # and installs again over a database holding a card, which must keep it.
-#   tst_install.sh <source folder> <build folder>
+#   tst_install.sh <source folder> <build folder> <database password>
 set -euo pipefail
 SOURCE="$1"
 export ORVANE_BUILD_DIR="$2"
+PASSWORD="$3"
 export HOME="$(mktemp -d)"
 unset XDG_DATA_HOME
 trap 'rm -rf "$HOME"' EXIT
@@ -37,9 +38,9 @@ wait $pid 2>/dev/null || true
 [ -n "$found" ] || { cat "$HOME/run.log"; fail "the program did not open $FOLDER/Data/db.edb"; }
 
 # A card entered between two installs survives the second.
-printf "PRAGMA key='qzt905';\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
+printf "PRAGMA key='$PASSWORD';\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
     sqlcipher "$FOLDER/Data/db.edb" > /dev/null
 bash "$SOURCE/scripts/install.sh" > "$HOME/install2.log" 2>&1 || { cat "$HOME/install2.log"; fail "second install"; }
-cards="$(printf "PRAGMA key='qzt905';\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
+cards="$(printf "PRAGMA key='$PASSWORD';\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
 [ "$cards" = "1" ] || fail "the second install lost the card (count: $cards)"
 echo "1 passed, 0 failed"

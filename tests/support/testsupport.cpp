@@ -1,14 +1,14 @@
 #include "testsupport.h"
 
-#include "app/clock.h"
-#include "app/connectionsettings.h"
-#include "app/frmdm.h"
+#include "app/datamodule.h"
+#include "db/clock.h"
+#include "db/connectionsettings.h"
 #include "db/query.h"
 #include "db/sqlcipherconnection.h"
 #include "db/sqltext.h"
-#include "excel/frmindata.h"
 #include "ui/common/messages.h"
-#include "ui/main/frmmain.h"
+#include "ui/exchange/importwindow.h"
+#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -149,23 +149,24 @@ QString lastErrorText() {
 }
 
 void typeText(QWidget* widget, const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size()) {
-        qsizetype end = i;
-        const bool ascii = text.at(i).unicode() < 0x80;
-        while (end < text.size() && (text.at(end).unicode() < 0x80) == ascii) {
-            ++end;
+    QString run; // characters the keyboard has no key for, committed by the input method
+    auto commit = [&] {
+        if (!run.isEmpty()) {
+            QInputMethodEvent event;
+            event.setCommitString(run);
+            QApplication::sendEvent(widget, &event);
+            run.clear();
         }
-        const QString run = text.mid(i, end - i);
-        if (ascii) {
-            QTest::keyClicks(widget, run);
+    };
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
+            commit();
+            QTest::keyClick(widget, c.toLatin1());
         } else {
-            QInputMethodEvent commit;
-            commit.setCommitString(run);
-            QApplication::sendEvent(widget, &commit);
+            run += c;
         }
-        i = end;
     }
+    commit();
 }
 
 int runImportProgram(const QString& folder, const QString& workbook) {

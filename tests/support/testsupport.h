@@ -63,8 +63,8 @@ QString insertCard(DirectSql& sql, const QString& type, const QString& name, con
 void insertVisit(DirectSql& sql, const QString& cardId, const QString& date, const QString& kind,
                  const QString& memo);
 
-// Types text into a widget as a user would: ASCII through key presses, anything else
-// (Chinese) as an input method commits it.
+// Types text into a widget as a user would: printable ASCII through key presses, anything
+// else (Chinese, control characters) as an input method commits it.
 void typeText(QWidget* widget, const QString& text);
 
 // A copy of the program that imports a workbook, for the tests that kill it halfway: the

@@ -2,10 +2,10 @@
 // read as a workbook file; any other input is given to each XML part parser of the .xlsx
 // reader. Rejections are expected; crashes, hangs, leaks and undefined behaviour are not.
 
-#include "engineerror.h"
-#include "sheetcells.h"
-#include "workbookreader.h"
-#include "xlsxreader.h"
+#include "db/engineerror.h"
+#include "excel/sheetcells.h"
+#include "excel/workbookreader.h"
+#include "excel/xlsxreader.h"
 
 #include <QByteArray>
 #include <QDir>
