@@ -128,6 +128,12 @@ void whenModalShown(std::function<void(QWidget*)> action) {
         if (modal && modal->isVisible()) {
             timer->stop();
             timer->deleteLater();
+            // Shown is not always active: on a slow run (a sanitizer build) the offscreen
+            // platform may leave the window below active, and keys and focus would go there.
+            modal->activateWindow();
+            if (!QTest::qWaitForWindowActive(modal)) {
+                qWarning("the modal window did not become active");
+            }
             action(modal);
         } else if (++*waited > 500) {
             timer->stop();

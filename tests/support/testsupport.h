@@ -72,7 +72,7 @@ void typeText(QWidget* widget, const QString& text);
 // Returns 0 when the import reported its end.
 int runImportProgram(const QString& folder, const QString& workbook);
 
-// Runs action once the next modal window is up (inside its event loop).
+// Runs action once the next modal window is up and active (inside its event loop).
 void whenModalShown(std::function<void(QWidget*)> action);
 // The last error box text shown, "" when none.
 QString lastErrorText();
