@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 QString folderOverride;
@@ -22,6 +25,21 @@ QString databasePassword() {
 
 void setProgramFolder(const QString& folder) {
     folderOverride = folder;
+}
+
+QString cardFolder(const QString& programFolder) {
+    if (QFileInfo(programFolder).isWritable()) {
+        return programFolder;
+    }
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/orvane-cards/");
+    const QString database = userFolder + QStringLiteral("Data/db.edb");
+    if (!QFileInfo::exists(database) && QDir().mkpath(userFolder + QStringLiteral("Data")) &&
+        QFile::copy(programFolder + QStringLiteral("Data/db.edb"), database)) {
+        QFile::setPermissions(database, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return userFolder;
 }
 
 QString cardConnectionString(const QString& folder) {

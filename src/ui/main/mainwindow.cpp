@@ -260,7 +260,7 @@ void TfrmMain::buildPopupMenu() {
 
 void TfrmMain::FormCreate() {
     frmDM->ADOConnection1->setLoginPrompt(false);
-    frmDM->ADOConnection1->setConnectionString(cardConnectionString(programFolder()));
+    frmDM->ADOConnection1->setConnectionString(cardConnectionString(cardFolder(programFolder())));
     const QDate today = Clock::today();
     Edit2->setText(dateText(today));
     Edit1->setText(dateText(oneMonthEarlier(today)));
