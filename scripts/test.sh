@@ -2,16 +2,16 @@
 # Installs what is missing, builds, and runs every test. Under CI (CI set), the tests also run
 # once more on a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 source "$(dirname "$0")/common.sh"
-install_missing
+install_missing run build screen test
 build
 cd "$BUILD"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2
 
 if [ -n "${CI:-}" ]; then
-    sanitized="$BUILD-sanitize"
-    build "$sanitized" -DORVANE_SANITIZE=ON
-    cd "$sanitized"
+    BUILD="$BUILD-sanitize" ORVANE_CMAKE_OPTIONS=-DORVANE_SANITIZE=ON
+    build
+    cd "$BUILD"
     # Leaks are not checked: Qt's and fontconfig's caches live until the process ends.
     ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2 -E '^(fuzz_workbook|tst_install)$'
+        QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2 -E '^(fuzz_workbook|tst_install|tst_deb)$'
 fi
