@@ -59,6 +59,7 @@ endforeach()
 
 # The .tar.gz: the program folder as orvane-cards/, to unpack into /opt (or anywhere, and start
 # the program file from there), with its launcher and the Debian packages it needs.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/scripts/packages/run)
 file(STRINGS ${CMAKE_SOURCE_DIR}/scripts/packages/run run_list REGEX "^[^#]")
 list(TRANSFORM run_list REPLACE " *#.*" "" OUTPUT_VARIABLE run_packages)
 list(JOIN run_packages "\n" run_packages_text)
