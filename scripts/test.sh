@@ -8,7 +8,9 @@ cd "$BUILD"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2
 
 if [ -n "${CI:-}" ]; then
-    BUILD="$BUILD-sanitize" ORVANE_CMAKE_OPTIONS=-DORVANE_SANITIZE=ON
+    # The warnings were checked by the build above; the sanitizers' instrumentation makes
+    # the compiler guess at bounds it cannot see, so its warnings are not errors here.
+    BUILD="$BUILD-sanitize" ORVANE_CMAKE_OPTIONS="-DORVANE_SANITIZE=ON -DORVANE_WERROR=OFF"
     build
     cd "$BUILD"
     # Leaks are not checked: Qt's and fontconfig's caches live until the process ends.
