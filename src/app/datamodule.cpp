@@ -5,6 +5,8 @@
 #include "excel/workbookconnection.h"
 #include "ui/common/lookupcombo.h"
 
+#include <QGuiApplication>
+
 TfrmDM* frmDM = nullptr;
 
 TfrmDM::TfrmDM(QObject* parent)
@@ -15,6 +17,14 @@ TfrmDM::TfrmDM(QObject* parent)
     ADOQuery1 = new Query(this);
     ADOQuery2 = new Query(this);
     ADOQuery3 = new Query(this);
+    // While a statement waits for another program's lock, the wait cursor shows.
+    SqlCipherConnection::setLockWaitFeedback([](bool waiting) {
+        if (waiting) {
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QGuiApplication::restoreOverrideCursor();
+        }
+    });
 }
 
 TfrmDM::~TfrmDM() = default;

@@ -1,8 +1,10 @@
 #include "ui/card/cardeditor.h"
 
+#include "app/datamodule.h"
 #include "db/cards.h"
 #include "db/clock.h"
 #include "db/query.h"
+#include "db/writelock.h"
 #include "ui/card/defaultswindow.h"
 #include "ui/common/bannerpane.h"
 #include "ui/common/gbklineedit.h"
@@ -152,7 +154,7 @@ template <typename Control> Control* TfrmD_D::fieldControl(const char* column) c
 
 void TfrmD_D::FormCreate() {
     WebBrowser1->navigate(BannerPane::Page::Child);
-    runCommand(this, [this] { bindLookups(); });
+    m_openFailed = !runCommand(this, [this] { bindLookups(); });
 }
 
 void TfrmD_D::showEvent(QShowEvent* event) {
@@ -164,13 +166,23 @@ void TfrmD_D::showEvent(QShowEvent* event) {
 }
 
 void TfrmD_D::FormShow() {
-    runCommand(this, [this] {
+    const auto prepareCard = [this] {
         if (isNewMode()) {
             myNew();
         } else {
             myLoad();
         }
-    });
+    };
+    if (!m_openFailed) {
+        runCommand(this, prepareCard);
+        return;
+    }
+    // Opening the window is one action, and its failure has been shown once already: what
+    // can still be read is shown, a further failure of the same opening is not.
+    try {
+        prepareCard();
+    } catch (const EngineError&) {
+    }
 }
 
 void TfrmD_D::myNew() {
@@ -239,13 +251,24 @@ bool TfrmD_D::liveDuplicateExists(const CardValues& values) {
     return ADOQuery1->recordCount() > 0;
 }
 
-void TfrmD_D::saveNewCard(const QString& today, const CardValues& values) {
+// The check and the insert hold the write lock together: another program cannot store the
+// same card in between.
+bool TfrmD_D::insertUnlessDuplicate(const QString& today, const CardValues& values) {
+    WriteLock lock(frmDM->ADOConnection1);
     if (liveDuplicateExists(values)) {
+        return false;
+    }
+    execCommand(ADOQuery2, cardInsertStatement(today, values));
+    lock.commit();
+    return true;
+}
+
+void TfrmD_D::saveNewCard(const QString& today, const CardValues& values) {
+    if (!insertUnlessDuplicate(today, values)) {
         refuse(values.value("theType") + u' ' + values.value("BName") + u' ' +
                values.value("BSex") + QStringLiteral(" 已经存在！"));
         return;
     }
-    execCommand(ADOQuery2, cardInsertStatement(today, values));
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 新增 保存成功！"));
     emit cardsChanged();
     myNew();
@@ -259,12 +282,21 @@ bool TfrmD_D::editedCardIsLive() {
     return ADOQuery1->recordCount() == 1;
 }
 
-void TfrmD_D::saveChangedCard(const CardValues& values) {
+bool TfrmD_D::updateIfLive(const CardValues& values) {
+    WriteLock lock(frmDM->ADOConnection1);
     if (!editedCardIsLive()) {
+        return false;
+    }
+    execCommand(ADOQuery2, cardUpdateStatement(theID, values));
+    lock.commit();
+    return true;
+}
+
+void TfrmD_D::saveChangedCard(const CardValues& values) {
+    if (!updateIfLive(values)) {
         refuse(QStringLiteral("该名片已不存在或已被删除，修改没有保存！"));
         return;
     }
-    execCommand(ADOQuery2, cardUpdateStatement(theID, values));
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 修改 保存成功！"));
     emit cardsChanged();
     close();

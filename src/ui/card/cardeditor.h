@@ -46,6 +46,8 @@ private:
     bool isNewMode() const { return theID == QLatin1String("0"); }
     CardValues cardValues() const; // the values as shown
     void saveNewCard(const QString& today, const CardValues& values);
+    bool insertUnlessDuplicate(const QString& today, const CardValues& values);
+    bool updateIfLive(const CardValues& values);
     void saveChangedCard(const CardValues& values);
     bool liveDuplicateExists(const CardValues& values);
     bool editedCardIsLive();
@@ -67,4 +69,5 @@ private:
 
     QList<CardControl> m_card; // the card's fields in the order their controls were placed
     bool m_shown = false;
+    bool m_openFailed = false; // reading the lists failed when the window was created
 };

@@ -6,6 +6,7 @@
 #include "db/connection.h"
 #include "db/engineerror.h"
 #include "db/query.h"
+#include "db/writelock.h"
 #include "excel/workbookconnection.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
@@ -112,10 +113,17 @@ void TfrmInData::importRow() {
     for (const CardField& field : cardFields()) {
         card.insert(field.column, ADOQuery1->fieldByName(field.caption));
     }
+    if (card.value(QStringLiteral("BName")).isEmpty()) {
+        return; // no name: skipped without a word
+    }
+    // The check and the insert hold the write lock together, so that another program cannot
+    // store the same card in between; each card is permanent once its row is done.
     Connection* cards = frmDM->ADOConnection1;
+    WriteLock lock(cards);
     ADOQuery2->openOn(cards, duplicateCheckStatement(card));
-    if (ADOQuery2->recordCount() > 0 || card.value(QStringLiteral("BName")).isEmpty()) {
-        return; // a live duplicate, or no name: skipped without a word
+    if (ADOQuery2->recordCount() > 0) {
+        return; // a live duplicate: skipped without a word
     }
     ADOQuery2->executeOn(cards, cardInsertStatement(dateText(Clock::today()), card));
+    lock.commit();
 }
