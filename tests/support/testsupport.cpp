@@ -16,6 +16,8 @@
 #include <QInputMethodEvent>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <xlsxwriter.h>
 
 ScratchDatabase::ScratchDatabase() {
     QDir(m_dir.path()).mkpath(QStringLiteral("Data"));
@@ -184,5 +186,31 @@ int runImportProgram(const QString& folder, const QString& workbook) {
     Messages::queueFileName(workbook);
     window->Button1Click();
     window->BitBtn1Click();
+    const QString error = lastErrorText();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "import failed: %s\n", qPrintable(error));
+        return 1;
+    }
     return Messages::shown().isEmpty() ? 1 : 0;
+}
+
+void writeSheet(const QString& path, const QStringList& headers, const QList<QStringList>& rows,
+                const QString& sheetName) {
+    QFile::remove(path);
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE; // large sheets stay small in memory
+    lxw_workbook* book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, sheetName.toUtf8().constData());
+    for (int c = 0; c < headers.size(); ++c) {
+        worksheet_write_string(sheet, 0, lxw_col_t(c), headers[c].toUtf8().constData(), nullptr);
+    }
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < rows[r].size(); ++c) {
+            if (!rows[r][c].isEmpty()) {
+                worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c),
+                                       rows[r][c].toUtf8().constData(), nullptr);
+            }
+        }
+    }
+    QCOMPARE(workbook_close(book), LXW_NO_ERROR);
 }

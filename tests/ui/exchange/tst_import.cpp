@@ -26,7 +26,6 @@
 #include <QToolButton>
 #include <csignal>
 #include <functional>
-#include <xlsxwriter.h>
 
 namespace {
 
@@ -44,28 +43,6 @@ const QString CardColumns = QStringLiteral(
     "DPho,DFax,DPos,DWWW,FAdd,FPho,FPro,FDes");
 
 const QString Success = QStringLiteral("数据导入 保存成功！");
-
-// A sheet of texts: the header row, then the rows.
-void writeSheet(const QString& path, const QStringList& headers, const QList<QStringList>& rows,
-                const QString& sheetName = QStringLiteral("Sheet1")) {
-    QFile::remove(path);
-    lxw_workbook_options options = {};
-    options.constant_memory = LXW_TRUE; // large sheets stay small in memory
-    lxw_workbook* book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
-    lxw_worksheet* sheet = workbook_add_worksheet(book, sheetName.toUtf8().constData());
-    for (int c = 0; c < headers.size(); ++c) {
-        worksheet_write_string(sheet, 0, lxw_col_t(c), headers[c].toUtf8().constData(), nullptr);
-    }
-    for (int r = 0; r < rows.size(); ++r) {
-        for (int c = 0; c < rows[r].size(); ++c) {
-            if (!rows[r][c].isEmpty()) {
-                worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c),
-                                       rows[r][c].toUtf8().constData(), nullptr);
-            }
-        }
-    }
-    QCOMPARE(workbook_close(book), LXW_NO_ERROR);
-}
 
 // A card row in header order: category, name and sex, the other fields empty.
 QStringList card(const QString& type, const QString& name, const QString& sex) {
