@@ -264,6 +264,25 @@ private slots:
         QCOMPARE(count("select ID from D_B"), 1);
     }
 
+    // The delivered file, in the rollback form of older copies of the program, switches to
+    // the write-ahead log when it is opened; the last program to close it folds the log back.
+    void writeAheadLogWhileOpen() {
+        const QString log = m_db->databasePath() + QStringLiteral("-wal");
+        m_connection->execute(QStringLiteral("insert into D_B(BName) values('甲')"));
+        QCOMPARE(scalar("PRAGMA journal_mode"), QStringLiteral("wal"));
+        QCOMPARE(scalar("PRAGMA synchronous"), QStringLiteral("1")); // NORMAL
+        QVERIFY(QFile::exists(log));
+        {
+            SqlCipherConnection other;
+            other.setConnectionString(m_db->connectionString());
+            QCOMPARE(other.select(QStringLiteral("select BName from D_B"))->rowCount(), 1);
+        }
+        QVERIFY(QFile::exists(log)); // still in use here
+        m_connection->close();
+        QVERIFY(!QFile::exists(log));
+        QCOMPARE(count("select BName from D_B"), 1);
+    }
+
 private:
     int count(const char* sql) { return m_connection->select(QString::fromUtf8(sql))->rowCount(); }
     QString scalar(const char* sql) {
