@@ -136,6 +136,22 @@ int runSecondProgram(const QString& role, const QString& folder, const QString& 
                 QThread::msleep(20);
                 connection.execute(QStringLiteral("COMMIT"));
             }
+        } else if (role == u"long") {
+            // One long write of many cards for argument milliseconds: the lock is held all
+            // the while, and the file's log grows as the written pages leave the cache.
+            connection.execute(QStringLiteral("PRAGMA cache_size = 10"));
+            connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
+            say("writing");
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; clock.elapsed() < argument.toLongLong(); ++i) {
+                connection.execute(QStringLiteral("insert into D_B(theType,BName,BSex,FDes,theDel) "
+                                                  "values('同事','长%1','男','%2','否')")
+                                       .arg(i)
+                                       .arg(QString(400, u'备')));
+                QThread::msleep(5);
+            }
+            connection.execute(QStringLiteral("COMMIT"));
         } else if (role == u"cutoff") {
             // An older copy of the program, writing with a rollback journal, cut off halfway:
             // the pages it changed are already in the file, the journal holds the old ones.
@@ -363,6 +379,28 @@ private slots:
         QCOMPARE(writer.finish(), 0);
         QCOMPARE(program.sql().count(QStringLiteral("select ID from D_B where BName='等待者'")), 1);
         qInfo("the save waited %lld ms beside a steady writer", static_cast<long long>(waited));
+    }
+
+    // Another program's long write that keeps going is waited for past the wait, which
+    // counts from the other program's last sign of progress; the save goes through after it.
+    void aLongWriteInProgressIsWaitedFor() {
+        SqlCipherConnection::setLockWaitForTests(1000);
+        ProgramFixture program;
+        program.start();
+        SecondProgram writer(QStringLiteral("long"), program.database().folder(),
+                             QStringLiteral("3000"));
+        QVERIFY(writer.waitForLine(QStringLiteral("writing")));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            retype(editor, "EditB1", "后来者");
+            click(editor, "BitBtn1");
+        }));
+        QVERIFY2(clock.elapsed() > 1500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(lastErrorText(), QString());
+        QCOMPARE(plainMessages(), QStringList({"恭喜！恭喜！名片 新增 保存成功！"}));
+        QCOMPARE(writer.finish(), 0);
+        QCOMPARE(program.sql().count(QStringLiteral("select ID from D_B where BName='后来者'")), 1);
     }
 
     // A write lock held past the old five seconds is waited for with the program's own wait.
