@@ -46,11 +46,12 @@ bool onUserInterfaceThread() {
     return app && QThread::currentThread() == app->thread();
 }
 
-// Size and time of last change of the database and its log: they move while another program
-// writes.
+// Size and time of last change of the database and of its log or journal: they move while
+// another program writes.
 QString fileMark(const QString& path) {
     QString mark;
-    for (const QString& name : {path, path + QStringLiteral("-wal")}) {
+    for (const QString& name :
+         {path, path + QStringLiteral("-wal"), path + QStringLiteral("-journal")}) {
         const QFileInfo info(name);
         mark += QString::number(info.size()) + u'/' +
                 QString::number(info.lastModified().toMSecsSinceEpoch()) + u';';
