@@ -264,6 +264,32 @@ private slots:
         QCOMPARE(count("select ID from D_B"), 1);
     }
 
+    // While a statement waits for another program's lock, timers still run (the windows
+    // repaint), the wait feedback is on, and a statement started meanwhile on the same
+    // connection is refused rather than run inside the waiting one.
+    void lockWaitKeepsTheEventLoopGoing() {
+        m_connection->select(QStringLiteral("select ID from D_B")); // opened
+        SqlCipherConnection holder;
+        holder.setConnectionString(m_db->connectionString());
+        holder.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        QStringList seen;
+        SqlCipherConnection::setLockWaitFeedback(
+            [&seen](bool waiting) { seen << (waiting ? "wait" : "done"); });
+        QTimer::singleShot(100, [&] {
+            try {
+                m_connection->select(QStringLiteral("select ID from D_B"));
+                seen << "nested statement ran";
+            } catch (const EngineError&) {
+                seen << "nested statement refused";
+            }
+        });
+        QTimer::singleShot(300, [&holder] { holder.execute(QStringLiteral("COMMIT")); });
+        m_connection->execute(QStringLiteral("insert into D_B(BName) values('轮到我')"));
+        SqlCipherConnection::setLockWaitFeedback({});
+        QCOMPARE(seen, QStringList({"wait", "nested statement refused", "done"}));
+        QCOMPARE(count("select ID from D_B"), 1);
+    }
+
     // The delivered file, in the rollback form of older copies of the program, switches to
     // the write-ahead log when it is opened; the last program to close it folds the log back.
     void writeAheadLogWhileOpen() {
