@@ -2,13 +2,14 @@
 // engine alone reading the same rows into memory, the in-memory sort by name, a title click,
 // and the program's memory with the list loaded.
 
-#include "app/frmdm.h"
+#include "app/datamodule.h"
 #include "benchsupport.h"
+#include "db/cardlist.h"
+#include "db/connectionsettings.h"
 #include "db/query.h"
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
-#include "ui/main/frmmain.h"
-#include "ui/main/listfilter.h"
+#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -60,7 +61,8 @@ void generate(DirectSql& sql) {
 double engineAloneMs(const QString& path) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_exec(db, "PRAGMA key = 'qzt905'", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, ("PRAGMA key = '" + databasePassword() + "'").toUtf8().constData(), nullptr,
+                 nullptr, nullptr);
     const QByteArray list = cardListStatement(QString()).toUtf8();
     const QByteArray visits = visitCountStatement(QString()).toUtf8();
     auto readAll = [db](const QByteArray& sql) {

@@ -6,10 +6,10 @@
 #include "benchsupport.h"
 #include "db/query.h"
 #include "db/resultset.h"
-#include "excel/cardexport.h"
-#include "excel/exportfile.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
+#include "ui/exchange/cardexport.h"
+#include "ui/exchange/exportfile.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,17 +7,17 @@
 //   bench_import                               the figures
 //   bench_import --import-child <folder> <xlsx>  (internal) the importing copy
 
-#include "app/connectionsettings.h"
-#include "app/frmdm.h"
+#include "app/datamodule.h"
 #include "benchsupport.h"
+#include "db/connectionsettings.h"
 #include "db/engineerror.h"
 #include "db/query.h"
 #include "db/sqltext.h"
-#include "excel/frmindata.h"
 #include "excel/workbookreader.h"
 #include "testsupport.h"
 #include "ui/common/messages.h"
-#include "ui/main/frmmain.h"
+#include "ui/exchange/importwindow.h"
+#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -145,7 +145,8 @@ double engineInsertsMs(const QString& databasePath) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(QFile::encodeName(databasePath).constData(), &db, SQLITE_OPEN_READWRITE,
                     nullptr);
-    sqlite3_exec(db, "PRAGMA key = 'qzt905'", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, ("PRAGMA key = '" + databasePassword() + "'").toUtf8().constData(), nullptr,
+                 nullptr, nullptr);
     sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     std::vector<QByteArray> statements;
     for (int r = 0; r < Rows; ++r) {

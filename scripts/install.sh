@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the program for the current user: the program folder under ~/.local/share, a
 # launcher named "Orvane名片管理" in the desktop's menu and the application icon.
-# Installing again keeps the cards of an existing Data/db.edb.
+# Installing again keeps the cards of an existing Data/db.edb; scripts/uninstall.sh removes it.
+# It installs and builds only what the program needs, not the tests.
 source "$(dirname "$0")/common.sh"
-install_missing
-build
+install_missing run build
+build orvane orvane_program_folder
 
 DATA_HOME="${XDG_DATA_HOME:-$HOME/.local/share}"
 FOLDER="$DATA_HOME/orvane-cards"
@@ -13,7 +14,7 @@ cmake --install "$BUILD" --prefix "$FOLDER"
 # The launcher and the icons go where the desktop looks for them.
 mkdir -p "$DATA_HOME/applications" "$HOME/.local/bin"
 sed -e "s|@PROGRAM@|$FOLDER/orvane|" -e "s|@FOLDER@|$FOLDER|" \
-    "$FOLDER/share/orvane-cards.desktop.in" > "$DATA_HOME/applications/orvane-cards.desktop"
+    "$BUILD/launchers/user/orvane-cards.desktop.in" > "$DATA_HOME/applications/orvane-cards.desktop"
 mkdir -p "$DATA_HOME/icons/hicolor/scalable/apps"
 cp "$FOLDER/share/icons/orvane-cards.svg" "$DATA_HOME/icons/hicolor/scalable/apps/"
 for dir in "$FOLDER"/share/icons/*x*; do

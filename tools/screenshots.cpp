@@ -3,14 +3,14 @@
 //
 //   orvane_screenshots <output folder>
 
-#include "app/connectionsettings.h"
-#include "app/frmdm.h"
+#include "app/datamodule.h"
 #include "app/startup.h"
+#include "db/connectionsettings.h"
 #include "db/query.h"
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
-#include "ui/main/frmmain.h"
+#include "ui/main/mainwindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -141,8 +141,8 @@ int main(int argc, char** argv) {
     frmMain->move(0, 0);
     frmMain->show();
 
-    const QString templatePath = QCoreApplication::applicationDirPath() +
-                                 QStringLiteral("/../名片导入模板.xlsx");
+    const QString templatePath =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../名片导入模板.xlsx");
     runSteps({
         [] {
             const int name = frmMain->ADOQuery1->result()->columnIndex(QStringLiteral("姓名"));

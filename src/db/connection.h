@@ -1,6 +1,6 @@
 #pragma once
 
-#include "resultset.h"
+#include "db/resultset.h"
 
 #include <QString>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "connectionstring.h"
+#include "db/connectionstring.h"
 
 namespace {
 QString unquoted(const QString& value) {

@@ -1,8 +1,8 @@
-#include "query.h"
+#include "db/query.h"
 
-#include "connection.h"
-#include "engineerror.h"
-#include "resultorder.h"
+#include "db/connection.h"
+#include "db/engineerror.h"
+#include "db/resultorder.h"
 
 #include <algorithm>
 

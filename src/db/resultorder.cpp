@@ -1,4 +1,4 @@
-#include "resultorder.h"
+#include "db/resultorder.h"
 
 #include <QCollator>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "resultset.h"
+#include "db/resultset.h"
 
 ResultSet::ResultSet(const QStringList& columnNames)
     : m_names(columnNames), m_integer(columnNames.size(), false) {

@@ -1,32 +1,106 @@
-#include "sqlcipherconnection.h"
+#include "db/sqlcipherconnection.h"
 
-#include "connectionstring.h"
-#include "engineerror.h"
-#include "sqltext.h"
+#include "db/connectionstring.h"
+#include "db/engineerror.h"
+#include "db/sqltext.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStorageInfo>
+#include <QTemporaryFile>
+#include <QThread>
+#include <chrono>
+#include <cstdio>
 #include <sqlite3.h>
 
 namespace {
 const char* PasswordKey = "Jet OLEDB:Database Password";
 
+// A lock held elsewhere is tried again this often; the windows repaint in between.
+constexpr unsigned long LockRetryMs = 2;
+// How often the files are looked at for signs of the other program's progress.
+constexpr qint64 ProgressCheckMs = 100;
+
+int lockWaitForTests = 0;
+std::function<void(bool)>& lockWaitFeedback() {
+    static std::function<void(bool)> feedback;
+    return feedback;
+}
+qint64 longestWait = 0;
+
 struct StatementGuard {
     sqlite3_stmt* stmt;
     ~StatementGuard() { sqlite3_finalize(stmt); }
 };
+
+qint64 nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool onUserInterfaceThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+// Size and time of last change of the database and of its log or journal: they move while
+// another program writes.
+QString fileMark(const QString& path) {
+    QString mark;
+    for (const QString& name :
+         {path, path + QStringLiteral("-wal"), path + QStringLiteral("-journal")}) {
+        const QFileInfo info(name);
+        mark += QString::number(info.size()) + u'/' +
+                QString::number(info.lastModified().toMSecsSinceEpoch()) + u';';
+    }
+    return mark;
+}
+
+bool fileWritable(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly);
+}
+
+bool folderWritable(const QString& folder) {
+    QTemporaryFile probe(folder + QStringLiteral("/.orvane-XXXXXX"));
+    return probe.open();
+}
 } // namespace
 
 SqlCipherConnection::~SqlCipherConnection() {
     close();
 }
 
+int SqlCipherConnection::lockWait() {
+    return lockWaitForTests > 0 ? lockWaitForTests : LockWaitMs;
+}
+
+void SqlCipherConnection::setLockWaitForTests(int milliseconds) {
+    lockWaitForTests = milliseconds;
+}
+
+void SqlCipherConnection::setLockWaitFeedback(std::function<void(bool waiting)> feedback) {
+    lockWaitFeedback() = std::move(feedback);
+}
+
+qint64 SqlCipherConnection::longestLockWait() {
+    return longestWait;
+}
+
 void SqlCipherConnection::close() {
-    if (m_db) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
+    if (!m_db) {
+        return;
     }
+    // The last program to close the file folds the log back and leaves the file in the
+    // rollback form, which can still be read where the folder is read-only. While another
+    // program has the file open this fails at once, and the log stays for that program.
+    sqlite3_busy_handler(m_db, nullptr, nullptr);
+    sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
 }
 
 QString SqlCipherConnection::toEngineDialect(const QString& sql) {
@@ -37,16 +111,113 @@ QString SqlCipherConnection::toEngineDialect(const QString& sql) {
     return result;
 }
 
-void SqlCipherConnection::fail(int code, const QString& sql) {
-    QString message = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code));
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
-        message = QStringLiteral("数据库正被另一个程序占用，请稍后再试（%1）").arg(message);
-    } else if (code == SQLITE_READONLY) {
-        message = QStringLiteral("数据库文件是只读的，无法写入（%1）").arg(message);
-    } else if (!sql.isEmpty()) {
-        message = QStringLiteral("%1，语句：%2").arg(message, sql);
+bool SqlCipherConnection::otherProgramProgressed() {
+    const QString mark = fileMark(m_path);
+    if (mark == m_progressMark) {
+        return false;
     }
-    throw EngineError(message);
+    m_progressMark = mark;
+    return true;
+}
+
+int SqlCipherConnection::waitForLock(void* connection, int attempt) {
+    auto* self = static_cast<SqlCipherConnection*>(connection);
+    const qint64 now = nowMs();
+    if (attempt == 0) {
+        self->m_waiting = true;
+        self->m_waitStart = now;
+        self->m_lastProgress = now;
+        self->m_progressMark = fileMark(self->m_path);
+        if (lockWaitFeedback() && onUserInterfaceThread()) {
+            lockWaitFeedback()(true);
+        }
+        self->m_lastCheck = now;
+    } else if (now - self->m_lastCheck >= ProgressCheckMs) {
+        self->m_lastCheck = now;
+        if (self->otherProgramProgressed()) {
+            self->m_lastProgress = now;
+        }
+    }
+    if (now - self->m_lastProgress >= lockWait()) {
+        return 0; // no progress for the whole wait: the statement fails as busy
+    }
+    if (onUserInterfaceThread()) {
+        // Repaint and timers only: a click or key waits until the statement is done.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    QThread::msleep(LockRetryMs);
+    return 1;
+}
+
+void SqlCipherConnection::finishWait() {
+    if (!m_waiting) {
+        return;
+    }
+    m_waiting = false;
+    longestWait = std::max(longestWait, nowMs() - m_waitStart);
+    if (lockWaitFeedback() && onUserInterfaceThread()) {
+        lockWaitFeedback()(false);
+    }
+}
+
+QString SqlCipherConnection::explain(int code, const QString& engineMessage) const {
+    const QFileInfo file(m_path);
+    const QString folder = QDir::toNativeSeparators(file.absolutePath());
+    const QString engine = QStringLiteral("（%1）").arg(engineMessage);
+    const auto diskFull = [&] {
+        return QStringLiteral(
+                   "磁盘已满，本程序无法写入数据库。请在文件夹 %1 所在的磁盘上腾出空间后再试。")
+                   .arg(folder) +
+               engine;
+    };
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral(
+                   "另一个程序正在写入数据库，等了 %1 秒仍未写完。请关闭另一个程序，或稍后再试。")
+                   .arg(lockWait() / 1000) +
+               engine;
+    case SQLITE_FULL:
+        return diskFull();
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+    case SQLITE_PERM:
+        if (!fileWritable(m_path)) {
+            return QStringLiteral(
+                       "数据库文件 %1 是只读的，本程序无法写入。请去掉该文件的只读属性后再试。")
+                       .arg(QDir::toNativeSeparators(file.absoluteFilePath())) +
+                   engine;
+        }
+        if (!folderWritable(file.absolutePath())) {
+            if (QFileInfo::exists(m_path + QStringLiteral("-journal"))) {
+                return QStringLiteral("另一个程序上次写入数据库时中断了，要在文件夹 %1 "
+                                      "中恢复，但该文件夹是只读的。"
+                                      "请给该文件夹写入权限后再试。")
+                           .arg(folder) +
+                       engine;
+            }
+            return QStringLiteral("数据库所在的文件夹 %1 "
+                                  "是只读的，本程序无法写入。请给该文件夹写入权限后再试。")
+                       .arg(folder) +
+                   engine;
+        }
+        if (QStorageInfo(file.absolutePath()).bytesAvailable() == 0) {
+            return diskFull();
+        }
+        return engineMessage;
+    default:
+        return engineMessage;
+    }
+}
+
+void SqlCipherConnection::fail(int code, const QString& sql) {
+    const QString engineMessage = QString::fromUtf8(sqlite3_errmsg(m_db));
+    // The statement goes to standard error for whoever looks into a fault; the box says
+    // what happened in words.
+    std::fprintf(stderr, "%s\n  in: %s\n", engineMessage.toLocal8Bit().constData(),
+                 sql.toLocal8Bit().constData());
+    throw EngineError(explain(code, engineMessage));
 }
 
 void SqlCipherConnection::ensureOpen() {
@@ -81,7 +252,8 @@ void SqlCipherConnection::ensureOpen() {
         throw EngineError(QStringLiteral("无法打开数据库文件 %1：%2")
                               .arg(QDir::toNativeSeparators(path), reason));
     }
-    sqlite3_busy_timeout(db, LockWaitMs);
+    m_path = path;
+    sqlite3_busy_handler(db, &SqlCipherConnection::waitForLock, this);
     const QByteArray key = QStringLiteral("PRAGMA key = '%1'")
                                .arg(sqlText(settings.value(QString::fromLatin1(PasswordKey))))
                                .toUtf8();
@@ -91,6 +263,7 @@ void SqlCipherConnection::ensureOpen() {
     if (check == SQLITE_OK) {
         check = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     }
+    finishWait();
     if (check != SQLITE_OK) {
         const QString reason = QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_close_v2(db);
@@ -99,21 +272,29 @@ void SqlCipherConnection::ensureOpen() {
                 QStringLiteral("无法打开数据库 %1：数据库密码不正确，或该文件不是本程序的数据库")
                     .arg(QDir::toNativeSeparators(path)));
         }
-        if (check == SQLITE_BUSY) {
-            throw EngineError(QStringLiteral("数据库正被另一个程序占用，请稍后再试"));
-        }
-        throw EngineError(
-            QStringLiteral("无法打开数据库 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+        throw EngineError(explain(check, reason));
     }
+    // The write-ahead log: readers never wait for a writer, and a commit writes only the log.
+    // Where the file or its folder cannot be written the switch fails, and the file is used
+    // as it is (reading works; a write then fails with a clear message).
+    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+    finishWait();
     m_db = db;
 }
 
 sqlite3_stmt* SqlCipherConnection::prepare(const QString& sql) {
+    if (m_waiting) {
+        // A timer that fired while this connection waits for a lock: the connection is busy
+        // with the statement before it.
+        throw EngineError(QStringLiteral("上一个操作还在等待数据库，请稍后再试"));
+    }
     ensureOpen();
     const QByteArray text = toEngineDialect(sql).toUtf8();
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, &tail);
+    finishWait();
     if (rc != SQLITE_OK) {
         fail(rc, sql);
     }
@@ -152,6 +333,7 @@ std::shared_ptr<ResultSet> SqlCipherConnection::select(const QString& sql) {
             result->append(text ? text : "", sqlite3_column_bytes(stmt, c));
         }
     }
+    finishWait();
     if (rc != SQLITE_DONE) {
         fail(rc, sql);
     }
@@ -166,6 +348,7 @@ void SqlCipherConnection::execute(const QString& sql) {
     int rc;
     while ((rc = sqlite3_step(guard.stmt)) == SQLITE_ROW) {
     }
+    finishWait();
     if (rc != SQLITE_DONE) {
         fail(rc, sql);
     }

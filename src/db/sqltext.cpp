@@ -1,6 +1,6 @@
-#include "sqltext.h"
+#include "db/sqltext.h"
 
-#include "engineerror.h"
+#include "db/engineerror.h"
 
 QString sqlText(const QString& value) {
     QString body;

@@ -1,6 +1,6 @@
-#include "sheetcells.h"
+#include "excel/sheetcells.h"
 
-#include "resultset.h"
+#include "db/resultset.h"
 
 #include <QDate>
 #include <QTime>

@@ -1,4 +1,4 @@
-#include "sheetwriter.h"
+#include "excel/sheetwriter.h"
 
 #include <QFile>
 #include <algorithm>
@@ -163,15 +163,15 @@ void SheetWriter::setFontSize(const CellRange& range, double points) {
 }
 
 void SheetWriter::setBold(const CellRange& range) {
-    m_formats.push_back({range, Setting::Bold});
+    m_formats.push_back({range, Setting::Bold, {}, 0});
 }
 
 void SheetWriter::centre(const CellRange& range) {
-    m_formats.push_back({range, Setting::Centre});
+    m_formats.push_back({range, Setting::Centre, {}, 0});
 }
 
 void SheetWriter::setBorders(const CellRange& range) {
-    m_formats.push_back({range, Setting::Borders});
+    m_formats.push_back({range, Setting::Borders, {}, 0});
 }
 
 void SheetWriter::setBottomMargin(double points) {

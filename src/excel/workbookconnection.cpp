@@ -1,10 +1,25 @@
-#include "workbookconnection.h"
+#include "excel/workbookconnection.h"
 
-#include "connectionstring.h"
-#include "engineerror.h"
-#include "workbookreader.h"
+#include "db/connectionstring.h"
+#include "db/engineerror.h"
+#include "excel/workbookreader.h"
 
 #include <QRegularExpression>
+
+namespace {
+// The file as the connection string's "Data Source". A name holding ";" is quoted, or the
+// connection string would end the path there.
+QString dataSource(const QString& path) {
+    return path.contains(u';') ? u'"' + path + u'"' : path;
+}
+} // namespace
+
+QString workbookConnectionString(const QString& path) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;") + QStringLiteral("Data Source=") +
+           dataSource(path) + QStringLiteral(";") +
+           QStringLiteral("Extended Properties=Excel 8.0;") +
+           QStringLiteral("Persist Security Info=False");
+}
 
 std::shared_ptr<ResultSet> WorkbookConnection::select(const QString& sql) {
     static const QRegularExpression sheetQuery(

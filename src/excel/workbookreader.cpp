@@ -1,9 +1,9 @@
-#include "workbookreader.h"
+#include "excel/workbookreader.h"
 
-#include "engineerror.h"
-#include "sheetcells.h"
-#include "xlsreader.h"
-#include "xlsxreader.h"
+#include "db/engineerror.h"
+#include "excel/sheetcells.h"
+#include "excel/xlsreader.h"
+#include "excel/xlsxreader.h"
 
 #include <QDir>
 #include <QFile>

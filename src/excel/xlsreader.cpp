@@ -1,4 +1,4 @@
-#include "xlsreader.h"
+#include "excel/xlsreader.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sheetcells.h"
+#include "excel/sheetcells.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
-#include "xlsxreader.h"
+#include "excel/xlsxreader.h"
 
-#include "ziparchive.h"
+#include "excel/ziparchive.h"
 
 #include <QDateTime>
 #include <QDir>

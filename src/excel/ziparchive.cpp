@@ -1,4 +1,4 @@
-#include "ziparchive.h"
+#include "excel/ziparchive.h"
 
 #include <QFile>
 #include <unzip.h>

@@ -1,16 +1,89 @@
 // Start-up pieces: the date defaults, the connection string, where the database is looked
-// for, and the closing "." of the error box.
+// for and which one holds the cards, and the closing "." of the error box.
 
-#include "app/clock.h"
-#include "app/connectionsettings.h"
 #include "app/startup.h"
+#include "db/clock.h"
+#include "db/connectionsettings.h"
 #include "ui/common/messages.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
+
+namespace {
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+// A program folder holding a delivered database, and a data home for the user's own copy.
+struct CardFolders {
+    QTemporaryDir root;
+    QString program = root.path() + QStringLiteral("/program/");
+    QString delivered = program + QStringLiteral("Data/db.edb");
+    QString user = root.path() + QStringLiteral("/data/orvane-cards/");
+    QString userDatabase = user + QStringLiteral("Data/db.edb");
+    QByteArray dataHomeBefore = qgetenv("XDG_DATA_HOME");
+
+    CardFolders() {
+        write(delivered, "delivered");
+        qputenv("XDG_DATA_HOME", (root.path() + QStringLiteral("/data")).toUtf8());
+        // Open to the unprivileged user the read-only cases run as.
+        QFile::setPermissions(root.path(), QFile::ReadOther | QFile::WriteOther | QFile::ExeOther |
+                                               QFile::ReadOwner | QFile::WriteOwner |
+                                               QFile::ExeOwner);
+    }
+    ~CardFolders() {
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (dataHomeBefore.isNull()) {
+            qunsetenv("XDG_DATA_HOME");
+        } else {
+            qputenv("XDG_DATA_HOME", dataHomeBefore);
+        }
+    }
+    void makeProgramReadOnly() {
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                           QFile::ExeOther);
+    }
+};
+
+// Root may write into any folder; while one of these lives, the process runs as "nobody" so
+// that a read-only folder is read-only to it.
+class AsUnprivilegedUser {
+public:
+    AsUnprivilegedUser() : m_wasRoot(geteuid() == 0) {
+        if (m_wasRoot && (setresgid(65534, 65534, 0) != 0 || setresuid(65534, 65534, 0) != 0)) {
+            qFatal("cannot switch to the user nobody");
+        }
+    }
+    ~AsUnprivilegedUser() {
+        if (m_wasRoot && (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0)) {
+            qFatal("cannot switch back to root");
+        }
+    }
+
+private:
+    bool m_wasRoot;
+};
+
+QString cardFolderAsUser(const QString& programFolder) {
+    AsUnprivilegedUser user;
+    return cardFolder(programFolder);
+}
+} // namespace
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -24,6 +97,9 @@ private slots:
         const QIcon icon = QApplication::windowIcon();
         QVERIFY(!icon.isNull());
         QVERIFY(!icon.pixmap(32, 32).isNull()); // the SVG renders
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
     }
 
     void dateDefaults_data() {
@@ -74,6 +150,33 @@ private slots:
         const QString folder = programFolder();
         QDir::setCurrent(before);
         QCOMPARE(folder, QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    }
+
+    void cardsStayBesideAWritableProgram() {
+        CardFolders folders;
+        QCOMPARE(cardFolder(folders.program), folders.program);
+        QVERIFY(!QFileInfo::exists(folders.user));
+    }
+
+    void aReadOnlyProgramGivesTheUserACopyOfTheDeliveredDatabase() {
+        CardFolders folders;
+        folders.makeProgramReadOnly();
+        QCOMPARE(cardFolderAsUser(folders.program), folders.user);
+        QCOMPARE(contents(folders.userDatabase), QByteArray("delivered"));
+        const QFile::Permissions permissions = QFile::permissions(folders.userDatabase);
+        QVERIFY(permissions.testFlag(QFile::WriteOwner));
+        QVERIFY(!(permissions & (QFile::ReadGroup | QFile::ReadOther))); // the user's alone
+        QCOMPARE(cardConnectionString(folders.user).section(u';', 2, 2),
+                 QStringLiteral("Data Source=") + folders.userDatabase);
+    }
+
+    void theUsersCopyIsKept() {
+        CardFolders folders;
+        write(folders.userDatabase, "my cards");
+        folders.makeProgramReadOnly();
+        QCOMPARE(cardFolderAsUser(folders.program), folders.user);
+        QCOMPARE(contents(folders.userDatabase), QByteArray("my cards"));
+        QCOMPARE(contents(folders.delivered), QByteArray("delivered"));
     }
 
     void errorTextGetsItsFullStop_data() {

@@ -2,11 +2,12 @@
 // database: opening and its failures, statements in the program's dialect, the quoting
 // helper, the open result and its in-memory sort.
 
-#include "connectionstring.h"
-#include "engineerror.h"
-#include "query.h"
-#include "sqlcipherconnection.h"
-#include "sqltext.h"
+#include "db/connectionsettings.h"
+#include "db/connectionstring.h"
+#include "db/engineerror.h"
+#include "db/query.h"
+#include "db/sqlcipherconnection.h"
+#include "db/sqltext.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -30,8 +31,7 @@ private slots:
     void connectionStringIsParsed() {
         const ConnectionString parsed = ConnectionString::parse(m_db->connectionString());
         QCOMPARE(parsed.value(QStringLiteral("data source")), m_db->databasePath());
-        QCOMPARE(parsed.value(QStringLiteral("Jet OLEDB:Database Password")),
-                 QStringLiteral("qzt905"));
+        QCOMPARE(parsed.value(QStringLiteral("Jet OLEDB:Database Password")), databasePassword());
         QCOMPARE(parsed.value(QStringLiteral("Mode")), QStringLiteral("Share Deny None"));
         QCOMPARE(parsed.value(QStringLiteral("Extended Properties")), QString());
     }
@@ -114,7 +114,8 @@ private slots:
             p.waitForFinished();
             return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
         };
-        QVERIFY(run(QStringLiteral("PRAGMA key='qzt905';\nselect count(*) from D_P;\n"))
+        QVERIFY(run(QStringLiteral("PRAGMA key='%1';\nselect count(*) from D_P;\n")
+                        .arg(databasePassword()))
                     .contains(QStringLiteral("34")));
         QVERIFY(!run(QStringLiteral("select count(*) from D_P;\n")).contains(QStringLiteral("34")));
     }
@@ -261,6 +262,51 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(done.load(), 4000);
         writer.join();
         QCOMPARE(count("select ID from D_B"), 1);
+    }
+
+    // While a statement waits for another program's lock, timers still run (the windows
+    // repaint), the wait feedback is on, and a statement started meanwhile on the same
+    // connection is refused rather than run inside the waiting one.
+    void lockWaitKeepsTheEventLoopGoing() {
+        m_connection->select(QStringLiteral("select ID from D_B")); // opened
+        SqlCipherConnection holder;
+        holder.setConnectionString(m_db->connectionString());
+        holder.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        QStringList seen;
+        SqlCipherConnection::setLockWaitFeedback(
+            [&seen](bool waiting) { seen << (waiting ? "wait" : "done"); });
+        QTimer::singleShot(100, [&] {
+            try {
+                m_connection->select(QStringLiteral("select ID from D_B"));
+                seen << "nested statement ran";
+            } catch (const EngineError&) {
+                seen << "nested statement refused";
+            }
+        });
+        QTimer::singleShot(300, [&holder] { holder.execute(QStringLiteral("COMMIT")); });
+        m_connection->execute(QStringLiteral("insert into D_B(BName) values('轮到我')"));
+        SqlCipherConnection::setLockWaitFeedback({});
+        QCOMPARE(seen, QStringList({"wait", "nested statement refused", "done"}));
+        QCOMPARE(count("select ID from D_B"), 1);
+    }
+
+    // The delivered file, in the rollback form of older copies of the program, switches to
+    // the write-ahead log when it is opened; the last program to close it folds the log back.
+    void writeAheadLogWhileOpen() {
+        const QString log = m_db->databasePath() + QStringLiteral("-wal");
+        m_connection->execute(QStringLiteral("insert into D_B(BName) values('甲')"));
+        QCOMPARE(scalar("PRAGMA journal_mode"), QStringLiteral("wal"));
+        QCOMPARE(scalar("PRAGMA synchronous"), QStringLiteral("1")); // NORMAL
+        QVERIFY(QFile::exists(log));
+        {
+            SqlCipherConnection other;
+            other.setConnectionString(m_db->connectionString());
+            QCOMPARE(other.select(QStringLiteral("select BName from D_B"))->rowCount(), 1);
+        }
+        QVERIFY(QFile::exists(log)); // still in use here
+        m_connection->close();
+        QVERIFY(!QFile::exists(log));
+        QCOMPARE(count("select BName from D_B"), 1);
     }
 
 private:

@@ -3,10 +3,10 @@
 // LibreOffice's own csv of the same file shows it, in the import's text form; and the .xls
 // and the .xlsx of one sheet must read alike.
 
-#include "engineerror.h"
-#include "resultset.h"
-#include "sheetcells.h"
-#include "workbookreader.h"
+#include "db/engineerror.h"
+#include "db/resultset.h"
+#include "excel/sheetcells.h"
+#include "excel/workbookreader.h"
 
 #include <QFile>
 #include <QTest>

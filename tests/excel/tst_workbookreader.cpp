@@ -1,12 +1,12 @@
 // The workbook connection and its sheet readers: workbooks written by a spreadsheet program
 // (.xls and .xlsx fixtures), by libxlsxwriter, and by hand for damaged and hostile parts.
 
-#include "engineerror.h"
-#include "query.h"
-#include "sheetcells.h"
-#include "workbookconnection.h"
+#include "db/engineerror.h"
+#include "db/query.h"
+#include "excel/sheetcells.h"
+#include "excel/workbookconnection.h"
+#include "excel/ziparchive.h"
 #include "workbookfiles.h"
-#include "ziparchive.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // libgsf: what spreadsheet programs write beyond the LibreOffice corpus (continued strings
 // switching their width, formula results, every cell record), and damage.
 
-#include "engineerror.h"
-#include "resultset.h"
+#include "db/engineerror.h"
+#include "db/resultset.h"
 #include "workbookfiles.h"
-#include "workbookreader.h"
+#include "excel/workbookreader.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs the program for a scratch user, starts it through the launcher's command from
 # another working directory, checks that it opened the database beside the program file,
-# and installs again over a database holding a card, which must keep it.
-#   tst_install.sh <source folder> <build folder>
+# installs again over a database holding a card, which must keep it, and uninstalls, which
+# must keep it too unless asked to purge. Then checks the launchers of the packages and what
+# the .tar.gz carries.
+#   tst_install.sh <source folder> <build folder> <database password>
 set -euo pipefail
 SOURCE="$1"
 export ORVANE_BUILD_DIR="$2"
+PASSWORD="$3"
 export HOME="$(mktemp -d)"
 unset XDG_DATA_HOME
 trap 'rm -rf "$HOME"' EXIT
@@ -19,6 +22,7 @@ DESKTOP="$HOME/.local/share/applications/orvane-cards.desktop"
 [ -f "$FOLDER/名片导入模板.xlsx" ] || fail "no import template"
 grep -qx "Name=Orvane名片管理" "$DESKTOP" || fail "launcher name"
 grep -q "X-AppVersion=4.0.0.520" "$DESKTOP" || fail "launcher version"
+desktop-file-validate "$DESKTOP" || fail "the installed launcher does not validate"
 [ -f "$HOME/.local/share/icons/hicolor/scalable/apps/orvane-cards.svg" ] || fail "scalable icon"
 [ -f "$HOME/.local/share/icons/hicolor/48x48/apps/orvane-cards.png" ] || fail "48 px icon"
 
@@ -37,9 +41,37 @@ wait $pid 2>/dev/null || true
 [ -n "$found" ] || { cat "$HOME/run.log"; fail "the program did not open $FOLDER/Data/db.edb"; }
 
 # A card entered between two installs survives the second.
-printf "PRAGMA key='qzt905';\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
+printf "PRAGMA key='$PASSWORD';\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
     sqlcipher "$FOLDER/Data/db.edb" > /dev/null
 bash "$SOURCE/scripts/install.sh" > "$HOME/install2.log" 2>&1 || { cat "$HOME/install2.log"; fail "second install"; }
-cards="$(printf "PRAGMA key='qzt905';\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
+cards="$(printf "PRAGMA key='$PASSWORD';\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
 [ "$cards" = "1" ] || fail "the second install lost the card (count: $cards)"
+
+# Uninstalling removes the program and keeps the cards; --purge removes them.
+bash "$SOURCE/scripts/uninstall.sh" > /dev/null
+[ ! -e "$FOLDER/orvane" ] && [ ! -e "$DESKTOP" ] && [ ! -e "$HOME/.local/bin/orvane-cards" ] ||
+    fail "uninstall left the program or its launcher"
+[ -z "$(find "$HOME/.local/share/icons" -name 'orvane-cards.*')" ] || fail "uninstall left icons"
+[ "$(ls "$FOLDER")" = "Data" ] || fail "uninstall left more than the cards: $(ls "$FOLDER")"
+cards="$(printf "PRAGMA key='$PASSWORD';\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
+[ "$cards" = "1" ] || fail "uninstall lost the card (count: $cards)"
+bash "$SOURCE/scripts/uninstall.sh" --purge > /dev/null
+[ ! -e "$FOLDER" ] || fail "--purge left $FOLDER"
+
+# The launchers of the .deb and the .tar.gz are finished and valid.
+for launcher in system archive; do
+    desktop-file-validate "$ORVANE_BUILD_DIR/launchers/$launcher/orvane-cards.desktop" ||
+        fail "the $launcher launcher does not validate"
+done
+cpack --config "$ORVANE_BUILD_DIR/CPackConfig.cmake" -G TGZ -B "$HOME/tgz" > "$HOME/cpack.log" 2>&1 ||
+    { cat "$HOME/cpack.log"; fail "cpack -G TGZ"; }
+tar -xzf "$HOME"/tgz/orvane-cards-*.tar.gz -C "$HOME/tgz"
+for file in orvane Data/db.edb 名片导入模板.xlsx orvane-cards.desktop packages.txt share/icons/orvane-cards.svg; do
+    [ -f "$HOME/tgz/orvane-cards/$file" ] || fail "the .tar.gz has no orvane-cards/$file"
+done
+[ -z "$(find "$HOME/tgz/orvane-cards" -name '*.in')" ] || fail "the .tar.gz carries a template"
+grep -qx "Exec=\"/opt/orvane-cards/orvane\"" "$HOME/tgz/orvane-cards/orvane-cards.desktop" ||
+    fail "the .tar.gz launcher does not start /opt/orvane-cards/orvane"
+grep -qx libqt6widgets6 "$HOME/tgz/orvane-cards/packages.txt" && grep -qx fonts-wqy-microhei "$HOME/tgz/orvane-cards/packages.txt" ||
+    fail "packages.txt lacks the runtime packages"
 echo "1 passed, 0 failed"

@@ -1,14 +1,14 @@
 #include "testsupport.h"
 
-#include "app/clock.h"
-#include "app/connectionsettings.h"
-#include "app/frmdm.h"
+#include "app/datamodule.h"
+#include "db/clock.h"
+#include "db/connectionsettings.h"
 #include "db/query.h"
 #include "db/sqlcipherconnection.h"
 #include "db/sqltext.h"
-#include "excel/frmindata.h"
 #include "ui/common/messages.h"
-#include "ui/main/frmmain.h"
+#include "ui/exchange/importwindow.h"
+#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +16,8 @@
 #include <QInputMethodEvent>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <xlsxwriter.h>
 
 ScratchDatabase::ScratchDatabase() {
     QDir(m_dir.path()).mkpath(QStringLiteral("Data"));
@@ -128,6 +130,12 @@ void whenModalShown(std::function<void(QWidget*)> action) {
         if (modal && modal->isVisible()) {
             timer->stop();
             timer->deleteLater();
+            // Shown is not always active: on a slow run (a sanitizer build) the offscreen
+            // platform may leave the window below active, and keys and focus would go there.
+            modal->activateWindow();
+            if (!QTest::qWaitForWindowActive(modal)) {
+                qWarning("the modal window did not become active");
+            }
             action(modal);
         } else if (++*waited > 500) {
             timer->stop();
@@ -149,23 +157,24 @@ QString lastErrorText() {
 }
 
 void typeText(QWidget* widget, const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size()) {
-        qsizetype end = i;
-        const bool ascii = text.at(i).unicode() < 0x80;
-        while (end < text.size() && (text.at(end).unicode() < 0x80) == ascii) {
-            ++end;
+    QString run; // characters the keyboard has no key for, committed by the input method
+    auto commit = [&] {
+        if (!run.isEmpty()) {
+            QInputMethodEvent event;
+            event.setCommitString(run);
+            QApplication::sendEvent(widget, &event);
+            run.clear();
         }
-        const QString run = text.mid(i, end - i);
-        if (ascii) {
-            QTest::keyClicks(widget, run);
+    };
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
+            commit();
+            QTest::keyClick(widget, c.toLatin1());
         } else {
-            QInputMethodEvent commit;
-            commit.setCommitString(run);
-            QApplication::sendEvent(widget, &commit);
+            run += c;
         }
-        i = end;
     }
+    commit();
 }
 
 int runImportProgram(const QString& folder, const QString& workbook) {
@@ -177,5 +186,31 @@ int runImportProgram(const QString& folder, const QString& workbook) {
     Messages::queueFileName(workbook);
     window->Button1Click();
     window->BitBtn1Click();
+    const QString error = lastErrorText();
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "import failed: %s\n", qPrintable(error));
+        return 1;
+    }
     return Messages::shown().isEmpty() ? 1 : 0;
+}
+
+void writeSheet(const QString& path, const QStringList& headers, const QList<QStringList>& rows,
+                const QString& sheetName) {
+    QFile::remove(path);
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE; // large sheets stay small in memory
+    lxw_workbook* book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    lxw_worksheet* sheet = workbook_add_worksheet(book, sheetName.toUtf8().constData());
+    for (int c = 0; c < headers.size(); ++c) {
+        worksheet_write_string(sheet, 0, lxw_col_t(c), headers[c].toUtf8().constData(), nullptr);
+    }
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < rows[r].size(); ++c) {
+            if (!rows[r][c].isEmpty()) {
+                worksheet_write_string(sheet, lxw_row_t(r + 1), lxw_col_t(c),
+                                       rows[r][c].toUtf8().constData(), nullptr);
+            }
+        }
+    }
+    QCOMPARE(workbook_close(book), LXW_NO_ERROR);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -63,16 +65,20 @@ QString insertCard(DirectSql& sql, const QString& type, const QString& name, con
 void insertVisit(DirectSql& sql, const QString& cardId, const QString& date, const QString& kind,
                  const QString& memo);
 
-// Types text into a widget as a user would: ASCII through key presses, anything else
-// (Chinese) as an input method commits it.
+// Types text into a widget as a user would: printable ASCII through key presses, anything
+// else (Chinese, control characters) as an input method commits it.
 void typeText(QWidget* widget, const QString& text);
 
 // A copy of the program that imports a workbook, for the tests that kill it halfway: the
 // start-up sequence on the given program folder, then "打开" and "导入" in the import window.
-// Returns 0 when the import reported its end.
+// Returns 0 when the import reported its end without an error.
 int runImportProgram(const QString& folder, const QString& workbook);
 
-// Runs action once the next modal window is up (inside its event loop).
+// Writes a workbook whose sheet holds texts: the header row, then the rows.
+void writeSheet(const QString& path, const QStringList& headers, const QList<QStringList>& rows,
+                const QString& sheetName = QStringLiteral("Sheet1"));
+
+// Runs action once the next modal window is up and active (inside its event loop).
 void whenModalShown(std::function<void(QWidget*)> action);
 // The last error box text shown, "" when none.
 QString lastErrorText();

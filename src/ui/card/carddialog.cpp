@@ -1,10 +1,10 @@
-#include "carddialog.h"
+#include "ui/card/carddialog.h"
 
-#include "app/frmdm.h"
+#include "app/datamodule.h"
+#include "db/defaults.h"
 #include "db/query.h"
 #include "ui/common/lookupcombo.h"
 #include "ui/common/widgets.h"
-#include "ui/main/frmmain.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
@@ -23,8 +23,8 @@ void CardDialog::bindLookups() {
     frmDM->DBComP(DBLookupComboBox3);
 }
 
-void CardDialog::selectStoredDefaults(Query* query, const QString& statement) {
-    openQuery(query, statement);
+void CardDialog::selectStoredDefaults(Query* query) {
+    openQuery(query, defaultsStatement());
     if (query->recordCount() != 1) {
         return;
     }

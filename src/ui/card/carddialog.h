@@ -20,9 +20,9 @@ protected:
     // Binds the three drop-downs to their lists, in the order category, sex, province.
     // Throws EngineError.
     void bindLookups();
-    // Selects the stored defaults when the statement (a select of theType, theSex, theP
-    // from D_Mr) gives exactly one row; otherwise the drop-downs are left as they are.
-    void selectStoredDefaults(Query* query, const QString& statement);
+    // Selects the stored defaults when D_Mr holds exactly one row; otherwise the drop-downs
+    // are left as they are.
+    void selectStoredDefaults(Query* query);
 
     // Runs a statement as a query or as a command on a query of the window. Throw EngineError.
     static void openQuery(Query* query, const QString& statement);

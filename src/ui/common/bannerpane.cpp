@@ -1,6 +1,6 @@
-#include "bannerpane.h"
+#include "ui/common/bannerpane.h"
 
-#include "messages.h"
+#include "ui/common/messages.h"
 
 #include <QEvent>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "datagrid.h"
+#include "ui/common/datagrid.h"
 
 #include "db/query.h"
-#include "resultmodel.h"
-#include "widgets.h"
+#include "ui/common/resultmodel.h"
+#include "ui/common/widgets.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "gbklineedit.h"
+#include "ui/common/gbklineedit.h"
 
 int gbkBytes(const QString& text) {
     int bytes = 0;

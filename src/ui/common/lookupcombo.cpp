@@ -1,4 +1,4 @@
-#include "lookupcombo.h"
+#include "ui/common/lookupcombo.h"
 
 #include "db/query.h"
 #include "db/resultset.h"

@@ -1,6 +1,6 @@
-#include "messages.h"
+#include "ui/common/messages.h"
 
-#include "app/connectionsettings.h"
+#include "ui/common/appinfo.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

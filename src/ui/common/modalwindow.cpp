@@ -1,6 +1,6 @@
-#include "modalwindow.h"
+#include "ui/common/modalwindow.h"
 
-#include "widgets.h"
+#include "ui/common/widgets.h"
 
 #include <QKeyEvent>
 #include <QPushButton>

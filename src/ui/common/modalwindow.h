@@ -10,6 +10,10 @@ class QPushButton;
 // button that has the focus.
 class ModalWindow : public QDialog {
     Q_OBJECT
+signals:
+    // Cards or their visits changed: the window that opened this one reads its list again.
+    void cardsChanged();
+
 protected:
     ModalWindow(QWidget* owner, const QString& name, int outerWidth, int outerHeight);
 

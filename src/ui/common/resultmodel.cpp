@@ -1,4 +1,4 @@
-#include "resultmodel.h"
+#include "ui/common/resultmodel.h"
 
 #include "db/query.h"
 #include "db/resultset.h"

@@ -3,11 +3,11 @@
 // as a Workbook stream and to each XML part parser of the .xlsx reader. Rejections are
 // expected; crashes, hangs, leaks and undefined behaviour are not.
 
-#include "engineerror.h"
-#include "sheetcells.h"
-#include "workbookreader.h"
-#include "xlsreader.h"
-#include "xlsxreader.h"
+#include "db/engineerror.h"
+#include "excel/sheetcells.h"
+#include "excel/workbookreader.h"
+#include "excel/xlsreader.h"
+#include "excel/xlsxreader.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "testsupport.h"
 #include "ui/common/lookupcombo.h"
 #include "ui/common/messages.h"
-#include "ui/main/frmmain.h"
+#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -80,29 +80,6 @@ inline void clickMainButton(const char* name) {
 
 inline void click(QWidget* window, const char* button) {
     QTest::mouseClick(control<QPushButton>(window, button), Qt::LeftButton);
-}
-
-// Types text into a box as a user does: Latin characters on the keyboard, anything else
-// through the input method.
-inline void typeText(QWidget* box, const QString& text) {
-    QString run;
-    auto flush = [&] {
-        if (!run.isEmpty()) {
-            QInputMethodEvent commit;
-            commit.setCommitString(run);
-            QApplication::sendEvent(box, &commit);
-            run.clear();
-        }
-    };
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x20 && c.unicode() < 0x7f) {
-            flush();
-            QTest::keyClick(box, c.toLatin1());
-        } else {
-            run += c;
-        }
-    }
-    flush();
 }
 
 // Replaces what a box holds: click into it, select all, type.

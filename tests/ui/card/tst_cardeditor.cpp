@@ -5,7 +5,7 @@
 #include "cardtest.h"
 #include "db/query.h"
 #include "db/sqltext.h"
-#include "ui/card/frmd_d.h"
+#include "ui/card/cardeditor.h"
 #include "ui/common/gbklineedit.h"
 
 #include <QLabel>

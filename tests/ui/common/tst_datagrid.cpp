@@ -4,8 +4,9 @@
 #include "db/query.h"
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
-#include "ui/main/frmmain.h"
+#include "ui/main/mainwindow.h"
 
+#include <QAbstractItemModelTester>
 #include <QFont>
 #include <QHeaderView>
 #include <QTest>
@@ -23,8 +24,15 @@ private slots:
         insertCard(sql, "家人", "Alice", "女", "2007-12-31");
         m_program->start();
         m_grid = frmMain->DBGrid1;
+        // Every signal of the model, through every sort and refresh below, is checked for
+        // consistency with what the model reports.
+        m_tester = std::make_unique<QAbstractItemModelTester>(
+            m_grid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     }
-    void cleanup() { m_program.reset(); }
+    void cleanup() {
+        m_tester.reset();
+        m_program.reset();
+    }
 
     void threeClicksOnATitle() {
         const int name = column("姓名");
@@ -128,6 +136,7 @@ private:
         return shot.pixelColor(int((rect.left() + 3) * ratio), int((rect.top() + 3) * ratio));
     }
 
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
     std::unique_ptr<ProgramFixture> m_program;
     DataGrid* m_grid = nullptr;
 };

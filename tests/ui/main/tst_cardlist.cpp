@@ -1,14 +1,14 @@
 // The card list of the main window through the real engine: start-up, the filters with
 // their statements, the counters, the filter kept across refreshes, and hostile values.
 
-#include "app/frmdm.h"
+#include "app/datamodule.h"
+#include "db/cardlist.h"
 #include "db/query.h"
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/lookupcombo.h"
 #include "ui/common/messages.h"
-#include "ui/main/frmmain.h"
-#include "ui/main/listfilter.h"
+#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,13 +23,12 @@ Q_DECLARE_METATYPE(FilterInput)
 
 namespace {
 const QString ListHead = QStringLiteral(
-    "select ID,theDate as 录入日期,theType as 分类,BName as 姓名,BSex AS 性别,BPho AS 固定电话,"
-    "BMob as 移动电话,BMail AS 电子邮箱,BQQ AS QQ号码,BMSN as MSN号码,BWW AS 阿里旺旺,Bdes as 描述,"
-    "DArea as 省份,DCity as 城市,DName as 单位名称,DPart AS 所在部门,DJob AS 担任职务,DAdd AS "
-    "单位地址,"
-    "DPho AS 单位电话,DFax AS 单位传真,DPos AS 邮政编码,DWWW AS 单位网站,FAdd AS 家庭地址,FPho AS "
-    "家庭电话,"
-    "FPro AS 家属姓名,FDes AS 补充信息 from D_B Where (theDel='否') ");
+    "select ID,theDate as 录入日期,theType as 分类,BName as 姓名,BSex as 性别,BPho as 固定电话,"
+    "BMob as 移动电话,BMail as 电子邮箱,BQQ as QQ号码,BMSN as MSN号码,BWW as 阿里旺旺,BDes as 描述,"
+    "DArea as 省份,DCity as 城市,DName as 单位名称,DPart as 所在部门,DJob as 担任职务,"
+    "DAdd as 单位地址,DPho as 单位电话,DFax as 单位传真,DPos as 邮政编码,DWWW as 单位网站,"
+    "FAdd as 家庭地址,FPho as 家庭电话,FPro as 家属姓名,FDes as 补充信息 from D_B Where "
+    "(theDel='否') ");
 }
 
 class TestCardList : public QObject {

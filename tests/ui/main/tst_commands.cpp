@@ -5,7 +5,7 @@
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
-#include "ui/main/frmmain.h"
+#include "ui/main/mainwindow.h"
 
 #include <QAction>
 #include <QApplication>

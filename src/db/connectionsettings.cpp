@@ -1,0 +1,62 @@
+#include "db/connectionsettings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+QString folderOverride;
+}
+
+QString programFolder() {
+    QString folder =
+        folderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride;
+    if (!folder.endsWith(u'/')) {
+        folder += u'/';
+    }
+    return folder;
+}
+
+QString databasePassword() {
+    return QStringLiteral(ORVANE_DB_PASSWORD);
+}
+
+void setProgramFolder(const QString& folder) {
+    folderOverride = folder;
+}
+
+QString cardFolder(const QString& programFolder) {
+    if (QFileInfo(programFolder).isWritable()) {
+        return programFolder;
+    }
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/orvane-cards/");
+    const QString database = userFolder + QStringLiteral("Data/db.edb");
+    if (!QFileInfo::exists(database) && QDir().mkpath(userFolder + QStringLiteral("Data")) &&
+        QFile::copy(programFolder + QStringLiteral("Data/db.edb"), database)) {
+        QFile::setPermissions(database, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return userFolder;
+}
+
+QString cardConnectionString(const QString& folder) {
+    return QStringLiteral("provider=Microsoft.Jet.OLEDB.4.0;user ID=Admin;Data Source=") + folder +
+           QStringLiteral("Data/db.edb;") +
+           QStringLiteral("Mode=Share Deny None;Extended Properties=\"\";") +
+           QStringLiteral("Jet OLEDB:System database=\"\";") +
+           QStringLiteral("Jet OLEDB:Registry Path=\"\";") +
+           QStringLiteral("Jet OLEDB:Database Password=\"") + databasePassword() +
+           QStringLiteral("\";") + QStringLiteral("Jet OLEDB:Engine Type=5;") +
+           QStringLiteral("Jet OLEDB:Database Locking Mode=1;") +
+           QStringLiteral("Jet OLEDB:Global Partial Bulk Ops=2;") +
+           QStringLiteral("Jet OLEDB:Global Bulk Transactions=1;") +
+           QStringLiteral("Jet OLEDB:New Database Password=\"\";") +
+           QStringLiteral("Jet OLEDB:Create System Database=False;") +
+           QStringLiteral("Jet OLEDB:Encrypt Database=False;") +
+           QStringLiteral("Jet OLEDB:Don't Copy Locale on Compact=False;") +
+           QStringLiteral("Jet OLEDB:Compact Without Replica Repair=False;") +
+           QStringLiteral("Jet OLEDB:SFP=False");
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The folder of the program file, ending in its separator. The card database lies in its
+// Data folder, wherever the program is started from. Tests point it elsewhere.
+QString programFolder();
+void setProgramFolder(const QString& folder); // empty: the program file's own folder
+
+// The folder whose Data/db.edb holds the cards, ending in its separator: the program folder
+// while it can be written to. A program folder the user cannot write to (a system install) keeps
+// only the delivered database; the user's cards then live under the XDG data home, in
+// orvane-cards/Data/db.edb, copied from the delivered one on first use and kept from then on.
+QString cardFolder(const QString& programFolder);
+
+// The connection string of the card database, built from its fixed pieces.
+QString cardConnectionString(const QString& folder);
+
+// The key of the card database (the connection string's "Database Password").
+QString databasePassword();

@@ -1,0 +1,137 @@
+#include "ui/exchange/exportfile.h"
+
+#include "db/engineerror.h"
+#include "db/query.h"
+#include "excel/sheetwriter.h"
+#include "ui/common/appinfo.h"
+#include "ui/common/messages.h"
+#include "ui/common/widgets.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QUrl>
+
+namespace {
+QString folderOverride;
+
+// The text the exports have always given, then the real cause.
+EngineError cannotCreate(const QString& cause) {
+    return EngineError(QStringLiteral("无法创建Xls文件，请确认是否安装EXCEL.\n") + cause);
+}
+
+// The most bytes of a file name on the file systems the program meets.
+constexpr int NameBytes = 255;
+// Room kept for the time stamp, a copy number and the extension: " 2008-03-07 142501 (999).xlsx".
+constexpr int SuffixBytes = 30;
+
+// The title as a file name on any desktop: no separators or characters other systems
+// refuse, not hidden, and short enough to leave room for the time stamp.
+QString fileNameOf(const QString& title) {
+    QString name;
+    for (QChar c : title) {
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c)) {
+            c = u'_';
+        }
+        name += c;
+    }
+    if (name.startsWith(u'.')) {
+        name[0] = u'_';
+    }
+    while (name.toUtf8().size() > NameBytes - SuffixBytes) {
+        name.chop(name.size() >= 2 && name.back().isLowSurrogate() ? 2 : 1);
+    }
+    return name;
+}
+
+// Creates a file nobody has yet: "stem.xlsx", else "stem (2).xlsx" and on. Throws EngineError
+// with the folder's answer when it refuses.
+QString claimNewFile(const QString& stem) {
+    for (int copy = 1; copy < 1000; ++copy) {
+        const QString path = copy == 1 ? stem + QStringLiteral(".xlsx")
+                                       : QStringLiteral("%1 (%2).xlsx").arg(stem).arg(copy);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            return path;
+        }
+        if (!file.exists()) {
+            throw cannotCreate(QStringLiteral("无法在文件夹 %1 中创建文件：%2")
+                                   .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()),
+                                        file.errorString()));
+        }
+    }
+    throw cannotCreate(QStringLiteral("文件夹 %1 中同名的文件太多")
+                           .arg(QDir::toNativeSeparators(QFileInfo(stem).absolutePath())));
+}
+} // namespace
+
+void setExportFolder(const QString& folder) {
+    folderOverride = folder;
+}
+
+QString exportFolder() {
+    return folderOverride.isEmpty()
+               ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+               : folderOverride;
+}
+
+ExportFile::ExportFile(const QString& title) {
+    const QString folder = exportFolder();
+    if (folder.isEmpty()) {
+        throw cannotCreate(QStringLiteral("找不到“文档”文件夹"));
+    }
+    if (!QDir().mkpath(folder)) {
+        throw cannotCreate(
+            QStringLiteral("无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+    }
+    m_path = claimNewFile(QDir(folder).filePath(
+        fileNameOf(title) + u' ' +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hhmmss"))));
+}
+
+ExportFile::~ExportFile() {
+    if (!m_published) {
+        QFile::remove(m_path);
+    }
+}
+
+bool ExportFile::publish(const SheetWriter& sheet) {
+    if (!sheet.save(m_path)) {
+        const QStorageInfo disk(QFileInfo(m_path).absolutePath());
+        throw cannotCreate(
+            QStringLiteral("无法写入文件 %1%2")
+                .arg(QDir::toNativeSeparators(m_path), disk.bytesAvailable() < 1024 * 1024
+                                                           ? QStringLiteral("：磁盘空间不足")
+                                                           : QString()));
+    }
+    m_published = true;
+    return Messages::openExternally(QUrl::fromLocalFile(m_path));
+}
+
+void runExport(QWidget* parent, const QString& title, const std::function<SheetWriter()>& sheet) {
+    ExportFile file(title);
+    bool opened = false;
+    {
+        const BusyCursor busy;
+        opened = file.publish(sheet());
+    }
+    if (!opened) {
+        Messages::info(parent, QStringLiteral("导出的工作簿已保存在：\n") +
+                                   QDir::toNativeSeparators(file.path()));
+    }
+}
+
+QString pageFooter(const QString& gap) {
+    return SheetWriter::footerText(AppTitle + gap + PublisherUrl + u' ') +
+           QStringLiteral("共&N页，第&P页");
+}
+
+void walkRows(Query* list, const std::function<void(int position)>& visit) {
+    int position = 1;
+    for (list->first(); !list->eof(); list->next()) {
+        visit(position++);
+    }
+}

@@ -1,0 +1,54 @@
+#include "ui/exchange/exportoptions.h"
+
+#include "db/cardfields.h"
+#include "ui/common/messages.h"
+#include "ui/common/widgets.h"
+#include "ui/exchange/cardexport.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QPushButton>
+
+TfrmE::TfrmE(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmE"), 560, 260) {
+    setWindowTitle(QStringLiteral("EXCEL导出选项"));
+
+    GroupBox1 = placeGroup(this, QStringLiteral("请选择要导出的名片项目"), 16, 8, 513, 153);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    // The entry date, then the card's fields: a box's caption is the list column it exports.
+    QList<std::pair<QString, bool>> boxes{{EntryDateCaption, false}};
+    for (const CardField& field : cardFields()) {
+        boxes.append({field.caption, field.exportedByDefault});
+    }
+    int number = 0;
+    for (const auto& [caption, ticked] : boxes) {
+        auto* box = new QCheckBox(caption, GroupBox1);
+        box->setObjectName(QStringLiteral("CheckBox%1").arg(number + 1));
+        box->setGeometry(16 + 100 * (number % 5), 24 + 24 * (number / 5), 80, 17);
+        box->setChecked(ticked);
+        if (!CheckBoxes.isEmpty()) {
+            setTabOrder(CheckBoxes.last(), box);
+        }
+        CheckBoxes.append(box);
+        ++number;
+    }
+
+    BitBtn2 = placeButton(this, QStringLiteral("BitBtn2"), QStringLiteral("导出"), 335, 176,
+                          QStringLiteral(":/icons/excel.svg"));
+    BitBtn3 = placeExitButton(this, QStringLiteral("BitBtn3"), 439, 176);
+    setTabOrder(CheckBoxes.last(), BitBtn2);
+    setTabOrder(BitBtn2, BitBtn3);
+    connect(BitBtn2, &QPushButton::clicked, this, &TfrmE::BitBtn2Click);
+}
+
+void TfrmE::BitBtn2Click() {
+    runCommand(this, [this] {
+        QStringList fields;
+        for (QCheckBox* box : CheckBoxes) {
+            if (box->isChecked()) {
+                fields << box->text();
+            }
+        }
+        exportCardList(this, cardList, fields);
+    });
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ui/common/modalwindow.h"
+#include <QList>
+
+class Query;
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+
+// The card-list export options: the fields to export, ticked in 25 boxes.
+class TfrmE : public ModalWindow {
+    Q_OBJECT
+public:
+    explicit TfrmE(QWidget* owner);
+
+    Query* cardList = nullptr; // the list to export, in its filter and order; set by the caller
+
+    QGroupBox* GroupBox1;
+    QList<QCheckBox*> CheckBoxes; // CheckBox1 to CheckBox25, in number order
+    QPushButton* BitBtn2;         // 导出
+    QPushButton* BitBtn3;         // 退出
+
+public slots:
+    void BitBtn2Click(); // exports the card list with the ticked fields
+};

@@ -1,0 +1,422 @@
+#include "ui/main/mainwindow.h"
+
+#include "app/datamodule.h"
+#include "db/cardlist.h"
+#include "db/cards.h"
+#include "db/clock.h"
+#include "db/connection.h"
+#include "db/connectionsettings.h"
+#include "db/query.h"
+#include "ui/card/cardeditor.h"
+#include "ui/common/appinfo.h"
+#include "ui/common/bannerpane.h"
+#include "ui/common/datagrid.h"
+#include "ui/common/gbklineedit.h"
+#include "ui/common/lookupcombo.h"
+#include "ui/common/messages.h"
+#include "ui/common/widgets.h"
+#include "ui/exchange/exportoptions.h"
+#include "ui/exchange/importwindow.h"
+#include "ui/visits/visitwindow.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+// Column widths of the card list by position: 0 hides the key, -1 keeps the default.
+const QList<int> CardListWidths = {0,  -1,  -1,  100, -1,  100, 100, 100, 100, 100, 100, 200, -1,
+                                   -1, 150, 100, 100, 150, 100, 100, -1,  100, 150, 100, -1,  200};
+
+QWidget* band(QWidget* parent, int height) {
+    auto* panel = new QWidget(parent);
+    if (height > 0) {
+        panel->setFixedHeight(height);
+    }
+    return panel;
+}
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(AppTitle);
+    setFont(windowFont());
+    setOuterSize(this, 1024, 632);
+    centreOver(this, nullptr);
+
+    ADOQuery1 = new Query(this);
+    ADOQuery2 = new Query(this);
+    ADOQuery3 = new Query(this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QWidget* panel1 = band(this, 65);
+    QWidget* panel2 = band(this, 96);
+    QWidget* panel3 = band(this, 0);
+    QWidget* panel4 = band(this, 32);
+    panel1->setObjectName(QStringLiteral("Panel1"));
+    panel2->setObjectName(QStringLiteral("Panel2"));
+    panel3->setObjectName(QStringLiteral("Panel3"));
+    panel4->setObjectName(QStringLiteral("Panel4"));
+    layout->addWidget(panel1);
+    layout->addWidget(panel2);
+    layout->addWidget(panel3, 1);
+    layout->addWidget(panel4);
+
+    buildButtonBar(panel1);
+    buildFilterBar(panel2);
+    DBGrid1 = new DataGrid(panel3);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("名片列表"));
+    DBGrid1->setFocusPolicy(Qt::ClickFocus); // not reached by Tab
+    DBGrid1->setQuery(ADOQuery1);
+    auto* gridLayout = new QVBoxLayout(panel3);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    gridLayout->addWidget(DBGrid1);
+    buildStatusBar(panel4);
+    buildPopupMenu();
+
+    setTabOrder(Edit1, Edit2);
+    setTabOrder(Edit2, DBLookupComboBox1);
+    setTabOrder(DBLookupComboBox1, Edit3);
+    setTabOrder(Edit3, DBLookupComboBox2);
+    setTabOrder(DBLookupComboBox2, DBLookupComboBox3);
+    setTabOrder(DBLookupComboBox3, BitBtn1);
+    setTabOrder(BitBtn1, BitBtn3);
+    setTabOrder(BitBtn3, BitBtn2);
+
+    FormCreate();
+}
+
+QToolButton* TfrmMain::addBarButton(QWidget* bar, const QString& name, const QString& caption,
+                                    const QString& icon, int left) {
+    auto* button = new QToolButton(bar);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(icon)));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true); // flat until the mouse is over it
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setGeometry(left, 2, 60, 60);
+    return button;
+}
+
+void TfrmMain::buildButtonBar(QWidget* bar) {
+    connect(addBarButton(bar, QStringLiteral("SpeedButton4"), QStringLiteral("上一条"),
+                         QStringLiteral("previous"), 2),
+            &QToolButton::clicked, this, &TfrmMain::SpeedButton4Click);
+    connect(addBarButton(bar, QStringLiteral("SpeedButton5"), QStringLiteral("下一条"),
+                         QStringLiteral("next"), 64),
+            &QToolButton::clicked, this, &TfrmMain::SpeedButton5Click);
+    connect(addBarButton(bar, QStringLiteral("SpeedButton1"), QStringLiteral("新增名片"),
+                         QStringLiteral("new"), 126),
+            &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
+    connect(addBarButton(bar, QStringLiteral("SpeedButton8"), QStringLiteral("拜访记录"),
+                         QStringLiteral("visits"), 188),
+            &QToolButton::clicked, this, &TfrmMain::SpeedButton8Click);
+    connect(addBarButton(bar, QStringLiteral("SpeedButton7"), QStringLiteral("导入名片"),
+                         QStringLiteral("import"), 250),
+            &QToolButton::clicked, this, &TfrmMain::I1Click);
+    connect(addBarButton(bar, QStringLiteral("SpeedButton2"), QStringLiteral("修改名片"),
+                         QStringLiteral("edit"), 312),
+            &QToolButton::clicked, this, &TfrmMain::SpeedButton2Click);
+    connect(addBarButton(bar, QStringLiteral("SpeedButton3"), QStringLiteral("删除名片"),
+                         QStringLiteral("delete"), 374),
+            &QToolButton::clicked, this, &TfrmMain::SpeedButton3Click);
+    connect(addBarButton(bar, QStringLiteral("SpeedButton6"), QStringLiteral("关于我们"),
+                         QStringLiteral("about"), 436),
+            &QToolButton::clicked, this, &TfrmMain::SpeedButton6Click);
+
+    WebBrowser1 = new BannerPane(bar);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setFocusPolicy(Qt::NoFocus);
+    WebBrowser1->setFixedSize(516, 63);
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(0, 1, 0, 1);
+    barLayout->addStretch(1);
+    barLayout->addWidget(WebBrowser1); // right-aligned in the bar
+}
+
+void TfrmMain::buildFilterBar(QWidget* bar) {
+    QGroupBox* group = placeGroup(bar, QStringLiteral("查询条件"), 16, 4, 665, 85);
+    group->setObjectName(QStringLiteral("GroupBox1"));
+
+    auto check = [group](const QString& name, const QString& caption, int left, int top) {
+        auto* box = new QCheckBox(caption, group);
+        box->setObjectName(name);
+        box->move(left, top);
+        box->adjustSize();
+        box->setFocusPolicy(Qt::ClickFocus); // skipped by Tab
+        return box;
+    };
+    auto edit = [group](const QString& name, int left, int top, const QString& accessible) {
+        auto* box = new GbkLineEdit(group);
+        box->setObjectName(name);
+        box->setGeometry(left, top, 121, 22);
+        box->setAccessibleName(accessible);
+        return box;
+    };
+    auto lookup = [group](const QString& name, int left, int top, const QString& accessible) {
+        auto* box = new LookupCombo(group);
+        box->setObjectName(name);
+        box->setGeometry(left, top, 121, 22);
+        box->setAccessibleName(accessible);
+        return box;
+    };
+
+    CheckBox1 = check(QStringLiteral("CheckBox1"), QStringLiteral("录入日期"), 16, 22);
+    Edit1 = edit(QStringLiteral("Edit1"), 96, 20, QStringLiteral("录入日期"));
+    placeLabel(group, QStringLiteral("至"), 262, 24);
+    Edit2 = edit(QStringLiteral("Edit2"), 312, 20, QStringLiteral("至"));
+    CheckBox2 = check(QStringLiteral("CheckBox2"), QStringLiteral("分        类"), 448, 22);
+    DBLookupComboBox1 =
+        lookup(QStringLiteral("DBLookupComboBox1"), 528, 20, QStringLiteral("分        类"));
+    CheckBox3 = check(QStringLiteral("CheckBox3"), QStringLiteral("姓        名"), 16, 54);
+    Edit3 = edit(QStringLiteral("Edit3"), 96, 52, QStringLiteral("姓        名"));
+    CheckBox4 = check(QStringLiteral("CheckBox4"), QStringLiteral("性        别"), 232, 54);
+    DBLookupComboBox2 =
+        lookup(QStringLiteral("DBLookupComboBox2"), 312, 52, QStringLiteral("性        别"));
+    CheckBox5 = check(QStringLiteral("CheckBox5"), QStringLiteral("省        份"), 448, 54);
+    DBLookupComboBox3 =
+        lookup(QStringLiteral("DBLookupComboBox3"), 528, 52, QStringLiteral("省        份"));
+
+    // Touching a filter's value ticks its box; only "查询" applies it.
+    connect(Edit1, &QLineEdit::textChanged, CheckBox1, [this] { CheckBox1->setChecked(true); });
+    connect(Edit2, &QLineEdit::textChanged, CheckBox1, [this] { CheckBox1->setChecked(true); });
+    connect(DBLookupComboBox1, &LookupCombo::valueChosen, CheckBox2,
+            [this] { CheckBox2->setChecked(true); });
+    connect(Edit3, &QLineEdit::textChanged, CheckBox3, [this] { CheckBox3->setChecked(true); });
+    connect(DBLookupComboBox2, &LookupCombo::valueChosen, CheckBox4,
+            [this] { CheckBox4->setChecked(true); });
+    connect(DBLookupComboBox3, &LookupCombo::valueChosen, CheckBox5,
+            [this] { CheckBox5->setChecked(true); });
+
+    BitBtn1 = placeButton(bar, QStringLiteral("BitBtn1"), QStringLiteral("查询"), 704, 56,
+                          QStringLiteral(":/icons/query.svg"));
+    BitBtn2 = placeButton(bar, QStringLiteral("BitBtn2"), QStringLiteral("Excel"), 808, 56,
+                          QStringLiteral(":/icons/excel.svg"));
+    BitBtn3 = placeButton(bar, QStringLiteral("BitBtn3"), QStringLiteral("退出"), 912, 56);
+    BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3}) {
+        button->setAutoDefault(true); // Enter presses the focused button
+    }
+    connect(BitBtn1, &QPushButton::clicked, this, &TfrmMain::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TfrmMain::BitBtn2Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TfrmMain::buildStatusBar(QWidget* bar) {
+    Label1 = placeLabel(bar, QString(), 16, 8);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setMinimumWidth(190);
+    Label5 = placeLabel(bar, QString(), 216, 8);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label5->setMinimumWidth(190);
+    Label4 = new QLabel(QStringLiteral("软件开发：Orvane软件    "), bar);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    // Ends where a 108-pixel label at 891 ends in the window as laid out, wide enough for
+    // its text in the font at hand, and stays at the right edge when the window grows.
+    Label4->setFixedSize(qMax(108, Label4->sizeHint().width()), 14);
+    auto* statusLayout = new QHBoxLayout(bar);
+    statusLayout->setContentsMargins(0, 9, 1016 - 891 - 108, 9);
+    statusLayout->addStretch(1);
+    statusLayout->addWidget(Label4, 0, Qt::AlignTop);
+    Label4->setCursor(Qt::PointingHandCursor);
+    Label4->setStyleSheet(QStringLiteral("color: black;"));
+    Label4->installEventFilter(this);
+}
+
+void TfrmMain::buildPopupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto item = [this](const QString& name, const QString& caption, auto handler) {
+        QAction* action = PopupMenu1->addAction(caption, this, handler);
+        action->setObjectName(name);
+        return action;
+    };
+    item(QStringLiteral("N1"), QStringLiteral("新增名片 &N"), &TfrmMain::SpeedButton1Click);
+    item(QStringLiteral("B1"), QStringLiteral("拜访记录 &B"), &TfrmMain::SpeedButton8Click);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N4"));
+    item(QStringLiteral("I1"), QStringLiteral("导入名片 &I"), &TfrmMain::I1Click);
+    item(QStringLiteral("N2"), QStringLiteral("修改名片 &M"), &TfrmMain::SpeedButton2Click);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
+    item(QStringLiteral("N3"), QStringLiteral("删除名片 &D"), &TfrmMain::SpeedButton3Click);
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
+}
+
+void TfrmMain::FormCreate() {
+    frmDM->ADOConnection1->setLoginPrompt(false);
+    frmDM->ADOConnection1->setConnectionString(cardConnectionString(cardFolder(programFolder())));
+    const QDate today = Clock::today();
+    Edit2->setText(dateText(today));
+    Edit1->setText(dateText(oneMonthEarlier(today)));
+    m_filterClause.clear();
+    runCommand(this, [this] {
+        myRef();
+        WebBrowser1->navigate(BannerPane::Page::Main);
+        CheckBox1->setChecked(false);
+        frmDM->DBComType(DBLookupComboBox1);
+        frmDM->DBComSex(DBLookupComboBox2);
+        frmDM->DBComP(DBLookupComboBox3);
+    });
+}
+
+void TfrmMain::myRef() {
+    ADOQuery1->openOn(frmDM->ADOConnection1, cardListStatement(m_filterClause));
+    DBGrid1->setColumnLayout(CardListWidths);
+    Label1->setText(QStringLiteral("名片数量：") + QString::number(ADOQuery1->recordCount()));
+
+    ADOQuery3->openOn(frmDM->ADOConnection1, visitCountStatement(m_filterClause));
+    Label5->setText(QStringLiteral("拜访次数：") + QString::number(ADOQuery3->recordCount()));
+}
+
+void TfrmMain::BitBtn1Click() {
+    FilterInput in;
+    in.dateFrom = Edit1->text();
+    in.dateTo = Edit2->text();
+    in.byDate = CheckBox1->isChecked();
+    in.byType = CheckBox2->isChecked();
+    in.type = DBLookupComboBox1->shownText();
+    in.byName = CheckBox3->isChecked();
+    in.name = Edit3->text();
+    in.bySex = CheckBox4->isChecked();
+    in.sex = DBLookupComboBox2->shownText();
+    in.byProvince = CheckBox5->isChecked();
+    in.province = DBLookupComboBox3->shownText();
+    m_filterClause = ::filterClause(in);
+    runCommand(this, [this] { myRef(); });
+}
+
+bool TfrmMain::hasCard() const {
+    return ADOQuery1->active() && ADOQuery1->recordCount() > 0;
+}
+
+QString TfrmMain::currentCardField(const QString& name) const {
+    return ADOQuery1->fieldByName(name);
+}
+
+void TfrmMain::SpeedButton4Click() {
+    if (ADOQuery1->active()) {
+        ADOQuery1->prior();
+    }
+}
+
+void TfrmMain::SpeedButton5Click() {
+    if (ADOQuery1->active()) {
+        ADOQuery1->next();
+    }
+}
+
+void TfrmMain::showChild(ModalWindow* window) {
+    // A window that changed cards or visits says so; the list is read again at once, and an
+    // error doing so shows over that window.
+    connect(window, &ModalWindow::cardsChanged, this,
+            [this, window] { runCommand(window, [this] { myRef(); }); });
+    window->exec();
+    window->deleteLater();
+}
+
+void TfrmMain::SpeedButton1Click() {
+    auto* editor = new TfrmD_D(this);
+    editor->setWindowTitle(QStringLiteral("新增 名片"));
+    editor->theID = QStringLiteral("0");
+    showChild(editor);
+}
+
+void TfrmMain::SpeedButton2Click() {
+    if (!hasCard()) {
+        return;
+    }
+    auto* editor = new TfrmD_D(this);
+    editor->setWindowTitle(QStringLiteral("修改 名片"));
+    editor->theID = currentCardField(QStringLiteral("ID"));
+    showChild(editor);
+}
+
+void TfrmMain::SpeedButton3Click() {
+    if (!hasCard()) {
+        return;
+    }
+    if (!Messages::confirm(this, QStringLiteral("确认要删除名片信息吗？该删除将不可恢复！"),
+                           QStringLiteral("删除名片"), false)) {
+        return;
+    }
+    runCommand(this, [this] {
+        ADOQuery2->executeOn(frmDM->ADOConnection1,
+                             softDeleteStatement(currentCardField(QStringLiteral("ID"))));
+        myRef();
+    });
+}
+
+void TfrmMain::SpeedButton8Click() {
+    if (!hasCard()) {
+        return;
+    }
+    const QString id = currentCardField(QStringLiteral("ID"));
+    const QString caption = currentCardField(QStringLiteral("姓名")) + QStringLiteral(" 拜访记录");
+    auto* visits = new TfrmList(this);
+    visits->setWindowTitle(caption);
+    visits->GroupBox1->setTitle(caption);
+    visits->GroupBox2->setTitle(caption);
+    visits->Lab_ID->setText(id);
+    showChild(visits);
+}
+
+void TfrmMain::I1Click() {
+    showChild(new TfrmInData(this));
+}
+
+void TfrmMain::BitBtn2Click() {
+    auto* options = new TfrmE(this);
+    options->cardList = ADOQuery1;
+    showChild(options);
+}
+
+void TfrmMain::SpeedButton6Click() {
+    Messages::openExternally(QUrl(PublisherUrl));
+}
+
+void TfrmMain::Label4Click() {
+    Messages::openExternally(QUrl(PublisherUrl));
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Label4 && event->type() == QEvent::MouseButtonRelease) {
+        Label4Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    // FormCloseQuery: the same question for "退出" and the title bar's close box.
+    if (Messages::confirm(this, QStringLiteral("您确认要退出 Orvane名片管理 吗？ ^_^ "), AppTitle,
+                          true)) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event) {
+    // "查询" is the window's default button: Enter anywhere else in the window runs it.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        BitBtn1->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

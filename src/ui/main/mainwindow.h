@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QWidget>
+
+class BannerPane;
+class DataGrid;
+class GbkLineEdit;
+class LookupCombo;
+class ModalWindow;
+class Query;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+// The main window: the button bar with the banner, the filter bar, the card list and the
+// status bar with the two counters.
+class TfrmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget* parent = nullptr);
+
+    // Re-runs the card list and the visit count under the filter last set with "查询".
+    // Throws EngineError; the command that called it shows the error.
+    void myRef();
+
+    // The filter last applied.
+    const QString& filterClause() const { return m_filterClause; }
+
+    Query* ADOQuery1; // the card list
+    Query* ADOQuery2; // the soft delete
+    Query* ADOQuery3; // the visit count
+
+    DataGrid* DBGrid1;
+
+public slots:
+    void BitBtn1Click();      // 查询: apply the filter bar
+    void SpeedButton4Click(); // previous card
+    void SpeedButton5Click(); // next card
+    void SpeedButton1Click(); // new card
+    void SpeedButton2Click(); // change card
+    void SpeedButton3Click(); // soft delete
+    void SpeedButton8Click(); // visit records
+    void I1Click();           // import cards
+    void BitBtn2Click();      // Excel export options
+    void SpeedButton6Click(); // about us
+    void Label4Click();       // the publisher's link
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // FormCloseQuery
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void FormCreate();
+    void buildButtonBar(QWidget* bar);
+    void buildFilterBar(QWidget* bar);
+    void buildStatusBar(QWidget* bar);
+    void buildPopupMenu();
+    QToolButton* addBarButton(QWidget* bar, const QString& name, const QString& caption,
+                              const QString& icon, int left);
+    // Shows a child window modally; the list follows the changes it reports.
+    void showChild(ModalWindow* window);
+    bool hasCard() const;
+    QString currentCardField(const QString& name) const;
+
+    QString m_filterClause;
+
+    QCheckBox* CheckBox1;
+    QCheckBox* CheckBox2;
+    QCheckBox* CheckBox3;
+    QCheckBox* CheckBox4;
+    QCheckBox* CheckBox5;
+    GbkLineEdit* Edit1;
+    GbkLineEdit* Edit2;
+    GbkLineEdit* Edit3;
+    LookupCombo* DBLookupComboBox1;
+    LookupCombo* DBLookupComboBox2;
+    LookupCombo* DBLookupComboBox3;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+    QPushButton* BitBtn3;
+    BannerPane* WebBrowser1;
+    QLabel* Label1;
+    QLabel* Label5;
+    QLabel* Label4;
+    QMenu* PopupMenu1;
+};
+
+extern TfrmMain* frmMain;

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Makes the .deb and looks into it, installs it with apt, starts the program as a normal user
+# on a virtual display, which must give that user a copy of the delivered database under
+# ~/.local/share/orvane-cards/Data/ and use it, then removes the package, which must leave the
+# user's cards. It installs into the system and adds a user, so it runs only in CI (CI set)
+# and as root; elsewhere it is skipped.
+#   tst_deb.sh <source folder> <build folder> <database password>
+set -euo pipefail
+SOURCE="$1"
+BUILD="$2"
+PASSWORD="$3"
+installed() { dpkg-query -W -f='${Status}' orvane-cards 2>/dev/null | grep -q "install ok installed"; }
+if [ -z "${CI:-}" ] || [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: runs in CI, as root"
+    exit 77
+fi
+if installed; then
+    echo "skipped: orvane-cards is installed on this machine and stays untouched"
+    exit 77
+fi
+USER_NAME="orvane-deb-test"
+fail() { echo "FAIL: $*"; exit 1; }
+apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300 "$@"; }
+# Removes the scratch user with its processes, and the package if a failure left it installed.
+remove_user() {
+    local pid
+    for pid in $(pgrep -u "$USER_NAME" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null || true; done
+    if id "$USER_NAME" >/dev/null 2>&1; then userdel -r "$USER_NAME" 2>/dev/null || true; fi
+}
+remove_user # left by an interrupted run
+WORK="$(mktemp -d)"
+trap 'remove_user; if installed; then apt_get purge orvane-cards > /dev/null; fi; rm -rf "$WORK"' EXIT
+
+cpack --config "$BUILD/CPackConfig.cmake" -G DEB -B "$WORK" > "$WORK/cpack.log" 2>&1 ||
+    { cat "$WORK/cpack.log"; fail "cpack -G DEB"; }
+DEB="$(echo "$WORK"/orvane-cards_*_amd64.deb)"
+[ -f "$DEB" ] || fail "no orvane-cards_<version>_amd64.deb"
+echo "$(basename "$DEB"): $(stat -c %s "$DEB") bytes"
+
+# Its dependencies: the linked libraries, fonts, Qt's translation; none of the test tools.
+depends="$(dpkg-deb -f "$DEB" Depends)"
+echo "Depends: $depends"
+for p in libqt6widgets6 libsqlcipher0 libxlsxwriter4 libqt6svg6 fonts-wqy-microhei \
+    fonts-liberation2 qt6-translations-l10n; do
+    [[ ", $depends," == *", $p"[\ ,]* ]] || fail "no dependency on $p"
+done
+for p in $(sed -e 's/#.*//' "$SOURCE/scripts/packages/test" "$SOURCE/scripts/packages/screen"); do
+    [[ ", $depends," != *", $p"[\ ,]* ]] || fail "depends on the test tool $p"
+done
+dpkg-deb -I "$DEB" | grep -q "Package: orvane-cards" || fail "package name"
+
+# Its files: the program folder in /opt, the launcher and icons in the system's places.
+contents="$(dpkg-deb -c "$DEB" | awk '{print $6}')"
+for file in opt/orvane-cards/orvane opt/orvane-cards/Data/db.edb opt/orvane-cards/名片导入模板.xlsx \
+    usr/share/applications/orvane-cards.desktop \
+    usr/share/icons/hicolor/scalable/apps/orvane-cards.svg \
+    usr/share/icons/hicolor/48x48/apps/orvane-cards.png; do
+    grep -qx "./$file" <<< "$contents" || fail "the .deb has no /$file"
+done
+dpkg-deb -x "$DEB" "$WORK/root"
+desktop-file-validate "$WORK/root/usr/share/applications/orvane-cards.desktop" ||
+    fail "the launcher does not validate"
+
+apt_get install "$DEB" > "$WORK/apt.log" 2>&1 || { cat "$WORK/apt.log"; fail "apt install"; }
+[ -x /opt/orvane-cards/orvane ] || fail "not installed in /opt/orvane-cards"
+
+# A normal user starts it through the launcher's command, from elsewhere.
+useradd -m "$USER_NAME"
+USER_HOME="$(getent passwd "$USER_NAME" | cut -d: -f6)"
+CARDS="$USER_HOME/.local/share/orvane-cards/Data/db.edb"
+command="$(sed -n 's/^Exec="\(.*\)"$/\1/p' /usr/share/applications/orvane-cards.desktop)"
+cd /
+runuser -u "$USER_NAME" -- env -i HOME="$USER_HOME" PATH=/usr/bin:/bin LANG=C.UTF-8 \
+    xvfb-run -a "$command" > "$WORK/run.log" 2>&1 &
+opened=""
+for _ in $(seq 100); do
+    for pid in $(pgrep -u "$USER_NAME" -x orvane); do
+        ls -l "/proc/$pid/fd" 2>/dev/null | grep -q "$CARDS" && opened=yes
+    done
+    [ -n "$opened" ] && break
+    sleep 0.2
+done
+for pid in $(pgrep -u "$USER_NAME" -x orvane); do kill "$pid"; done
+wait || true
+[ -n "$opened" ] || { cat "$WORK/run.log"; fail "the program did not open $CARDS"; }
+[ "$(stat -c %U "$CARDS")" = "$USER_NAME" ] || fail "$CARDS does not belong to the user"
+
+# A card of the user's outlives the package.
+printf "PRAGMA key='$PASSWORD';\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
+    runuser -u "$USER_NAME" -- sqlcipher "$CARDS" > /dev/null
+apt_get remove orvane-cards > "$WORK/apt.log" 2>&1 || { cat "$WORK/apt.log"; fail "apt remove"; }
+[ ! -e /opt/orvane-cards/orvane ] && [ ! -e /usr/share/applications/orvane-cards.desktop ] ||
+    fail "apt remove left the program"
+cards="$(printf "PRAGMA key='$PASSWORD';\nselect count(*) from D_B;\n" | sqlcipher "$CARDS" | tail -n 1)"
+[ "$cards" = "1" ] || fail "the user's cards did not outlive the package (count: $cards)"
+echo "1 passed, 0 failed"

@@ -1,0 +1,584 @@
+// The card database shared with other programs, and on a file the program cannot write.
+// Two copies of the program import and add the same cards at the same time: each card is
+// stored once and nothing saved is lost. A writer waits while another program keeps writing.
+// On a read-only file or folder, a full disk, a write lock held elsewhere and a write cut
+// off in a read-only folder, every action shows one box that says what happened, and the
+// file keeps what it held.
+
+#include "app/datamodule.h"
+#include "card/cardtest.h"
+#include "db/cardfields.h"
+#include "db/connectionsettings.h"
+#include "db/engineerror.h"
+#include "db/sqlcipherconnection.h"
+#include "ui/main/mainwindow.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const char* const ChildVariable = "ORVANE_SHARING_CHILD";
+
+QStringList cardHeaders() {
+    QStringList headers;
+    for (const CardField& field : cardFields()) {
+        headers << field.caption;
+    }
+    return headers;
+}
+
+// A sheet row of a card with category, name and sex; the other fields empty.
+QStringList cardRow(const QString& name) {
+    QStringList row(qsizetype(cardFields().size()));
+    row[0] = QStringLiteral("客户");
+    row[1] = name;
+    row[2] = QStringLiteral("男");
+    return row;
+}
+
+// This test program run again as another program on the same database: role|folder|argument.
+class SecondProgram {
+public:
+    SecondProgram(const QString& role, const QString& folder, const QString& argument = {}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(ChildVariable),
+                           QStringList{role, folder, argument}.join(u'|'));
+        m_process.setProcessEnvironment(environment);
+        m_process.setReadChannel(QProcess::StandardOutput);
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start(QCoreApplication::applicationFilePath(), {});
+        m_process.waitForStarted();
+    }
+    ~SecondProgram() {
+        if (m_process.state() != QProcess::NotRunning) {
+            ::kill(pid_t(m_process.processId()), SIGKILL);
+            m_process.waitForFinished();
+        }
+    }
+    // Waits until the program has written line to its output.
+    bool waitForLine(const QString& line, int timeoutMs = 20000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_output.contains(line + u'\n') && clock.elapsed() < timeoutMs &&
+               m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(50);
+            m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+        }
+        return m_output.contains(line + u'\n');
+    }
+    // The program's exit code once it has ended by itself; -1 when it is still running.
+    int finish(int timeoutMs = 120000) {
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(timeoutMs)) {
+            return -1;
+        }
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+        const QByteArray errors = m_process.readAllStandardError();
+        if (m_process.exitCode() != 0) {
+            qWarning("second program: %s", errors.constData());
+        }
+        return m_process.exitCode();
+    }
+    void cutOff() {
+        ::kill(pid_t(m_process.processId()), SIGKILL);
+        m_process.waitForFinished();
+    }
+    const QString& output() const { return m_output; }
+
+private:
+    QProcess m_process;
+    QString m_output;
+};
+
+void say(const char* line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+// The roles of the second program.
+int runSecondProgram(const QString& role, const QString& folder, const QString& argument) {
+    if (role == u"import") {
+        const int result = runImportProgram(folder, argument);
+        std::printf("longest lock wait: %lld ms\n",
+                    static_cast<long long>(SqlCipherConnection::longestLockWait()));
+        return result;
+    }
+    SqlCipherConnection connection;
+    connection.setConnectionString(cardConnectionString(folder));
+    try {
+        if (role == u"hold") {
+            // Holds the write lock without writing, for argument milliseconds.
+            connection.execute(QStringLiteral("BEGIN EXCLUSIVE"));
+            say("held");
+            QThread::msleep(argument.toULong());
+            connection.execute(QStringLiteral("COMMIT"));
+        } else if (role == u"steady") {
+            // Writes one card after another, each holding the lock a little while, for
+            // argument milliseconds.
+            QElapsedTimer clock;
+            clock.start();
+            say("writing");
+            for (int i = 0; clock.elapsed() < argument.toLongLong(); ++i) {
+                connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
+                connection.execute(QStringLiteral("insert into D_B(theType,BName,BSex,theDel) "
+                                                  "values('同事','稳%1','男','否')")
+                                       .arg(i));
+                QThread::msleep(20);
+                connection.execute(QStringLiteral("COMMIT"));
+            }
+        } else if (role == u"long") {
+            // One long write of many cards for argument milliseconds: the lock is held all
+            // the while, and the file's log grows as the written pages leave the cache.
+            connection.execute(QStringLiteral("PRAGMA cache_size = 10"));
+            connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
+            say("writing");
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; clock.elapsed() < argument.toLongLong(); ++i) {
+                connection.execute(QStringLiteral("insert into D_B(theType,BName,BSex,FDes,theDel) "
+                                                  "values('同事','长%1','男','%2','否')")
+                                       .arg(i)
+                                       .arg(QString(400, u'备')));
+                QThread::msleep(5);
+            }
+            connection.execute(QStringLiteral("COMMIT"));
+        } else if (role == u"cutoff") {
+            // An older copy of the program, writing with a rollback journal, cut off halfway:
+            // the pages it changed are already in the file, the journal holds the old ones.
+            connection.execute(QStringLiteral("PRAGMA journal_mode = DELETE"));
+            connection.execute(QStringLiteral("PRAGMA cache_size = 10"));
+            connection.execute(QStringLiteral("BEGIN"));
+            for (int i = 0; i < 3000; ++i) {
+                connection.execute(QStringLiteral("insert into D_B(theType,BName,BSex,theDel) "
+                                                  "values('同事','断%1','男','否')")
+                                       .arg(i));
+            }
+            say("written");
+            QThread::sleep(120);
+        }
+    } catch (const EngineError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
+// What the database holds: the bytes of its file and, where it can be read, its rows.
+QByteArray databaseState(const ScratchDatabase& database) {
+    QFile file(database.databasePath());
+    file.open(QIODevice::ReadOnly);
+    QByteArray state = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex();
+    try {
+        DirectSql reader(database.connectionString());
+        for (const char* rows :
+             {"select group_concat(ID||'/'||ifnull(theDate,'')||'/'||ifnull(theType,'')||'/'||"
+              "ifnull(BName,'')||'/'||ifnull(BSex,'')||'/'||ifnull(theDel,''), ';') from D_B",
+              "select group_concat(ID||'/'||DID||'/'||ifnull(LDate,'')||'/'||ifnull(LType,'')||"
+              "'/'||ifnull(LMemo,''), ';') from DList",
+              "select group_concat(ifnull(theType,'')||'/'||ifnull(theSex,'')||'/'||"
+              "ifnull(theP,''), ';') from D_Mr"}) {
+            state += '|' + reader.scalar(QString::fromUtf8(rows)).toUtf8();
+        }
+    } catch (const EngineError&) {
+        state += "|unreadable";
+    }
+    return state;
+}
+
+enum class Place { ReadOnlyFile, ReadOnlyFolder, FullDisk, LockHeld, CutOffWrite };
+
+// Makes a file or folder unwritable for this program, also when it runs as root (the
+// immutable attribute holds for root too). False where the machine does not allow it.
+bool makeUnwritable(const QString& path) {
+    if (::geteuid() == 0) {
+        return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+    }
+    return QFile::setPermissions(path, QFileInfo(path).isDir() ? QFile::ReadOwner | QFile::ExeOwner
+                                                               : QFile::ReadOwner);
+}
+
+void makeWritable(const QString& path) {
+    if (::geteuid() == 0) {
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The database's folder on a small disk of its own that is then filled up.
+bool putOnFullDisk(const ScratchDatabase& database, const QString& dataFolder) {
+    const QString copy = database.folder() + QStringLiteral("db.copy");
+    if (::geteuid() != 0 || !QFile::copy(database.databasePath(), copy) ||
+        QProcess::execute(QStringLiteral("mount"),
+                          {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                           QStringLiteral("size=1m"), QStringLiteral("tmpfs"), dataFolder}) != 0) {
+        return false;
+    }
+    QFile::copy(copy, database.databasePath());
+    QFile filler(dataFolder + QStringLiteral("/filler"));
+    filler.open(QIODevice::WriteOnly);
+    const QByteArray block(4096, '\0');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    for (int i = 0; i < 64 && filler.write(block.left(64)) > 0 && filler.flush(); ++i) {
+    }
+    return true;
+}
+
+// Sets the place up around a scratch database, and undoes it at the end.
+class PlaceSetting {
+public:
+    PlaceSetting(Place place, const ScratchDatabase& database) : m_database(database) {
+        m_data = QFileInfo(database.databasePath()).absolutePath();
+        switch (place) {
+        case Place::ReadOnlyFile:
+            m_unwritable = database.databasePath();
+            m_ready = makeUnwritable(m_unwritable);
+            break;
+        case Place::ReadOnlyFolder:
+            m_unwritable = m_data;
+            m_ready = makeUnwritable(m_unwritable);
+            break;
+        case Place::FullDisk:
+            m_mounted = putOnFullDisk(database, m_data);
+            m_ready = m_mounted;
+            break;
+        case Place::LockHeld:
+            m_ready = true; // the lock is taken once the program runs
+            break;
+        case Place::CutOffWrite: {
+            SecondProgram older(QStringLiteral("cutoff"), database.folder());
+            m_ready = older.waitForLine(QStringLiteral("written"));
+            older.cutOff();
+            m_unwritable = m_data;
+            m_ready = m_ready && QFile::exists(database.databasePath() + "-journal") &&
+                      makeUnwritable(m_unwritable);
+            break;
+        }
+        }
+    }
+    ~PlaceSetting() {
+        if (!m_unwritable.isEmpty()) {
+            makeWritable(m_unwritable);
+        }
+        if (m_mounted) {
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_data});
+        }
+    }
+    bool ready() const { return m_ready; }
+
+private:
+    const ScratchDatabase& m_database;
+    QString m_data;
+    QString m_unwritable;
+    bool m_mounted = false;
+    bool m_ready = false;
+};
+
+QList<Messages::Shown> boxesNotQuestions() {
+    QList<Messages::Shown> boxes;
+    for (const Messages::Shown& shown : Messages::shown()) {
+        if (shown.kind != Messages::Kind::Question) {
+            boxes << shown;
+        }
+    }
+    return boxes;
+}
+
+} // namespace
+
+class TestSharing : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { m_sheets = std::make_unique<QTemporaryDir>(); }
+
+    void cleanup() { SqlCipherConnection::setLockWaitForTests(0); }
+
+    // Two other programs import the same sheet of cards, row by row side by side, while this
+    // one adds some of the same cards in the editor.
+    void twoProgramsStoreEachCardOnce() {
+        constexpr int Names = 3000;
+        QStringList names;
+        QList<QStringList> rows;
+        for (int i = 0; i < Names; ++i) {
+            names << QStringLiteral("同名%1").arg(i, 3, 10, QLatin1Char('0'));
+            rows << cardRow(names.back());
+        }
+        const QString sheet = m_sheets->filePath(QStringLiteral("cards.xlsx"));
+        writeSheet(sheet, cardHeaders(), rows);
+
+        ProgramFixture program;
+        const QString folder = program.database().folder();
+        program.start();
+        SecondProgram first(QStringLiteral("import"), folder, sheet);
+        SecondProgram second(QStringLiteral("import"), folder, sheet);
+        // The saves here start once the imports have stored their first cards.
+        DirectSql watcher(program.database().connectionString());
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.count(QStringLiteral("select ID from D_B limit 2")) == 2,
+                                 30000);
+
+        QStringList savedHere;
+        QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            for (int i = 0; i < 200; ++i) {
+                const QString name = names[(Names / 2 + i * 7) % Names];
+                retype(editor, "EditB1", name);
+                Messages::clearRecord();
+                click(editor, "BitBtn1");
+                QVERIFY2(lastErrorText().isEmpty(), qPrintable(lastErrorText()));
+                if (plainMessages() == QStringList({"恭喜！恭喜！名片 新增 保存成功！"})) {
+                    savedHere << name;
+                }
+            }
+        }));
+        QCOMPARE(savedHere.size() > 0, true);
+        QCOMPARE(first.finish(), 0);
+        QCOMPARE(second.finish(), 0);
+
+        DirectSql sql(program.database().connectionString());
+        QCOMPARE(sql.scalar(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+        QCOMPARE(sql.scalar(QStringLiteral("select count(*) from D_B")), QString::number(Names));
+        QCOMPARE(sql.scalar(QStringLiteral("select count(distinct BName) from D_B")),
+                 QString::number(Names));
+        for (const QString& name : std::as_const(savedHere)) {
+            QCOMPARE(sql.count(QStringLiteral("select ID from D_B where BName='%1'").arg(name)), 1);
+        }
+        qInfo("saved here: %lld cards; longest lock wait here: %lld ms; imports: %s / %s",
+              static_cast<long long>(savedHere.size()),
+              static_cast<long long>(SqlCipherConnection::longestLockWait()),
+              qPrintable(first.output().trimmed()), qPrintable(second.output().trimmed()));
+    }
+
+    // Another program writes one card after another, holding the lock most of the time: the
+    // save waits its turn and goes through.
+    void aSteadyWriterIsWaitedFor() {
+        SqlCipherConnection::setLockWaitForTests(1000);
+        ProgramFixture program;
+        program.start();
+        SecondProgram writer(QStringLiteral("steady"), program.database().folder(),
+                             QStringLiteral("3000"));
+        QVERIFY(writer.waitForLine(QStringLiteral("writing")));
+        QElapsedTimer clock;
+        QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            retype(editor, "EditB1", "等待者");
+            clock.start();
+            click(editor, "BitBtn1");
+        }));
+        const qint64 waited = clock.elapsed();
+        QCOMPARE(lastErrorText(), QString());
+        QCOMPARE(plainMessages(), QStringList({"恭喜！恭喜！名片 新增 保存成功！"}));
+        QCOMPARE(writer.finish(), 0);
+        QCOMPARE(program.sql().count(QStringLiteral("select ID from D_B where BName='等待者'")), 1);
+        qInfo("the save waited %lld ms beside a steady writer", static_cast<long long>(waited));
+    }
+
+    // Another program's long write that keeps going is waited for past the wait, which
+    // counts from the other program's last sign of progress; the save goes through after it.
+    void aLongWriteInProgressIsWaitedFor() {
+        SqlCipherConnection::setLockWaitForTests(1000);
+        ProgramFixture program;
+        program.start();
+        SecondProgram writer(QStringLiteral("long"), program.database().folder(),
+                             QStringLiteral("3000"));
+        QVERIFY(writer.waitForLine(QStringLiteral("writing")));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            retype(editor, "EditB1", "后来者");
+            click(editor, "BitBtn1");
+        }));
+        QVERIFY2(clock.elapsed() > 1500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(lastErrorText(), QString());
+        QCOMPARE(plainMessages(), QStringList({"恭喜！恭喜！名片 新增 保存成功！"}));
+        QCOMPARE(writer.finish(), 0);
+        QCOMPARE(program.sql().count(QStringLiteral("select ID from D_B where BName='后来者'")), 1);
+    }
+
+    // A write lock held past the old five seconds is waited for with the program's own wait.
+    void aLockHeldSeveralSecondsIsWaitedFor() {
+        ProgramFixture program;
+        program.start();
+        SecondProgram holder(QStringLiteral("hold"), program.database().folder(),
+                             QStringLiteral("6000"));
+        QVERIFY(holder.waitForLine(QStringLiteral("held")));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            retype(editor, "EditB1", "耐心");
+            click(editor, "BitBtn1");
+        }));
+        QVERIFY2(clock.elapsed() > 5000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(lastErrorText(), QString());
+        QCOMPARE(holder.finish(), 0);
+        QCOMPARE(program.sql().count(QStringLiteral("select ID from D_B where BName='耐心'")), 1);
+    }
+
+    void oneBoxPerAction_data() {
+        QTest::addColumn<Place>("place");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("boxSays");
+        QTest::addColumn<int>("boxes");
+        const struct {
+            const char* name;
+            Place place;
+            QStringList says;
+        } places[] = {
+            {"read-only file", Place::ReadOnlyFile, {"数据库文件", "是只读的", "请去掉"}},
+            {"read-only folder", Place::ReadOnlyFolder, {"文件夹", "是只读的", "写入权限"}},
+            {"full disk", Place::FullDisk, {"磁盘已满", "腾出空间"}},
+            {"lock held", Place::LockHeld, {"另一个程序正在写入数据库", "请关闭另一个程序"}},
+            {"cut-off write", Place::CutOffWrite, {"中断", "是只读的", "写入权限"}},
+        };
+        for (const auto& place : places) {
+            for (const char* action : {"save", "visit", "defaults", "import", "delete"}) {
+                // With the cut-off write unrecoverable no card can be listed, so the commands
+                // on the current card do nothing: the start-up has shown the one box.
+                const bool needsCard =
+                    QByteArray(action) == "visit" || QByteArray(action) == "delete";
+                const int boxes = place.place == Place::CutOffWrite && needsCard ? 0 : 1;
+                QTest::addRow("%s, %s", place.name, action)
+                    << place.place << QString::fromLatin1(action) << place.says << boxes;
+            }
+        }
+    }
+
+    void oneBoxPerAction() {
+        QFETCH(Place, place);
+        QFETCH(QString, action);
+        QFETCH(QStringList, boxSays);
+        QFETCH(int, boxes);
+        SqlCipherConnection::setLockWaitForTests(1000);
+        const QString sheet = m_sheets->filePath(QStringLiteral("one.xlsx"));
+        writeSheet(sheet, cardHeaders(), {cardRow(QStringLiteral("赵六"))});
+
+        ProgramFixture program;
+        {
+            DirectSql seed(program.database().connectionString());
+            const QString id = insertCard(seed, "客户", "李四", "男");
+            insertVisit(seed, id, "2008-03-01", "电话", "第一次");
+        }
+        PlaceSetting setting(place, program.database());
+        if (!setting.ready()) {
+            QSKIP("this machine cannot set the place up (needs root for chattr and mount)");
+        }
+        program.start();
+        QVERIFY(boxesNotQuestions().size() <= 1);
+        Messages::clearRecord();
+        std::unique_ptr<SecondProgram> holder;
+        if (place == Place::LockHeld) {
+            holder = std::make_unique<SecondProgram>(
+                QStringLiteral("hold"), program.database().folder(), QStringLiteral("10000"));
+            QVERIFY(holder->waitForLine(QStringLiteral("held")));
+        }
+        const QByteArray before = databaseState(program.database());
+
+        // The wait cursor while the statement waits, seen by a timer that fires meanwhile.
+        bool waitCursorSeen = false;
+        QTimer probe;
+        probe.setInterval(200);
+        connect(&probe, &QTimer::timeout, [&] {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            waitCursorSeen = waitCursorSeen || (cursor && cursor->shape() == Qt::WaitCursor);
+        });
+
+        QList<Messages::Shown> shown;
+        int openingBoxes = 0;
+        const auto act = [&](const std::function<void()>& command) {
+            openingBoxes = int(boxesNotQuestions().size());
+            Messages::clearRecord();
+            probe.start();
+            command();
+            probe.stop();
+            shown = boxesNotQuestions();
+        };
+        runAction(action, sheet, act);
+
+        // Each window opened on the way (the editor, and the defaults window over it) shows at
+        // most one box of its own.
+        const int windows = action == u"defaults" ? 2 : action == u"delete" ? 0 : 1;
+        QVERIFY2(openingBoxes <= windows, qPrintable(QString::number(openingBoxes)));
+        QCOMPARE(shown.size(), boxes);
+        for (const Messages::Shown& box : std::as_const(shown)) {
+            QCOMPARE(int(box.kind), int(Messages::Kind::Error));
+            for (const QString& words : std::as_const(boxSays)) {
+                QVERIFY2(box.text.contains(words), qPrintable(box.text));
+            }
+            QVERIFY2(!box.text.contains(QStringLiteral("语句")) &&
+                         !box.text.contains(QStringLiteral("D_B")),
+                     qPrintable(box.text));
+            qInfo("%s", qPrintable(box.text));
+        }
+        if (place == Place::LockHeld) {
+            QVERIFY(waitCursorSeen);
+        }
+        QCOMPARE(databaseState(program.database()), before);
+    }
+
+private:
+    // Opens the window of an action as the user does, and runs the action's command (its
+    // button) through act.
+    static void runAction(const QString& action, const QString& sheet,
+                          const std::function<void(const std::function<void()>&)>& act) {
+        if (action == u"save") {
+            QVERIFY(withNewCardEditor([&](QWidget* editor) {
+                retype(editor, "EditB1", "王五");
+                act([&] { click(editor, "BitBtn1"); });
+            }));
+        } else if (action == u"visit") {
+            if (!cardListed()) {
+                act([] { clickMainButton("SpeedButton8"); }); // does nothing without a card
+                return;
+            }
+            QVERIFY(inWindowOpenedBy([] { clickMainButton("SpeedButton8"); },
+                                     [&](QWidget* visits) {
+                                         retype(visits, "Edit2", "第二次");
+                                         act([&] { click(visits, "BitBtn1"); });
+                                     }));
+        } else if (action == u"defaults") {
+            QVERIFY(withNewCardEditor([&](QWidget* editor) {
+                QVERIFY(withDefaultsWindow(
+                    editor, [&](QWidget* defaults) { act([&] { click(defaults, "BitBtn1"); }); }));
+            }));
+        } else if (action == u"import") {
+            QVERIFY(inWindowOpenedBy([] { clickMainButton("SpeedButton7"); },
+                                     [&](QWidget* window) {
+                                         Messages::queueFileName(sheet);
+                                         click(window, "Button1");
+                                         act([&] { click(window, "BitBtn1"); });
+                                     }));
+        } else if (action == u"delete") {
+            act([] {
+                Messages::queueAnswer(true);
+                clickMainButton("SpeedButton3");
+            });
+        }
+    }
+
+    static bool cardListed() {
+        return frmMain->ADOQuery1->active() && frmMain->ADOQuery1->recordCount() > 0;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_sheets;
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString child = qEnvironmentVariable(ChildVariable);
+    if (!child.isEmpty()) {
+        const QStringList parts = child.split(u'|');
+        return runSecondProgram(parts.value(0), parts.value(1), parts.value(2));
+    }
+    TestSharing test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_sharing.moc"
