@@ -1,5 +1,7 @@
 #include "db/connectionsettings.h"
 
+#include "db/connectionstring.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -43,8 +45,9 @@ QString cardFolder(const QString& programFolder) {
 }
 
 QString cardConnectionString(const QString& folder) {
-    return QStringLiteral("provider=Microsoft.Jet.OLEDB.4.0;user ID=Admin;Data Source=") + folder +
-           QStringLiteral("Data/db.edb;") +
+    // The path is quoted when the folder's name calls for it (a ";" or a quote in it).
+    return QStringLiteral("provider=Microsoft.Jet.OLEDB.4.0;user ID=Admin;Data Source=") +
+           ConnectionString::quoted(folder + QStringLiteral("Data/db.edb")) + QStringLiteral(";") +
            QStringLiteral("Mode=Share Deny None;Extended Properties=\"\";") +
            QStringLiteral("Jet OLEDB:System database=\"\";") +
            QStringLiteral("Jet OLEDB:Registry Path=\"\";") +

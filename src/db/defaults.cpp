@@ -6,8 +6,10 @@ QString defaultsStatement() {
     return QStringLiteral("select theType,theSex,theP from D_Mr");
 }
 
-QString defaultsUpdateStatement(const QString& type, const QString& sex, const QString& province) {
-    return QStringLiteral("UPdate D_Mr Set theType='") + sqlText(type) +
-           QStringLiteral("',theSex='") + sqlText(sex) + QStringLiteral("',theP='") +
-           sqlText(province) + QStringLiteral("'");
+QStringList defaultsStoreStatements(const QString& type, const QString& sex,
+                                    const QString& province) {
+    return {QStringLiteral("DELETE FROM D_Mr"),
+            QStringLiteral("INSERT INTO D_Mr(theType,theSex,theP) VALUES('") + sqlText(type) +
+                QStringLiteral("','") + sqlText(sex) + QStringLiteral("','") + sqlText(province) +
+                QStringLiteral("')")};
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The defaults of a new card, kept in the one row of D_Mr.
 
 // The stored defaults: theType, theSex, theP.
 QString defaultsStatement();
-// Stores the defaults.
-QString defaultsUpdateStatement(const QString& type, const QString& sex, const QString& province);
+// Stores the defaults: D_Mr then holds exactly this one row, however many it held before
+// (with none or several no new card would start from them). Run as one transaction.
+QStringList defaultsStoreStatements(const QString& type, const QString& sex,
+                                    const QString& province);

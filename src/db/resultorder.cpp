@@ -31,7 +31,7 @@ std::vector<int> textRanks(const ResultSet& result, int column) {
     std::vector<QCollatorSortKey> keys;
     keys.reserve(distinct.size());
     for (const std::string_view v : distinct) {
-        keys.push_back(collator.sortKey(QString::fromUtf8(v.data(), qsizetype(v.size()))));
+        keys.push_back(collator.sortKey(textFromUtf8(v)));
     }
     std::vector<int> byKey(distinct.size());
     std::iota(byKey.begin(), byKey.end(), 0);

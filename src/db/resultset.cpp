@@ -1,5 +1,15 @@
 #include "db/resultset.h"
 
+#include <QStringDecoder>
+
+QString textFromUtf8(std::string_view utf8) {
+    if (!utf8.starts_with("\xEF\xBB\xBF")) {
+        return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+}
+
 ResultSet::ResultSet(const QStringList& columnNames)
     : m_names(columnNames), m_integer(columnNames.size(), false) {
     for (int i = int(m_names.size()) - 1; i >= 0; --i) {
@@ -37,6 +47,5 @@ std::string_view ResultSet::utf8(int row, int column) const {
 }
 
 QString ResultSet::text(int row, int column) const {
-    const std::string_view bytes = utf8(row, column);
-    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    return textFromUtf8(utf8(row, column));
 }

@@ -7,6 +7,10 @@
 #include <string_view>
 #include <vector>
 
+// UTF-8 text as a string, every character kept: QString::fromUtf8 drops a leading byte order
+// mark (U+FEFF), which is a character of a stored value like any other.
+QString textFromUtf8(std::string_view utf8);
+
 // A whole query result held in memory: column names and every row, each value as text.
 // Values live back to back in one UTF-8 arena so that a list of 100,000 cards costs a few
 // tens of megabytes rather than one heap block per cell.

@@ -6,17 +6,9 @@
 
 #include <QRegularExpression>
 
-namespace {
-// The file as the connection string's "Data Source". A name holding ";" is quoted, or the
-// connection string would end the path there.
-QString dataSource(const QString& path) {
-    return path.contains(u';') ? u'"' + path + u'"' : path;
-}
-} // namespace
-
 QString workbookConnectionString(const QString& path) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;") + QStringLiteral("Data Source=") +
-           dataSource(path) + QStringLiteral(";") +
+           ConnectionString::quoted(path) + QStringLiteral(";") +
            QStringLiteral("Extended Properties=Excel 8.0;") +
            QStringLiteral("Persist Security Info=False");
 }

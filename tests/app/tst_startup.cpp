@@ -4,10 +4,15 @@
 #include "app/startup.h"
 #include "db/clock.h"
 #include "db/connectionsettings.h"
+#include "db/connectionstring.h"
+#include "db/query.h"
+#include "testsupport.h"
 #include "ui/common/messages.h"
+#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
@@ -141,6 +146,49 @@ private slots:
                      "Jet OLEDB:Create System Database=False;Jet OLEDB:Encrypt Database=False;"
                      "Jet OLEDB:Don't Copy Locale on Compact=False;"
                      "Jet OLEDB:Compact Without Replica Repair=False;Jet OLEDB:SFP=False"));
+    }
+
+    // Folder names a user may choose: the program finds its database in any of them, and
+    // the connection string gives back the whole path.
+    void programFolderNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("semicolon") << "名片;备份";
+        QTest::newRow("double quote") << "a\"b";
+        QTest::newRow("single quote") << "Tom's cards";
+        QTest::newRow("equals sign") << "x=y";
+        QTest::newRow("spaces") << "My Cards  2008";
+        QTest::newRow("blanks at the ends") << " cards ";
+        QTest::newRow("Chinese") << "名片管理";
+        QTest::newRow("all at once") << "\"名片;=备份\" 'x'";
+    }
+    void programFolderNames() {
+        QFETCH(QString, name);
+        const QString folder = QStringLiteral("/opt/") + name + QLatin1Char('/');
+        const ConnectionString settings = ConnectionString::parse(cardConnectionString(folder));
+        QCOMPARE(settings.value(QStringLiteral("Data Source")),
+                 folder + QStringLiteral("Data/db.edb"));
+        QCOMPARE(settings.value(QStringLiteral("Mode")), QStringLiteral("Share Deny None"));
+        QCOMPARE(settings.value(QStringLiteral("Jet OLEDB:Database Password")), databasePassword());
+
+        ProgramFixture program(name);
+        insertCard(program.sql(), QStringLiteral("客户"), QStringLiteral("张三"),
+                   QStringLiteral("男"));
+        program.start();
+        QVERIFY(Messages::shown().isEmpty());
+        QCOMPARE(frmMain->ADOQuery1->recordCount(), 1);
+        program.stop();
+    }
+
+    // A missing database in a folder whose name holds quotes: the error names the file and
+    // never shows the connection string with its password.
+    void missingDatabaseErrorShowsNoConnectionString() {
+        ProgramFixture program(QStringLiteral("a\"b;c"));
+        QVERIFY(QFile::remove(program.database().databasePath()));
+        program.start();
+        const QString error = lastErrorText();
+        QVERIFY2(error.contains(QStringLiteral("a\"b;c")), qPrintable(error));
+        QVERIFY2(!error.contains(databasePassword()), qPrintable(error));
+        QVERIFY2(!error.contains(QStringLiteral("OLEDB")), qPrintable(error));
     }
 
     void databaseIsLookedForBesideTheProgram() {

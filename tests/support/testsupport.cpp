@@ -19,8 +19,11 @@
 #include <cstdio>
 #include <xlsxwriter.h>
 
-ScratchDatabase::ScratchDatabase() {
-    QDir(m_dir.path()).mkpath(QStringLiteral("Data"));
+ScratchDatabase::ScratchDatabase(const QString& folderName)
+    : m_folder(folderName.isEmpty()
+                   ? m_dir.path() + QLatin1Char('/')
+                   : m_dir.path() + QLatin1Char('/') + folderName + QLatin1Char('/')) {
+    QDir().mkpath(m_folder + QStringLiteral("Data"));
     if (!QFile::copy(deliveredPath(), databasePath())) {
         qFatal("cannot copy the delivered database %s", qPrintable(deliveredPath()));
     }
@@ -32,7 +35,7 @@ QString ScratchDatabase::deliveredPath() {
 }
 
 QString ScratchDatabase::folder() const {
-    return m_dir.path() + QLatin1Char('/');
+    return m_folder;
 }
 
 QString ScratchDatabase::databasePath() const {
@@ -66,7 +69,7 @@ int DirectSql::count(const QString& sql) {
     return d->connection.select(sql)->rowCount();
 }
 
-ProgramFixture::ProgramFixture() {
+ProgramFixture::ProgramFixture(const QString& folderName) : m_db(folderName) {
     Messages::setScripted(true);
     Clock::setFixedToday(QDate(2008, 3, 7));
     setProgramFolder(m_db.folder());

@@ -11,9 +11,11 @@ class QApplication;
 class QWidget;
 
 // A scratch program folder holding a fresh copy of the delivered database in Data/db.edb.
+// The folder gets the given name inside a temporary folder (a name of the temporary folder's
+// own when none is given).
 class ScratchDatabase {
 public:
-    ScratchDatabase();
+    explicit ScratchDatabase(const QString& folderName = QString());
     QString folder() const;       // ends in "/"
     QString databasePath() const; // folder() + "Data/db.edb"
     QString connectionString() const;
@@ -21,6 +23,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_folder;
 };
 
 // Runs statements straight on a database, beside the program's own connection.
@@ -38,10 +41,11 @@ private:
 };
 
 // The program as a user meets it, on a scratch database: the data module and the main window
-// created as at start-up, the message service scripted, a fixed "today".
+// created as at start-up, the message service scripted, a fixed "today". The program folder
+// may be given a name of its own.
 class ProgramFixture {
 public:
-    ProgramFixture();
+    explicit ProgramFixture(const QString& folderName = QString());
     ~ProgramFixture();
 
     // Creates frmDM and frmMain (the start-up sequence runs) and shows the main window.

@@ -40,3 +40,7 @@ void CardDialog::openQuery(Query* query, const QString& statement) {
 void CardDialog::execCommand(Query* query, const QString& statement) {
     query->executeOn(frmDM->ADOConnection1, statement);
 }
+
+void CardDialog::execCommands(Query* query, const QStringList& statements) {
+    query->executeAllOn(frmDM->ADOConnection1, statements);
+}

@@ -27,6 +27,8 @@ protected:
     // Runs a statement as a query or as a command on a query of the window. Throw EngineError.
     static void openQuery(Query* query, const QString& statement);
     static void execCommand(Query* query, const QString& statement);
+    // Runs commands as one transaction. Throws EngineError.
+    static void execCommands(Query* query, const QStringList& statements);
 
     LookupCombo* DBLookupComboBox1 = nullptr; // category
     LookupCombo* DBLookupComboBox2 = nullptr; // sex

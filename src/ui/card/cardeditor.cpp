@@ -121,6 +121,7 @@ TfrmD_D::TfrmD_D(QWidget* owner) : CardDialog(owner, QStringLiteral("frmD_D"), 8
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
 
+    keepControlsShown(WebBrowser1);
     FormCreate();
 }
 
@@ -204,7 +205,7 @@ void TfrmD_D::myLoad() {
     for (const CardControl& card : std::as_const(m_card)) {
         const QString value = ADOQuery1->fieldByName(card.column);
         if (auto* combo = qobject_cast<LookupCombo*>(card.control)) {
-            combo->setKeyValue(value);
+            combo->setStoredValue(value); // kept even when the list no longer holds it
         } else {
             auto* edit = static_cast<GbkLineEdit*>(card.control);
             edit->setText(value);

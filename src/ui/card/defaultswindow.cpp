@@ -40,6 +40,7 @@ TfrmMRX::TfrmMRX(QWidget* owner) : CardDialog(owner, QStringLiteral("frmMRX"), 3
     setTabOrder(DBLookupComboBox3, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
 
+    keepControlsShown();
     FormCreate();
 }
 
@@ -52,9 +53,9 @@ void TfrmMRX::FormCreate() {
 
 void TfrmMRX::BitBtn1Click() {
     runCommand(this, [this] {
-        execCommand(ADOQuery1, defaultsUpdateStatement(DBLookupComboBox1->shownText(),
-                                                       DBLookupComboBox2->shownText(),
-                                                       DBLookupComboBox3->shownText()));
+        execCommands(ADOQuery1, defaultsStoreStatements(DBLookupComboBox1->shownText(),
+                                                        DBLookupComboBox2->shownText(),
+                                                        DBLookupComboBox3->shownText()));
         Messages::info(this, QStringLiteral("默认选项 保存成功！"));
         close();
     });

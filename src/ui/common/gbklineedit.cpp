@@ -1,5 +1,7 @@
 #include "ui/common/gbklineedit.h"
 
+#include <limits>
+
 int gbkBytes(const QString& text) {
     int bytes = 0;
     for (const char32_t c : text.toUcs4()) {
@@ -25,6 +27,9 @@ QString gbkPrefix(const QString& text, int maxBytes) {
 }
 
 GbkLineEdit::GbkLineEdit(QWidget* parent) : QLineEdit(parent) {
+    // The byte limit is the only one: QLineEdit's own default of 32,767 characters would cut a
+    // longer stored value as soon as it is shown.
+    setMaxLength(std::numeric_limits<int>::max());
     connect(this, &QLineEdit::textEdited, this, [this] {
         if (!m_userEdit && m_eventDepth == 0) {
             // An edit from outside this box's events (the context menu's "Paste"): the limit

@@ -9,6 +9,9 @@ class Query;
 // query shared by every drop-down of the same kind: when the query is opened again, each
 // drop-down reloads the names and shows its own value again if it is still there. Its value
 // and its shown text are the chosen name; with nothing chosen both are empty.
+//
+// The mouse wheel changes the value only while the drop-down has the focus; over an
+// unfocused one it scrolls whatever lies beneath.
 class LookupCombo : public QComboBox {
     Q_OBJECT
 public:
@@ -17,15 +20,24 @@ public:
     void setListSource(Query* query, const QString& keyField);
     // Selects the row holding name; shows nothing when no row holds it.
     void setKeyValue(const QString& name);
+    // A value read from a stored card: selected like setKeyValue, but a name the list does not
+    // hold is shown all the same, as an entry of this drop-down above the list, so that saving
+    // keeps it unless the user picks another name.
+    void setStoredValue(const QString& name);
     QString shownText() const { return currentIndex() < 0 ? QString() : currentText(); }
 
 signals:
     void valueChosen(); // the user picked a name with the mouse or the keys
 
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+
 private:
     void reload();
+    void addUnlistedEntry();
 
     QPointer<Query> m_source;
     QString m_keyField;
     QString m_value;
+    QString m_unlisted; // a stored name kept although the list does not hold it
 };

@@ -32,6 +32,19 @@ void ModalWindow::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void ModalWindow::keepControlsShown(const QWidget* follower) {
+    QRect extent;
+    for (const QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const bool hiddenForGood =
+            control->isHidden() && control->testAttribute(Qt::WA_WState_ExplicitShowHide);
+        if (control != follower && !control->isWindow() && !hiddenForGood) {
+            extent |= control->geometry();
+        }
+    }
+    const int margin = extent.left();
+    setMinimumSize(extent.right() + 1 + margin, extent.bottom() + 1 + margin);
+}
+
 QPushButton* ModalWindow::placeExitButton(QWidget* parent, const QString& name, int left, int top) {
     QPushButton* button = placeButton(parent, name, QStringLiteral("退出"), left, top);
     button->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));

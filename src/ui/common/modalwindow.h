@@ -19,6 +19,11 @@ protected:
 
     void keyPressEvent(QKeyEvent* event) override;
 
+    // Makes the window's smallest size the one at which every control shows: the extent of
+    // the controls at their fixed places, with the left margin mirrored on the right and at
+    // the bottom. A control that follows the window's width (the banner) does not count.
+    void keepControlsShown(const QWidget* follower = nullptr);
+
     // "退出": a button with the standard close picture that closes the window.
     QPushButton* placeExitButton(QWidget* parent, const QString& name, int left, int top);
 };

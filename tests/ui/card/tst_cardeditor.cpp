@@ -296,6 +296,59 @@ private slots:
         QCOMPARE(frmMain->ADOQuery1->fieldByName("姓名"), QStringLiteral("李四"));
     }
 
+    // A card whose category, sex or province is not in the lookup lists (an imported card)
+    // opens with that drop-down showing the stored text; an edit of another field keeps it,
+    // and picking a listed name replaces it.
+    void unlistedLookupValuesSurviveAnEdit_data() {
+        QTest::addColumn<int>("column"); // position in CardColumns
+        QTest::addColumn<QString>("combo");
+        QTest::addColumn<QString>("unlisted");
+        QTest::addColumn<QString>("picked"); // empty: nothing picked
+        QTest::newRow("category kept") << 1 << "DBLookupComboBox1"
+                                       << "VIP客户"
+                                       << "";
+        QTest::newRow("sex kept") << 3 << "DBLookupComboBox2"
+                                  << "未知"
+                                  << "";
+        QTest::newRow("province kept") << 11 << "DBLookupComboBox3"
+                                       << "广东省"
+                                       << "";
+        QTest::newRow("category replaced") << 1 << "DBLookupComboBox1"
+                                           << "VIP客户"
+                                           << "朋友";
+        QTest::newRow("sex replaced") << 3 << "DBLookupComboBox2"
+                                      << "未知"
+                                      << "女";
+        QTest::newRow("province replaced") << 11 << "DBLookupComboBox3"
+                                           << "广东省"
+                                           << "广东";
+    }
+    void unlistedLookupValuesSurviveAnEdit() {
+        QFETCH(int, column);
+        QFETCH(QString, combo);
+        QFETCH(QString, unlisted);
+        QFETCH(QString, picked);
+        DirectSql& sql = m_program->sql();
+        QStringList stored = sampleCard();
+        stored[column] = unlisted;
+        const QString id = insertFullCard(sql, stored);
+        m_program->start();
+        const QByteArray comboName = combo.toLatin1();
+        QVERIFY(withCardEditorOnCurrentCard([&](QWidget* editor) {
+            QCOMPARE(shownIn(editor, comboName.constData()), unlisted);
+            if (!picked.isEmpty()) {
+                choose(editor, comboName.constData(), picked);
+            }
+            retype(editor, "EditB3", "13900000000");
+            click(editor, "BitBtn1");
+            QCOMPARE(plainMessages(), QStringList({"恭喜！恭喜！名片 修改 保存成功！"}));
+        }));
+        QStringList expected = stored;
+        expected[column] = picked.isEmpty() ? unlisted : picked;
+        expected[5] = QStringLiteral("13900000000");
+        QCOMPARE(cardRow(sql, id), expected);
+    }
+
     void editModeRefusesTheEmptyName() {
         DirectSql& sql = m_program->sql();
         const QString id = insertFullCard(sql, sampleCard());
@@ -407,7 +460,8 @@ private slots:
         for (int i = 0; i < Boxes.size(); ++i) {
             typed << QStringLiteral("'%1%_😀한").arg(i, 2, 10, QChar(u'0')); // 10 bytes
         }
-        typed[0] = QStringLiteral("O'Neil'--; %"); // the name
+        typed[0] = QStringLiteral("O'Neil'--; %");             // the name
+        typed[1] = QChar(0xFEFF) + QStringLiteral("010-1234"); // a leading byte order mark
         QVERIFY(withNewCardEditor([&](QWidget* editor) {
             for (int i = 0; i < Boxes.size(); ++i) {
                 retype(editor, Boxes[i].name, typed[i]);
@@ -425,8 +479,9 @@ private slots:
         }
     }
 
-    // Values that no keyboard gives (line breaks, a tab, a NUL, texts beyond the limits),
-    // as an import stores them, survive loading and saving back untouched.
+    // Values that no keyboard gives (line breaks, a tab, a NUL, a leading byte order mark,
+    // texts beyond the limits and beyond QLineEdit's own 32,767 characters), as an import
+    // stores them, survive loading and saving back untouched.
     void hostileStoredValuesSurviveAnEdit() {
         DirectSql& sql = m_program->sql();
         const QStringList hostile = {"a'b''c",
@@ -438,7 +493,9 @@ private slots:
                                      "\\'; DROP TABLE D_B; --",
                                      "😀😀",
                                      "한국어",
-                                     QString(150, QChar(u'长'))};
+                                     QString(150, QChar(u'长')),
+                                     QChar(0xFEFF) + QStringLiteral("前置BOM"),
+                                     QString(40000, QChar(u'长'))};
         QStringList stored = sampleCard();
         for (int i = 4; i < 25; ++i) {
             if (i != 11) { // DArea is a drop-down

@@ -54,7 +54,9 @@ private slots:
         QVERIFY(Messages::shown().isEmpty());
     }
 
-    void saveWritesTheShownChoicesIntoEveryRow_data() {
+    // Whatever D_Mr held (no row, one, two), a save leaves exactly the one row shown, so that
+    // new cards start from it.
+    void saveLeavesExactlyTheShownRow_data() {
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<bool>("choose"); // 同事, 女, 上海; otherwise saved as opened
         QTest::addColumn<QStringList>("after");
@@ -62,13 +64,14 @@ private slots:
                                  << QStringList{"同事|女|上海"};
         QTest::newRow("one row, unchanged")
             << QStringList{"客户|男|北京"} << false << QStringList{"客户|男|北京"};
-        QTest::newRow("no row") << QStringList{} << true << QStringList{};
+        QTest::newRow("no row") << QStringList{} << true << QStringList{"同事|女|上海"};
+        QTest::newRow("no row, unchanged") << QStringList{} << false << QStringList{"||"};
         QTest::newRow("two rows") << QStringList{"客户|男|北京", "同事|女|北京"} << true
-                                  << QStringList{"同事|女|上海", "同事|女|上海"};
+                                  << QStringList{"同事|女|上海"};
         QTest::newRow("names no longer listed")
             << QStringList{"已撤销|男|火星"} << false << QStringList{"|男|"};
     }
-    void saveWritesTheShownChoicesIntoEveryRow() {
+    void saveLeavesExactlyTheShownRow() {
         QFETCH(QStringList, rows);
         QFETCH(bool, choose);
         QFETCH(QStringList, after);
@@ -86,6 +89,12 @@ private slots:
                 QCOMPARE(plainMessages(), QStringList({"默认选项 保存成功！"}));
                 QVERIFY(!defaults->isVisible());
             }));
+            if (choose) {
+                // The next blank card starts from the saved row.
+                retype(editor, "EditB1", "张三");
+                click(editor, "BitBtn1");
+                QCOMPARE(lookupsShown(editor), QStringList({"同事", "女", "上海"}));
+            }
         }));
         QCOMPARE(defaultsRows(sql), after);
     }
@@ -171,12 +180,13 @@ private slots:
         QCOMPARE(defaultsRows(sql), QStringList({"客户|男|北京"}));
     }
 
+    // The write is one transaction: when it fails halfway, D_Mr keeps the row it had.
     void aFailedWriteKeepsTheWindowOpen() {
         DirectSql& sql = m_program->sql();
         m_program->start();
         QVERIFY(withNewCardEditor([&](QWidget* editor) {
             QVERIFY(withDefaultsWindow(editor, [&](QWidget* defaults) {
-                sql.exec("CREATE TRIGGER no_update BEFORE UPDATE ON D_Mr "
+                sql.exec("CREATE TRIGGER no_insert BEFORE INSERT ON D_Mr "
                          "BEGIN SELECT RAISE(FAIL, '只读'); END");
                 choose(defaults, "DBLookupComboBox2", "女");
                 click(defaults, "BitBtn1");

@@ -367,13 +367,15 @@ private slots:
         QCOMPARE(stored.at(5), QStringLiteral("13800138000"));
     }
 
-    // Values reach the card exactly as the sheet holds them: quotes, statement text, blanks.
+    // Values reach the card exactly as the sheet holds them: quotes, statement text, blanks,
+    // a leading byte order mark.
     void valuesKeptVerbatim() {
         QStringList row;
         for (int c = 0; c < CardHeaders.size(); ++c) {
             row << QStringLiteral("O'Neil'); delete from D_B; -- %1 ''").arg(c);
         }
         row[1] = QStringLiteral(" 张 '三 ");
+        row[3] = QChar(0xFEFF) + QStringLiteral("010-1234"); // a leading byte order mark
         const QString path = m_dir.filePath(QStringLiteral("quotes.xlsx"));
         writeSheet(path, CardHeaders, {row});
         m_program->start();
@@ -547,7 +549,8 @@ private slots:
     }
 
     // The workbook connection is given its connection string from the fixed pieces and the
-    // chosen path; a path holding ";" still names the whole file.
+    // chosen path; a path holding ";" or a quote is quoted and still names the whole file,
+    // never the neighbouring file that the name's start would name.
     void connectionString_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("dataSource");
@@ -555,21 +558,31 @@ private slots:
                                << "%1";
         QTest::newRow("with a semicolon") << "a;b.xlsx"
                                           << "\"%1\"";
+        QTest::newRow("with a quote and a semicolon") << "a\";b.xlsx"
+                                                      << "\"%1\"";
+        QTest::newRow("with an equals sign") << "a=b.xlsx"
+                                             << "%1";
     }
     void connectionString() {
         QFETCH(QString, name);
         QFETCH(QString, dataSource);
         const QString path = m_dir.filePath(name);
         writeSheet(path, CardHeaders, {card("客户", "张三", "男")});
+        // The file that a name cut at its ";" or quote would name.
+        writeSheet(m_dir.filePath(QStringLiteral("a")), CardHeaders,
+                   {card("客户", "甲", "男"), card("客户", "乙", "女")});
         m_program->start();
         runWindow([&](TfrmInData* w) {
             openWorkbook(w, path);
             QCOMPARE(w->GroupBox2->title(), QStringLiteral("EXCEL数据  共有 1 条数据"));
         });
+        QCOMPARE(messagesOf(Messages::Kind::Error), 0);
         Connection* workbook = frmDM->ExcelADOCon;
+        QString written = path;
+        written.replace(u'"', QStringLiteral("\"\""));
         QCOMPARE(workbook->connectionString(),
                  QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-                     dataSource.arg(path) +
+                     dataSource.arg(written) +
                      QStringLiteral(";Extended Properties=Excel 8.0;Persist Security Info=False"));
         QVERIFY(!workbook->loginPrompt());
         QVERIFY(workbook->connected()); // stays open after the window closes
