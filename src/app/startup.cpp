@@ -8,9 +8,32 @@
 #include "version.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
+
+namespace {
+// Qt's translation into Chinese: the copy beside the program, or Qt's own where the program
+// runs from a build without one.
+QString qtTranslationFile() {
+    const QString name = QStringLiteral("qtbase_zh_CN.qm");
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    if (QFileInfo::exists(beside)) {
+        return beside;
+    }
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QLatin1Char('/') + name;
+}
+} // namespace
+
+void loadQtTranslation(QApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(qtTranslationFile())) {
+        QApplication::installTranslator(translator);
+    } else {
+        delete translator;
+    }
+}
 
 void prepareApplication(QApplication& app) {
     QApplication::setApplicationName(AppTitle);
@@ -20,12 +43,7 @@ void prepareApplication(QApplication& app) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     QApplication::setStyle(QStringLiteral("Fusion"));
     app.setFont(windowFont());
-    // Qt's own texts, such as the buttons of the message boxes and the file dialog, in Chinese.
-    auto* qtTexts = new QTranslator(&app);
-    if (qtTexts->load(QStringLiteral("qtbase_zh_CN"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(qtTexts);
-    }
+    loadQtTranslation(app);
 }
 
 int runProgram(int argc, char** argv) {
