@@ -149,6 +149,35 @@ void whenModalShown(std::function<void(QWidget*)> action) {
     timer->start();
 }
 
+void checkEveryControlShowsAtMinimumSize(QWidget* window) {
+    window->resize(1, 1);
+    QCoreApplication::processEvents();
+    QVERIFY(window->width() > 1 && window->height() > 1);
+    QList<QWidget*> controls;
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        const QString name = control->objectName();
+        if (control->isVisible() && !control->isWindow() && !name.isEmpty() &&
+            !name.startsWith(QLatin1String("qt_"))) {
+            controls << control;
+            const QRect place(control->mapTo(window, QPoint(0, 0)), control->size());
+            QVERIFY2(window->rect().contains(place),
+                     qPrintable(QStringLiteral("%1 is cut off at %2 × %3")
+                                    .arg(name)
+                                    .arg(window->width())
+                                    .arg(window->height())));
+        }
+    }
+    for (const QWidget* one : std::as_const(controls)) {
+        for (const QWidget* other : std::as_const(controls)) {
+            if (one != other && one->parentWidget() == other->parentWidget()) {
+                QVERIFY2(!one->geometry().intersects(other->geometry()),
+                         qPrintable(QStringLiteral("%1 covers %2")
+                                        .arg(one->objectName(), other->objectName())));
+            }
+        }
+    }
+}
+
 QString lastErrorText() {
     const auto& shown = Messages::shown();
     for (auto it = shown.crbegin(); it != shown.crend(); ++it) {

@@ -82,6 +82,10 @@ int runImportProgram(const QString& folder, const QString& workbook);
 void writeSheet(const QString& path, const QStringList& headers, const QList<QStringList>& rows,
                 const QString& sheetName = QStringLiteral("Sheet1"));
 
+// Shrinks a window as far as it lets itself be shrunk, then checks that every named control
+// lies inside it and that no two named controls side by side cover each other.
+void checkEveryControlShowsAtMinimumSize(QWidget* window);
+
 // Runs action once the next modal window is up and active (inside its event loop).
 void whenModalShown(std::function<void(QWidget*)> action);
 // The last error box text shown, "" when none.

@@ -5,7 +5,10 @@
 #include "ui/common/widgets.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -140,4 +143,56 @@ void DataGrid::titleClick(int column) {
     const QString name = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     const QString ascending = name + QStringLiteral(" ASC");
     q->setSort(q->sort() == ascending ? name + QStringLiteral(" DESC") : ascending);
+}
+
+void DataGrid::setPopupMenu(QMenu* menu, const QList<QAction*>& rowActions) {
+    m_popup = menu;
+    m_rowActions = rowActions;
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    QHeaderView* titles = horizontalHeader();
+    titles->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(titles, &QWidget::customContextMenuRequested, this,
+            [this, titles](const QPoint& at) { showPopup(titles->mapToGlobal(at), false); });
+}
+
+void DataGrid::showPopup(const QPoint& globalPos, bool onRow) {
+    if (!m_popup || m_popup->isVisible()) {
+        return;
+    }
+    for (QAction* action : std::as_const(m_rowActions)) {
+        action->setEnabled(onRow);
+    }
+    m_popup->popup(globalPos);
+}
+
+void DataGrid::showPopupAtCurrentRow() {
+    const QModelIndex current = currentIndex();
+    const QRect cell = current.isValid() ? visualRect(current) : QRect();
+    const QPoint at = cell.isValid() ? cell.bottomLeft() : QPoint(0, 0);
+    showPopup(viewport()->mapToGlobal(at), current.isValid());
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event) {
+    const bool menuKey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (m_popup && (menuKey || shiftF10)) {
+        showPopupAtCurrentRow();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void DataGrid::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_popup) {
+        QTableView::contextMenuEvent(event);
+        return;
+    }
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        showPopupAtCurrentRow(); // the platform's own request from the keyboard
+    } else {
+        // The press of the right button has already made the row under the mouse current.
+        showPopup(event->globalPos(), indexAt(event->pos()).isValid());
+    }
+    event->accept();
 }

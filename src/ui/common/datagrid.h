@@ -4,6 +4,7 @@
 #include <QTableView>
 
 class Query;
+class QMenu;
 class ResultModel;
 
 // The data grid over a query, shared by the card list and the visit list. It shows the
@@ -27,14 +28,27 @@ public:
     // The title-click sort of one column.
     void titleClick(int column);
 
+    // The grid's pop-up menu. A right click on a row or on the title row, Shift+F10 and the
+    // Menu key open it (the keys at the current row). The row actions act on the row the
+    // menu was opened on: they are enabled only when it was opened on a row.
+    void setPopupMenu(QMenu* menu, const QList<QAction*>& rowActions = {});
+
     static QColor oddRowColour();
     static QColor evenRowColour();
     static constexpr int DefaultColumnWidth = 75;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
+    void showPopup(const QPoint& globalPos, bool onRow);
+    void showPopupAtCurrentRow();
     void followCursor(int position);
     void resetColumns();
 
     ResultModel* m_model = nullptr;
+    QMenu* m_popup = nullptr;
+    QList<QAction*> m_rowActions;
     bool m_syncing = false;
 };

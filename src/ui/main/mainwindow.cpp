@@ -23,10 +23,13 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -37,6 +40,17 @@ namespace {
 // Column widths of the card list by position: 0 hides the key, -1 keeps the default.
 const QList<int> CardListWidths = {0,  -1,  -1,  100, -1,  100, 100, 100, 100, 100, 100, 200, -1,
                                    -1, 150, 100, 100, 150, 100, 100, -1,  100, 150, 100, -1,  200};
+
+// The right edge of the controls that stand at fixed places in a bar (outside its layout).
+int placedRight(QWidget* bar) {
+    int right = 0;
+    for (const QWidget* control : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!control->isWindow() && !(bar->layout() && bar->layout()->indexOf(control) >= 0)) {
+            right = qMax(right, control->geometry().right() + 1);
+        }
+    }
+    return right;
+}
 
 QWidget* band(QWidget* parent, int height) {
     auto* panel = new QWidget(parent);
@@ -86,6 +100,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     gridLayout->addWidget(DBGrid1);
     buildStatusBar(panel4);
     buildPopupMenu();
+    keepControlsShown(panel1, panel2, panel4);
 
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, DBLookupComboBox1);
@@ -253,9 +268,24 @@ void TfrmMain::buildPopupMenu() {
     item(QStringLiteral("N2"), QStringLiteral("修改名片 &M"), &TfrmMain::SpeedButton2Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
     item(QStringLiteral("N3"), QStringLiteral("删除名片 &D"), &TfrmMain::SpeedButton3Click);
-    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
+    DBGrid1->setPopupMenu(PopupMenu1);
+}
+
+// The window's layout makes its smallest size the one at which every control shows: the bar
+// buttons beside the banner, the filter bar with its three buttons, the counters beside the
+// link, and the list with its titles and a few rows.
+void TfrmMain::keepControlsShown(QWidget* buttonBar, QWidget* filterBar, QWidget* statusBar) {
+    constexpr int Gap = 2; // between the last bar button and the banner
+    buttonBar->setMinimumWidth(placedRight(buttonBar) + Gap + WebBrowser1->width());
+    filterBar->setMinimumWidth(placedRight(filterBar) + 16); // the group box's left margin
+    const QMargins margins = statusBar->layout()->contentsMargins();
+    statusBar->setMinimumWidth(placedRight(statusBar) + margins.left() + Label4->width() +
+                               margins.right());
+    constexpr int ShownRows = 3;
+    DBGrid1->setMinimumHeight(DBGrid1->horizontalHeader()->sizeHint().height() +
+                              ShownRows * DBGrid1->verticalHeader()->defaultSectionSize() +
+                              DBGrid1->horizontalScrollBar()->sizeHint().height() +
+                              2 * DBGrid1->frameWidth());
 }
 
 void TfrmMain::FormCreate() {
@@ -396,7 +426,13 @@ void TfrmMain::Label4Click() {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Label4 && event->type() == QEvent::MouseButtonRelease) {
-        Label4Click();
+        // A click: the left button, pressed on the label (which then receives the release)
+        // and released still inside it.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            Label4->rect().contains(mouse->position().toPoint())) {
+            Label4Click();
+        }
         return true;
     }
     return QWidget::eventFilter(watched, event);

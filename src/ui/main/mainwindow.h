@@ -59,6 +59,7 @@ private:
     void buildFilterBar(QWidget* bar);
     void buildStatusBar(QWidget* bar);
     void buildPopupMenu();
+    void keepControlsShown(QWidget* buttonBar, QWidget* filterBar, QWidget* statusBar);
     QToolButton* addBarButton(QWidget* bar, const QString& name, const QString& caption,
                               const QString& icon, int left);
     // Shows a child window modally; the list follows the changes it reports.

@@ -56,6 +56,7 @@ TfrmList::TfrmList(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmList"
     setTabOrder(DBGrid1, WebBrowser1);
     setTabOrder(WebBrowser1, BitBtn3);
 
+    keepControlsShown(WebBrowser1);
     FormCreate();
 }
 
@@ -104,11 +105,9 @@ void TfrmList::buildPopupMenu() {
     QAction* remove =
         PopupMenu1->addAction(QStringLiteral("注销拜访记录 &D"), this, &TfrmList::D1Click);
     remove->setObjectName(QStringLiteral("D1"));
-    // The press of the right button has already made the row under the mouse current, so
-    // the item removes the visit the user pointed at.
-    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
+    // The item removes the visit the menu was opened on; opened below the last row or on
+    // the titles, it is disabled.
+    DBGrid1->setPopupMenu(PopupMenu1, {remove});
 }
 
 void TfrmList::FormCreate() {
@@ -142,6 +141,7 @@ void TfrmList::BitBtn1Click() {
                                                   ComboBox1->currentText(), Edit2->text()));
         Messages::info(this, QStringLiteral("恭喜！恭喜！ 拜访信息 保存成功！"));
         Edit2->clear();
+        Edit2->setFocus(); // ready for the next visit
         Ref();
     });
 }

@@ -515,6 +515,15 @@ private slots:
         QCOMPARE(cardRow(sql, id), stored);
     }
 
+    void shrunkWindowStillShowsEveryControl() {
+        m_program->start();
+        QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            checkEveryControlShowsAtMinimumSize(editor);
+            QVERIFY(control<QPushButton>(editor, "BitBtn1")->isVisible()); // 保存
+            QVERIFY(control<QPushButton>(editor, "BitBtn2")->isVisible()); // 退出
+        }));
+    }
+
     void tabOrderAndKeys() {
         m_program->start();
         QVERIFY(withNewCardEditor([&](QWidget* editor) {

@@ -9,11 +9,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 class TestCommands : public QObject {
     Q_OBJECT
@@ -118,6 +124,12 @@ private slots:
         click("SpeedButton6");
         QLabel* link = frmMain->findChild<QLabel*>("Label4");
         QCOMPARE(link->text(), QStringLiteral("软件开发：Orvane软件    "));
+        // Only a left click in the label opens the site: not the right button, and not a
+        // press that is released outside the label.
+        QTest::mouseClick(link, Qt::RightButton);
+        QTest::mousePress(link, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(5, link->height() + 20));
+        QCOMPARE(Messages::opened().size(), 1);
         QTest::mouseClick(link, Qt::LeftButton);
         QCOMPARE(Messages::opened().size(), 2);
         QCOMPARE(Messages::opened().at(0), Messages::opened().at(1));
@@ -147,6 +159,59 @@ private slots:
         QCOMPARE(question.caption, QStringLiteral("Orvane名片管理"));
         QVERIFY(question.yesIsDefault);
         QCOMPARE(frmMain->isVisible(), !answer);
+    }
+
+    // The pop-up of the card list opens from a row, from the title row and from the keys.
+    void popupOpensFromRowsTitlesAndKeys_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("right click on a row") << "row";
+        QTest::newRow("right click on the title row") << "titles";
+        QTest::newRow("Menu key") << "menu key";
+        QTest::newRow("Shift+F10") << "shift f10";
+    }
+    void popupOpensFromRowsTitlesAndKeys() {
+        QFETCH(QString, how);
+        insertCard(m_program->sql(), "客户", "张三", "男");
+        m_program->start();
+        DataGrid* grid = frmMain->DBGrid1;
+        auto* menu = frmMain->findChild<QMenu*>("PopupMenu1");
+        auto rightClick = [](QWidget* target, const QPoint& at) {
+            QContextMenuEvent request(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+            QApplication::sendEvent(target, &request);
+        };
+        grid->setFocus();
+        if (how == "row") {
+            rightClick(grid->viewport(), grid->visualRect(grid->model()->index(0, 2)).center());
+        } else if (how == "titles") {
+            rightClick(grid->horizontalHeader()->viewport(), QPoint(30, 5));
+        } else if (how == "menu key") {
+            QTest::keyClick(grid, Qt::Key_Menu);
+        } else {
+            QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+        }
+        QTRY_VERIFY(menu->isVisible());
+        menu->close();
+    }
+
+    // The wheel over a filter drop-down that does not have the focus leaves its value (and
+    // its box unticked).
+    void wheelOverAnUnfocusedFilterLeavesItsValue() {
+        m_program->start();
+        auto* category = frmMain->findChild<QComboBox*>("DBLookupComboBox1");
+        auto* box = frmMain->findChild<QCheckBox*>("CheckBox2");
+        frmMain->findChild<QLineEdit*>("Edit3")->setFocus();
+        const QPoint at = category->rect().center();
+        QWheelEvent wheel(at, category->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(category, &wheel);
+        QCOMPARE(category->currentIndex(), -1);
+        QVERIFY(!category->hasFocus());
+        QVERIFY(!box->isChecked());
+    }
+
+    void shrunkWindowStillShowsEveryControl() {
+        m_program->start();
+        checkEveryControlShowsAtMinimumSize(frmMain);
     }
 
     void popupMenuItems() {

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -107,7 +108,8 @@ void removeRowByMenu(QWidget* window, int row) {
     QVERIFY(menu && item);
     if (!menu->isVisible()) {
         // The platform sends no context-menu event for a synthetic click: ask as it would.
-        emit grid->customContextMenuRequested(at);
+        QContextMenuEvent request(QContextMenuEvent::Mouse, at, grid->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(grid->viewport(), &request);
     }
     QTRY_VERIFY(menu->isVisible());
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
@@ -173,8 +175,13 @@ private slots:
             QVERIFY(Messages::shown().isEmpty());
 
             typeOver(edit(window, "Edit2"), "第一次拜访");
+            button(window, "BitBtn1")->setFocus(); // where a click on "保存" leaves it
             save(window);
             QCOMPARE(shownVisits(window), QStringList({"2008-03-07|电话|第一次拜访"}));
+            // Ready for the next visit.
+            QTRY_COMPARE(QApplication::focusWidget(), edit(window, "Edit2"));
+
+            checkEveryControlShowsAtMinimumSize(window);
         });
         QCOMPARE(m_program->sql().count("SELECT ID FROM DList WHERE DID=" + id), 1);
     }
@@ -403,6 +410,58 @@ private slots:
         QCOMPARE(sql.count("SELECT ID FROM DList WHERE LMemo='乙'"), answer ? 0 : 1);
         QCOMPARE(sql.count("SELECT ID FROM DList WHERE DID=" + other), 1);
         QCOMPARE(sql.count("SELECT ID FROM D_B WHERE theDel='否'"), 2);
+    }
+
+    // "注销拜访记录" acts only on a visit the menu was opened on: a right click on a row or
+    // the keys at the current row enable it; below the last row or on the titles it is
+    // disabled and removes nothing.
+    void removeIsOfferedOnlyOnARow_data() {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("on a row") << "row" << true;
+        QTest::newRow("below the last row") << "below" << false;
+        QTest::newRow("on the titles") << "titles" << false;
+        QTest::newRow("Menu key") << "menu key" << true;
+        QTest::newRow("Shift+F10") << "shift f10" << true;
+    }
+    void removeIsOfferedOnlyOnARow() {
+        QFETCH(QString, where);
+        QFETCH(bool, enabled);
+        DirectSql& sql = m_program->sql();
+        const QString id = insertCard(sql, "客户", "张三", "男");
+        insertVisit(sql, id, "2008-01-01", "电话", "甲");
+        insertVisit(sql, id, "2008-02-02", "上门", "乙");
+        m_program->start();
+        openVisits(0, false, [&](TfrmList* window) {
+            DataGrid* grid = visitGrid(window);
+            auto* menu = window->findChild<QMenu*>("PopupMenu1");
+            QAction* remove = window->findChild<QAction*>("D1");
+            auto rightClick = [](QWidget* target, const QPoint& at) {
+                QContextMenuEvent request(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+                QApplication::sendEvent(target, &request);
+            };
+            grid->setFocus();
+            if (where == "row") {
+                rightClick(grid->viewport(), cellCentre(grid, 1, 2));
+            } else if (where == "below") {
+                rightClick(grid->viewport(), QPoint(20, grid->viewport()->height() - 5));
+            } else if (where == "titles") {
+                rightClick(grid->horizontalHeader()->viewport(), QPoint(20, 5));
+            } else if (where == "menu key") {
+                QTest::keyClick(grid, Qt::Key_Menu);
+            } else {
+                QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+            }
+            QTRY_VERIFY(menu->isVisible());
+            QCOMPARE(remove->isEnabled(), enabled);
+            Messages::queueAnswer(true);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(remove).center());
+            if (menu->isVisible()) {
+                menu->close(); // a click on a disabled item leaves the menu open
+            }
+            QCOMPARE(Messages::shown().size(), enabled ? 1 : 0);
+        });
+        QCOMPARE(sql.count("SELECT ID FROM DList"), enabled ? 1 : 2);
     }
 
     void closingRefreshesTheMainVisitCounter_data() {
