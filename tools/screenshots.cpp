@@ -10,11 +10,13 @@
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
+#include "ui/common/widgets.h"
 #include "ui/main/mainwindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -24,6 +26,7 @@
 namespace {
 
 QString outputFolder;
+constexpr int HoldMs = 2000; // how long a box stays up after its shot
 
 void shoot(const QString& name) {
     QApplication::processEvents();
@@ -32,6 +35,7 @@ void shoot(const QString& name) {
     const QString path = outputFolder + QLatin1Char('/') + name + QStringLiteral(".png");
     QGuiApplication::primaryScreen()->grabWindow(0).save(path);
     std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout); // a shot from outside can follow at once
 }
 
 void fillSampleCards(DirectSql& sql) {
@@ -134,7 +138,8 @@ int main(int argc, char** argv) {
     outputFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     QDir().mkpath(outputFolder);
 
-    ProgramFixture program; // scratch database, scripted message boxes
+    ProgramFixture program;              // scratch database, scripted message boxes
+    QApplication::setFont(windowFont()); // the program's own font, which the fixture replaces
     fillSampleCards(program.sql());
     frmDM = new TfrmDM;
     frmMain = new TfrmMain;
@@ -186,6 +191,32 @@ int main(int argc, char** argv) {
                 Messages::queueFileName(templatePath);
                 clickButton(import, "Button1");
                 shoot(QStringLiteral("import"));
+                import->close();
+            });
+            frmMain->I1Click();
+        },
+        [] {
+            // The delete question as the user meets it: Qt's own box, not the scripted one.
+            // Each of the two boxes stays up a moment, long enough for a shot from outside.
+            Messages::setScripted(false);
+            inModal([](QWidget* question) {
+                shoot(QStringLiteral("delete-question"));
+                QTimer::singleShot(HoldMs, question, [question] {
+                    qobject_cast<QMessageBox*>(question)->button(QMessageBox::No)->click();
+                });
+            });
+            frmMain->SpeedButton3Click();
+        },
+        [] {
+            // The import's file dialog.
+            inModal([](QWidget* import) {
+                inModal([](QWidget* dialog) {
+                    shoot(QStringLiteral("import-file-dialog"));
+                    QTimer::singleShot(HoldMs, dialog,
+                                       [dialog] { qobject_cast<QDialog*>(dialog)->reject(); });
+                });
+                clickButton(import, "Button1");
+                Messages::setScripted(true);
                 import->close();
             });
             frmMain->I1Click();
