@@ -64,6 +64,9 @@ private slots:
                                        << "aaaaaaaaaa" << 8;
             row("full box takes nothing") << "一二三四五" << 2 << "x"
                                           << "一二三四五" << 2;
+            row("leading byte order mark kept")
+                << QString() << 0 << QChar(0xFEFF) + QStringLiteral("abc")
+                << QChar(0xFEFF) + QStringLiteral("abc") << 4;
             if (how != QLatin1String("type")) { // keys carry one UTF-16 unit each
                 row("surrogate pair kept whole") << "abcdefgh" << 8 << "x😀"
                                                  << "abcdefghx" << 9;
