@@ -44,23 +44,6 @@ void Query::executeOn(Connection* connection, const QString& statement) {
     execSQL();
 }
 
-void Query::executeAllOn(Connection* connection, const QStringList& statements) {
-    executeOn(connection, QStringLiteral("BEGIN"));
-    try {
-        for (const QString& statement : statements) {
-            executeOn(connection, statement);
-        }
-        executeOn(connection, QStringLiteral("COMMIT"));
-    } catch (const EngineError&) {
-        try {
-            executeOn(connection, QStringLiteral("ROLLBACK"));
-        } catch (const EngineError&) {
-            // The engine has already ended the transaction; the first error is the one to show.
-        }
-        throw;
-    }
-}
-
 void Query::openResult(std::shared_ptr<const ResultSet> result) {
     close();
     m_result = std::move(result);

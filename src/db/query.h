@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -35,9 +34,6 @@ public:
     // command. Throw EngineError.
     void openOn(Connection* connection, const QString& statement);
     void executeOn(Connection* connection, const QString& statement);
-    // Runs commands as one transaction: either all of them take effect or, when one fails,
-    // none. Throws EngineError.
-    void executeAllOn(Connection* connection, const QStringList& statements);
 
     // Opens the query on a result read by other means (a workbook sheet).
     void openResult(std::shared_ptr<const ResultSet> result);

@@ -3,6 +3,7 @@
 #include "app/datamodule.h"
 #include "db/defaults.h"
 #include "db/query.h"
+#include "db/writelock.h"
 #include "ui/common/lookupcombo.h"
 #include "ui/common/widgets.h"
 
@@ -42,5 +43,9 @@ void CardDialog::execCommand(Query* query, const QString& statement) {
 }
 
 void CardDialog::execCommands(Query* query, const QStringList& statements) {
-    query->executeAllOn(frmDM->ADOConnection1, statements);
+    WriteLock lock(frmDM->ADOConnection1);
+    for (const QString& statement : statements) {
+        execCommand(query, statement);
+    }
+    lock.commit();
 }

@@ -2,6 +2,8 @@
 
 #include "ui/common/modalwindow.h"
 
+#include <QStringList>
+
 class LookupCombo;
 class Query;
 class QPushButton;
@@ -27,7 +29,8 @@ protected:
     // Runs a statement as a query or as a command on a query of the window. Throw EngineError.
     static void openQuery(Query* query, const QString& statement);
     static void execCommand(Query* query, const QString& statement);
-    // Runs commands as one transaction. Throws EngineError.
+    // Runs commands as one transaction, under the write lock: either all of them take effect
+    // or, when one fails, none. Throws EngineError.
     static void execCommands(Query* query, const QStringList& statements);
 
     LookupCombo* DBLookupComboBox1 = nullptr; // category
