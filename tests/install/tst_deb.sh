@@ -47,7 +47,7 @@ done
 for p in $(sed -e 's/#.*//' "$SOURCE/scripts/packages/test" "$SOURCE/scripts/packages/screen"); do
     [[ ", $depends," != *", $p"[\ ,]* ]] || fail "depends on the test tool $p"
 done
-dpkg-deb -I "$DEB" | grep -q "Package: orvane-cards" || fail "package name"
+[ "$(dpkg-deb -f "$DEB" Package)" = orvane-cards ] || fail "package name"
 
 # Its files: the program folder in /opt, the launcher and icons in the system's places.
 contents="$(dpkg-deb -c "$DEB" | awk '{print $6}')"
