@@ -195,7 +195,7 @@ QString SheetWriter::footerText(const QString& plain) {
     return text.replace(u'&', QStringLiteral("&&"));
 }
 
-bool SheetWriter::save(const QString& path) const {
+bool SheetWriter::save(const QString& path, const std::function<bool(int row)>& rowWritten) const {
     // Rows go out in order, one at a time, so the library need not hold the whole sheet.
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
@@ -209,12 +209,13 @@ bool SheetWriter::save(const QString& path) const {
     properties.title = title.data();
     error(workbook_set_properties(book, &properties));
     lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
-    const bool written = sheet && writeSheet(book, sheet);
+    const bool written = sheet && writeSheet(book, sheet, rowWritten);
     error(workbook_close(book));
     return written && error.error == LXW_NO_ERROR;
 }
 
-bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet) const {
+bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet,
+                             const std::function<bool(int row)>& rowWritten) const {
     FirstError error;
     for (const auto& [column, width] : m_widths) {
         error(worksheet_set_column(sheet, column - 1, column - 1, width, nullptr));
@@ -329,6 +330,9 @@ bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet) const {
             } else if (format) {
                 error(worksheet_write_blank(sheet, row - 1, column - 1, format));
             }
+        }
+        if (rowWritten && !rowWritten(row)) {
+            return false;
         }
     }
     return error.error == LXW_NO_ERROR;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,8 +54,10 @@ public:
     void setTitle(const QString& title) { m_title = title; }
     const QString& title() const { return m_title; }
 
-    // Writes the workbook to path, replacing any file there; false when it cannot be written.
-    bool save(const QString& path) const;
+    // Writes the workbook to path, replacing any file there; false when it cannot be written,
+    // or when rowWritten, told the number of each row once it is written, says to stop.
+    bool save(const QString& path, const std::function<bool(int row)>& rowWritten = {}) const;
+    int rowCount() const { return int(m_rows.size()); }
 
     // The most text a cell holds; longer texts are cut to it.
     static constexpr int MaxTextLength = 32767;
@@ -76,7 +79,8 @@ private:
     struct Style;
 
     void put(int row, const Cell& cell);
-    bool writeSheet(lxw_workbook* book, lxw_worksheet* sheet) const;
+    bool writeSheet(lxw_workbook* book, lxw_worksheet* sheet,
+                    const std::function<bool(int row)>& rowWritten) const;
 
     std::vector<std::vector<Cell>> m_rows; // by row - 1, each sorted by column
     std::string m_texts;

@@ -129,10 +129,23 @@ void DataGrid::followCursor(int position) {
         }
     }
     m_syncing = true;
+    const bool autoScrolls = hasAutoScroll();
+    setAutoScroll(false);
     setCurrentIndex(m_model->index(position, column));
-    scrollTo(currentIndex());
+    setAutoScroll(autoScrolls);
     m_syncing = false;
     verticalHeader()->viewport()->update();
+    if (!m_scrollPending) {
+        m_scrollPending = true;
+        QMetaObject::invokeMethod(this, &DataGrid::scrollToCurrent, Qt::QueuedConnection);
+    }
+}
+
+void DataGrid::scrollToCurrent() {
+    m_scrollPending = false;
+    if (currentIndex().isValid()) {
+        scrollTo(currentIndex());
+    }
 }
 
 void DataGrid::titleClick(int column) {

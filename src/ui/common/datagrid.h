@@ -9,10 +9,13 @@ class ResultModel;
 
 // The data grid over a query, shared by the card list and the visit list. It shows the
 // query's rows in their current order and follows its cursor (and moves it when the user
-// picks a row). A click on a column title sorts the open result in memory: ascending first,
-// descending on the next click of the same title, with the title marked in bold red or blue.
-// Rows are painted in alternating colours, pale green first, in the order shown; the current
-// cell keeps the grid's own selection painting.
+// picks a row). Following is cheap: the current cell moves at once, but the view scrolls to it
+// only when control returns to the event loop, so a walk over every row of the list scrolls
+// the grid each time the window repaints, not once per row (a scroll asks the display server
+// where the pointer is and waits for the answer). A click on a column title sorts the open result
+// in memory: ascending first, descending on the next click of the same title, with the title marked
+// in bold red or blue. Rows are painted in alternating colours, pale green first, in the order
+// shown; the current cell keeps the grid's own selection painting.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:
@@ -45,10 +48,12 @@ private:
     void showPopup(const QPoint& globalPos, bool onRow);
     void showPopupAtCurrentRow();
     void followCursor(int position);
+    void scrollToCurrent();
     void resetColumns();
 
     ResultModel* m_model = nullptr;
     QMenu* m_popup = nullptr;
     QList<QAction*> m_rowActions;
     bool m_syncing = false;
+    bool m_scrollPending = false;
 };

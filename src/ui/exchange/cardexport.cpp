@@ -7,7 +7,7 @@ namespace {
 const QString Title = QStringLiteral("名片表");
 }
 
-SheetWriter cardListSheet(Query* cards, const QStringList& fields) {
+SheetWriter cardListSheet(Query* cards, const QStringList& fields, WorkProgress& progress) {
     SheetWriter sheet;
     const int columns = int(fields.size()) + 1;
     sheet.setTitle(Title);
@@ -19,7 +19,7 @@ SheetWriter cardListSheet(Query* cards, const QStringList& fields) {
         sheet.setColumnWidth(k + 2, 10);
     }
     int lastRow = 2;
-    walkRows(cards, [&](int position) {
+    walkRows(cards, progress, [&](int position) {
         lastRow = position + 2;
         sheet.setNumber(lastRow, 1, position);
         for (int k = 0; k < fields.size(); ++k) {
@@ -43,5 +43,6 @@ SheetWriter cardListSheet(Query* cards, const QStringList& fields) {
 }
 
 void exportCardList(QWidget* parent, Query* cards, const QStringList& fields) {
-    runExport(parent, Title, [&] { return cardListSheet(cards, fields); });
+    runExport(parent, Title, cards,
+              [&](WorkProgress& progress) { return cardListSheet(cards, fields, progress); });
 }

@@ -6,6 +6,7 @@
 #include "ui/common/appinfo.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
+#include "ui/common/workprogress.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -98,8 +99,13 @@ ExportFile::~ExportFile() {
     }
 }
 
-bool ExportFile::publish(const SheetWriter& sheet) {
-    if (!sheet.save(m_path)) {
+bool ExportFile::publish(const SheetWriter& sheet, WorkProgress& progress) {
+    progress.beginStage(QStringLiteral("正在写入工作簿"), sheet.rowCount());
+    const bool saved = sheet.save(m_path, [&](int row) { return progress.advance(row); });
+    if (progress.cancelled()) {
+        return false;
+    }
+    if (!saved) {
         const QStorageInfo disk(QFileInfo(m_path).absolutePath());
         throw cannotCreate(
             QStringLiteral("无法写入文件 %1%2")
@@ -111,12 +117,18 @@ bool ExportFile::publish(const SheetWriter& sheet) {
     return Messages::openExternally(QUrl::fromLocalFile(m_path));
 }
 
-void runExport(QWidget* parent, const QString& title, const std::function<SheetWriter()>& sheet) {
+void runExport(QWidget* parent, const QString& title, Query* list,
+               const std::function<SheetWriter(WorkProgress&)>& sheet) {
     ExportFile file(title);
     bool opened = false;
     {
-        const BusyCursor busy;
-        opened = file.publish(sheet());
+        const int rows = list->recordCount();
+        WorkProgress progress(parent, QStringLiteral("正在读取列表"), rows, rows > ProgressRows);
+        const SheetWriter filled = sheet(progress);
+        opened = !progress.cancelled() && file.publish(filled, progress);
+        if (progress.cancelled()) {
+            return; // the file goes with it
+        }
     }
     if (!opened) {
         Messages::info(parent, QStringLiteral("导出的工作簿已保存在：\n") +
@@ -129,9 +141,12 @@ QString pageFooter(const QString& gap) {
            QStringLiteral("共&N页，第&P页");
 }
 
-void walkRows(Query* list, const std::function<void(int position)>& visit) {
+void walkRows(Query* list, WorkProgress& progress, const std::function<void(int position)>& visit) {
     int position = 1;
     for (list->first(); !list->eof(); list->next()) {
-        visit(position++);
+        visit(position);
+        if (!progress.advance(position++)) {
+            return;
+        }
     }
 }

@@ -5,6 +5,7 @@
 
 class Query;
 class SheetWriter;
+class WorkProgress;
 class QWidget;
 
 // Where exports are written: the user's documents folder, unless set otherwise (tests).
@@ -26,24 +27,28 @@ public:
     const QString& path() const { return m_path; }
 
     // Writes the sheet into the file and hands it to the desktop's spreadsheet program;
-    // false when none took it. Throws EngineError when the file cannot be written.
-    bool publish(const SheetWriter& sheet);
+    // false when none took it, or when the user cancelled the writing (the file then goes).
+    // Throws EngineError when the file cannot be written.
+    bool publish(const SheetWriter& sheet, WorkProgress& progress);
 
 private:
     QString m_path;
     bool m_published = false;
 };
 
-// One export as the user runs it: claims the file, builds the sheet, writes it under the
-// wait cursor, and tells where the file is when no spreadsheet program opened it.
-// Throws EngineError.
-void runExport(QWidget* parent, const QString& title, const std::function<SheetWriter()>& sheet);
+// One export as the user runs it over a list: claims the file, builds the sheet from the list
+// and writes it under the wait cursor, with a progress dialog and "取消" when the list has
+// more than ProgressRows rows, and tells where the file is when no spreadsheet program opened
+// it. A cancelled export leaves no file and says nothing. Throws EngineError.
+void runExport(QWidget* parent, const QString& title, Query* list,
+               const std::function<SheetWriter(WorkProgress&)>& sheet);
+constexpr int ProgressRows = 2000;
 
 // The centre footer of an export: the program, gap, the publisher's address, a blank and
 // the page count ("共N页，第P页").
 QString pageFooter(const QString& gap);
 
 // Moves the list to its first row, then to the next after each call of visit (given the
-// row's position, from 1), until past its end; the list's cursor stays on its last row.
-// Throws EngineError (a closed list).
-void walkRows(Query* list, const std::function<void(int position)>& visit);
+// row's position, from 1), until past its end or until the user cancels; the list's cursor
+// stays on the last row visited. Throws EngineError (a closed list).
+void walkRows(Query* list, WorkProgress& progress, const std::function<void(int position)>& visit);

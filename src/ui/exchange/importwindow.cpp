@@ -11,7 +11,9 @@
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
+#include "ui/common/workprogress.h"
 
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -93,29 +95,58 @@ void TfrmInData::openSheet(const QString& path) {
 }
 
 void TfrmInData::BitBtn1Click() {
-    runCommand(this, [this] {
-        if (ADOQuery1->recordCount() > 0) {
-            const BusyCursor busy;
-            ADOQuery1->first();
-            while (!ADOQuery1->eof()) {
-                importRow();
-                ADOQuery1->next();
+    if (m_importing) {
+        return; // pressed again from inside the import's own repaints
+    }
+    m_importing = true;
+    int imported = 0;
+    bool cancelled = false;
+    const bool completed = runCommand(this, [&] {
+        const int rows = ADOQuery1->recordCount();
+        if (rows > 0) {
+            WorkProgress progress(this, QStringLiteral("正在导入名片"), rows);
+            int done = 0;
+            for (ADOQuery1->first(); !ADOQuery1->eof(); ADOQuery1->next()) {
+                imported += importRow() ? 1 : 0;
+                if (!progress.advance(++done)) {
+                    cancelled = true;
+                    break;
+                }
             }
         }
-        Messages::info(this, QStringLiteral("数据导入 保存成功！"));
-        emit cardsChanged();
-        close();
     });
+    m_importing = false;
+    if (!completed) {
+        return;
+    }
+    if (cancelled) {
+        // The cards stored before 取消 stay; the window stays open for another try, which
+        // skips them as duplicates.
+        Messages::info(this, QStringLiteral("数据导入已取消，已导入 %1 张名片。").arg(imported));
+        emit cardsChanged();
+        return;
+    }
+    Messages::info(this, QStringLiteral("数据导入 保存成功！"));
+    emit cardsChanged();
+    close();
 }
 
-void TfrmInData::importRow() {
+void TfrmInData::closeEvent(QCloseEvent* event) {
+    if (m_importing) {
+        event->ignore(); // the import ends first, by its own 取消
+        return;
+    }
+    ModalWindow::closeEvent(event);
+}
+
+bool TfrmInData::importRow() {
     // The sheet's columns are found by the fields' captions, in whatever order they stand.
     CardValues card;
     for (const CardField& field : cardFields()) {
         card.insert(field.column, ADOQuery1->fieldByName(field.caption));
     }
     if (card.value(QStringLiteral("BName")).isEmpty()) {
-        return; // no name: skipped without a word
+        return false; // no name: skipped without a word, and without asking the database
     }
     // The check and the insert hold the write lock together, so that another program cannot
     // store the same card in between; each card is permanent once its row is done.
@@ -123,8 +154,9 @@ void TfrmInData::importRow() {
     WriteLock lock(cards);
     ADOQuery2->openOn(cards, duplicateCheckStatement(card));
     if (ADOQuery2->recordCount() > 0) {
-        return; // a live duplicate: skipped without a word
+        return false; // a live duplicate: skipped without a word
     }
     ADOQuery2->executeOn(cards, cardInsertStatement(dateText(Clock::today()), card));
     lock.commit();
+    return true;
 }

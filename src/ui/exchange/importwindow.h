@@ -30,7 +30,12 @@ public slots:
     void Button1Click(); // 打开
     void BitBtn1Click(); // 导入
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void openSheet(const QString& path);
-    void importRow();
+    bool importRow(); // true when the row became a new card
+
+    bool m_importing = false;
 };

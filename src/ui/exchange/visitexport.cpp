@@ -4,7 +4,7 @@
 #include "excel/sheetwriter.h"
 #include "ui/exchange/exportfile.h"
 
-SheetWriter visitLogSheet(const QString& title, Query* visits) {
+SheetWriter visitLogSheet(const QString& title, Query* visits, WorkProgress& progress) {
     SheetWriter sheet;
     sheet.setTitle(title);
     const CellRange titleRow{1, 1, 1, 4};
@@ -26,7 +26,7 @@ SheetWriter visitLogSheet(const QString& title, Query* visits) {
         sheet.setText(2, k + 2, fields[k]);
     }
     int lastRow = 2;
-    walkRows(visits, [&](int position) {
+    walkRows(visits, progress, [&](int position) {
         lastRow = position + 2;
         sheet.setNumber(lastRow, 1, position);
         for (int k = 0; k < fields.size(); ++k) {
@@ -44,5 +44,6 @@ SheetWriter visitLogSheet(const QString& title, Query* visits) {
 }
 
 void exportVisitLog(QWidget* parent, const QString& title, Query* visits) {
-    runExport(parent, title, [&] { return visitLogSheet(title, visits); });
+    runExport(parent, title, visits,
+              [&](WorkProgress& progress) { return visitLogSheet(title, visits, progress); });
 }

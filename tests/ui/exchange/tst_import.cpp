@@ -10,6 +10,7 @@
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
+#include "ui/common/workprogress.h"
 #include "ui/exchange/importwindow.h"
 #include "ui/main/mainwindow.h"
 #include "workbookfiles.h"
@@ -22,6 +23,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -626,6 +628,64 @@ private slots:
         QCOMPARE(storedCards(sql), QStringList({"客户/甲/男", "客户/乙/男"}));
         QCOMPARE(messagesOf(Messages::Kind::Plain), 0);
         QCOMPARE(frmMain->ADOQuery1->recordCount(), 0);
+    }
+
+    // A long import shows its progress; 取消 stops it after the current row, keeps the cards
+    // stored so far, refreshes the list and says how many cards were imported. The window
+    // stays open.
+    void progressAndCancel() {
+        constexpr int Rows = 200;
+        constexpr int CancelAfter = 40;
+        QList<QStringList> rows;
+        for (int i = 0; i < Rows; ++i) {
+            // One row without a name: skipped, and not counted as imported.
+            rows << card(QStringLiteral("客户"), i == 7 ? QString() : QStringLiteral("卡%1").arg(i),
+                         QStringLiteral("男"));
+        }
+        const QString path = m_dir.filePath(QStringLiteral("long.xlsx"));
+        writeSheet(path, CardHeaders, rows);
+        m_program->start();
+
+        QString progressText;
+        bool windowsRepaint = false;
+        WorkProgress::setTestHook(0, [&](int done) {
+            QProgressDialog* dialog = WorkProgress::dialog();
+            if (done != CancelAfter || !dialog) {
+                return;
+            }
+            progressText = dialog->labelText();
+            windowsRepaint = dialog->isModal() && frmMain->isVisible();
+            QPushButton* cancel = nullptr;
+            for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                cancel = button->text() == QStringLiteral("取消") ? button : cancel;
+            }
+            QVERIFY(cancel);
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        });
+        runWindow([&](TfrmInData* w) {
+            openWorkbook(w, path);
+            QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+            QVERIFY(w->isVisible());
+            QVERIFY(!WorkProgress::dialog());
+        });
+        WorkProgress::clearTestHook();
+
+        QCOMPARE(progressText,
+                 QStringLiteral("正在导入名片：已完成 %1 条，共 %2 条").arg(CancelAfter).arg(Rows));
+        QVERIFY(windowsRepaint);
+        DirectSql& sql = m_program->sql();
+        QStringList expected;
+        for (int i = 0; i < CancelAfter; ++i) {
+            if (i != 7) {
+                expected << QStringLiteral("客户/卡%1/男").arg(i);
+            }
+        }
+        QCOMPARE(storedCards(sql), expected);
+        QCOMPARE(Messages::shown().last().kind, Messages::Kind::Plain);
+        QCOMPARE(Messages::shown().last().text,
+                 QStringLiteral("数据导入已取消，已导入 %1 张名片。").arg(CancelAfter - 1));
+        QVERIFY(lastErrorText().isEmpty());
+        QCOMPARE(frmMain->ADOQuery1->recordCount(), CancelAfter - 1);
     }
 
     // A copy of the program killed while it imports: the database stays whole and keeps
