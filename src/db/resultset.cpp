@@ -26,8 +26,11 @@ int ResultSet::columnIndex(const QString& name) const {
 }
 
 void ResultSet::append(const char* utf8, qsizetype size) {
+    if (m_ends.size() % size_t(m_names.size()) == 0) {
+        m_rowStarts.push_back(quint64(m_arena.size()));
+    }
     m_arena.append(utf8, size_t(size));
-    m_ends.push_back(quint32(m_arena.size()));
+    m_ends.push_back(quint32(quint64(m_arena.size()) - m_rowStarts.back()));
 }
 
 void ResultSet::append(const QString& value) {
@@ -36,14 +39,15 @@ void ResultSet::append(const QString& value) {
 }
 
 void ResultSet::reserveRows(int rows, qsizetype bytesPerRow) {
+    m_rowStarts.reserve(size_t(rows));
     m_ends.reserve(size_t(rows) * m_names.size());
     m_arena.reserve(size_t(rows) * size_t(bytesPerRow));
 }
 
 std::string_view ResultSet::utf8(int row, int column) const {
     const size_t i = size_t(row) * m_names.size() + column;
-    const quint32 begin = i == 0 ? 0 : m_ends[i - 1];
-    return std::string_view(m_arena.data() + begin, m_ends[i] - begin);
+    const quint32 begin = column == 0 ? 0 : m_ends[i - 1];
+    return std::string_view(m_arena.data() + m_rowStarts[size_t(row)] + begin, m_ends[i] - begin);
 }
 
 QString ResultSet::text(int row, int column) const {

@@ -43,5 +43,9 @@ private:
     std::vector<bool> m_integer;
     QHash<QString, int> m_index; // lower-cased name -> column
     std::string m_arena;
-    std::vector<quint32> m_ends; // end offset of every value, row-major
+    // Where each row starts in the arena (any size of text), and where each value ends,
+    // counted from the start of its row (a row is far below 4 GiB: the engine caps it at
+    // 1 GB), row-major.
+    std::vector<quint64> m_rowStarts;
+    std::vector<quint32> m_ends;
 };
