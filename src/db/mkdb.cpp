@@ -1,11 +1,13 @@
-// Writes the delivered card database: an SQLCipher file keyed with the program's database
-// password, holding the tables and rows of the schema script.
+// Writes the delivered card database: an SQLCipher file of 4 KB pages keyed with the program's
+// database password, holding the tables and rows of the schema script.
 //
 //   orvane_mkdb <schema.sql> <Data/db.edb> <password>
 //
 // A database that already holds cards, or that cannot be read, is left as it is: a build
 // never throws away the user's cards. A new file is written beside it and renamed into place,
 // so an interrupted build leaves no half-written database.
+
+#include "db/cipherfile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -16,20 +18,12 @@
 
 namespace {
 
-bool keyed(sqlite3* db, const QByteArray& password) {
-    QByteArray quoted = password;
-    quoted.replace("'", "''");
-    return sqlite3_exec(db, "PRAGMA key = '" + quoted + "'", nullptr, nullptr, nullptr) ==
-           SQLITE_OK;
-}
-
 // -1: cannot be read; otherwise the number of cards.
 long long cardsIn(const QString& path, const QByteArray& password) {
     sqlite3* db = nullptr;
     long long cards = -1;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-            SQLITE_OK &&
-        keyed(db, password)) {
+    if (openCardFile(QFile::encodeName(path), password, SQLITE_OPEN_READONLY, {}, &db) ==
+        SQLITE_OK) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, "SELECT count(*) FROM D_B", -1, &stmt, nullptr) == SQLITE_OK &&
             sqlite3_step(stmt) == SQLITE_ROW) {
@@ -46,7 +40,8 @@ bool writeDatabase(const QString& path, const QByteArray& schema, const QByteArr
     sqlite3* db = nullptr;
     bool ok = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
-              keyed(db, password);
+              sqlite3_exec(db, cardKeyStatements(password, CardPageSize).constData(), nullptr,
+                           nullptr, nullptr) == SQLITE_OK;
     char* error = nullptr;
     if (ok &&
         sqlite3_exec(db, "BEGIN;" + schema + ";COMMIT;", nullptr, nullptr, &error) != SQLITE_OK) {

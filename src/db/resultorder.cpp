@@ -1,22 +1,81 @@
 #include "db/resultorder.h"
 
-#include <QCollator>
-#include <QLocale>
+#include <QByteArray>
+#include <QString>
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <numeric>
+#include <string>
 #include <string_view>
+#include <unicode/ucol.h>
 #include <unordered_map>
 
 namespace {
 
-// Each distinct value is collated once; rows then sort by the rank of their value.
-// Card lists repeat categories, provinces, sexes and many names, so this is much cheaper
-// than collating row against row.
-std::vector<int> textRanks(const ResultSet& result, int column) {
+// The Chinese collation (pinyin) with the settings Qt's collator gives it: normalised,
+// case-sensitive (tertiary strength), digits one by one, punctuation not ignored.
+struct Collator {
+    UCollator* handle = nullptr;
+    Collator() {
+        UErrorCode status = U_ZERO_ERROR;
+        handle = ucol_open("zh", &status);
+        ucol_setAttribute(handle, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+        ucol_setAttribute(handle, UCOL_STRENGTH, UCOL_TERTIARY, &status);
+        ucol_setAttribute(handle, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
+        ucol_setAttribute(handle, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+    }
+    ~Collator() { ucol_close(handle); }
+    Collator(const Collator&) = delete;
+    Collator& operator=(const Collator&) = delete;
+};
+
+// The collation keys of the distinct values of a column, back to back in one buffer; each
+// value is also known by the first eight bytes of its key, read as one number, so that most
+// comparisons touch no key at all.
+struct Keys {
+    std::string bytes;
+    std::vector<size_t> ends;
+    std::vector<quint64> heads;
+
+    std::string_view key(int i) const {
+        const size_t begin = i == 0 ? 0 : ends[size_t(i) - 1];
+        return std::string_view(bytes).substr(begin, ends[size_t(i)] - begin);
+    }
+
+    void add(UCollator* collator, std::string_view utf8) {
+        const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+        const auto* chars = reinterpret_cast<const UChar*>(text.utf16());
+        const size_t begin = bytes.size();
+        size_t room = 16 + 3 * size_t(text.size());
+        bytes.resize(begin + room);
+        int length = ucol_getSortKey(collator, chars, int(text.size()),
+                                     reinterpret_cast<uint8_t*>(bytes.data() + begin), int(room));
+        if (size_t(length) > room) {
+            room = size_t(length);
+            bytes.resize(begin + room);
+            length = ucol_getSortKey(collator, chars, int(text.size()),
+                                     reinterpret_cast<uint8_t*>(bytes.data() + begin), int(room));
+        }
+        bytes.resize(begin + size_t(length));
+        ends.push_back(bytes.size());
+        quint64 head = 0;
+        for (size_t k = 0; k < 8; ++k) {
+            head = head << 8 | (k < size_t(length) ? uchar(bytes[begin + k]) : 0);
+        }
+        heads.push_back(head);
+    }
+};
+
+// The rank of each row's value among the column's values in collation order: each distinct
+// value is collated once, so columns that repeat their values (categories, provinces,
+// sexes, common names) cost little, and a column whose every value differs sorts by keys
+// worked out beforehand rather than by collating pairs of texts.
+std::vector<int> textRanks(const ResultSet& result, int column, int* rankCount) {
     const int rows = result.rowCount();
     std::unordered_map<std::string_view, int> distinctIndex;
     distinctIndex.reserve(size_t(rows));
-    std::vector<int> valueOfRow(rows);
+    std::vector<int> valueOfRow(static_cast<size_t>(rows));
     std::vector<std::string_view> distinct;
     for (int r = 0; r < rows; ++r) {
         const std::string_view v = result.utf8(r, column);
@@ -24,55 +83,77 @@ std::vector<int> textRanks(const ResultSet& result, int column) {
         if (added) {
             distinct.push_back(v);
         }
-        valueOfRow[r] = it->second;
+        valueOfRow[size_t(r)] = it->second;
     }
+    distinctIndex = {};
 
-    QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinct.size());
+    static const Collator collator;
+    Keys keys;
+    keys.ends.reserve(distinct.size());
+    keys.heads.reserve(distinct.size());
     for (const std::string_view v : distinct) {
-        keys.push_back(collator.sortKey(textFromUtf8(v)));
+        keys.add(collator.handle, v);
     }
     std::vector<int> byKey(distinct.size());
     std::iota(byKey.begin(), byKey.end(), 0);
     // As in the GBK byte order, texts that start with an ASCII character (or are empty) come
     // before Chinese ones; the locale's collation alone would put Han characters first.
     auto asciiFirst = [&](int i) { return distinct[i].empty() || uchar(distinct[i][0]) < 0x80; };
-    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) {
-        if (asciiFirst(a) != asciiFirst(b)) {
-            return asciiFirst(a);
+    const auto chinese = std::stable_partition(byKey.begin(), byKey.end(), asciiFirst);
+    auto before = [&](int a, int b) {
+        if (keys.heads[size_t(a)] != keys.heads[size_t(b)]) {
+            return keys.heads[size_t(a)] < keys.heads[size_t(b)];
         }
-        const int c = keys[a].compare(keys[b]);
-        return c != 0 ? c < 0 : distinct[a] < distinct[b];
-    });
+        const int c = keys.key(a).compare(keys.key(b));
+        return c != 0 ? c < 0 : distinct[size_t(a)] < distinct[size_t(b)];
+    };
+    std::sort(byKey.begin(), chinese, before);
+    std::sort(chinese, byKey.end(), before);
+
     std::vector<int> rankOfValue(distinct.size());
     for (size_t i = 0; i < byKey.size(); ++i) {
-        rankOfValue[byKey[i]] = int(i);
+        rankOfValue[size_t(byKey[i])] = int(i);
     }
     for (int& v : valueOfRow) {
-        v = rankOfValue[v];
+        v = rankOfValue[size_t(v)];
     }
+    *rankCount = int(distinct.size());
     return valueOfRow;
 }
 
+// Rows by rank in one pass over them; rows of the same rank keep their order.
+std::vector<int> orderByRank(const std::vector<int>& rankOfRow, int ranks, bool descending) {
+    std::vector<int> start(size_t(ranks) + 1, 0);
+    auto slot = [&](int rank) { return size_t(descending ? ranks - 1 - rank : rank); };
+    for (const int rank : rankOfRow) {
+        ++start[slot(rank) + 1];
+    }
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<int> order(rankOfRow.size());
+    for (size_t row = 0; row < rankOfRow.size(); ++row) {
+        order[size_t(start[slot(rankOfRow[row])]++)] = int(row);
+    }
+    return order;
+}
+
 std::vector<qlonglong> integerValues(const ResultSet& result, int column) {
-    std::vector<qlonglong> values(result.rowCount());
+    std::vector<qlonglong> values(static_cast<size_t>(result.rowCount()));
     for (int r = 0; r < result.rowCount(); ++r) {
         const std::string_view v = result.utf8(r, column);
-        values[r] = QByteArray::fromRawData(v.data(), qsizetype(v.size())).toLongLong();
+        values[size_t(r)] = QByteArray::fromRawData(v.data(), qsizetype(v.size())).toLongLong();
     }
     return values;
 }
 
-template <typename Key> std::vector<int> orderBy(const std::vector<Key>& keys, bool descending) {
+std::vector<int> orderBy(const std::vector<qlonglong>& keys, bool descending) {
     std::vector<int> order(keys.size());
     std::iota(order.begin(), order.end(), 0);
     if (descending) {
         std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return keys[b] < keys[a]; });
+                         [&](int a, int b) { return keys[size_t(b)] < keys[size_t(a)]; });
     } else {
         std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return keys[a] < keys[b]; });
+                         [&](int a, int b) { return keys[size_t(a)] < keys[size_t(b)]; });
     }
     return order;
 }
@@ -83,5 +164,7 @@ std::vector<int> sortedOrder(const ResultSet& result, int column, bool descendin
     if (result.isIntegerColumn(column)) {
         return orderBy(integerValues(result, column), descending);
     }
-    return orderBy(textRanks(result, column), descending);
+    int ranks = 0;
+    const std::vector<int> rankOfRow = textRanks(result, column, &ranks);
+    return orderByRank(rankOfRow, ranks, descending);
 }

@@ -1,8 +1,8 @@
 #include "db/sqlcipherconnection.h"
 
+#include "db/cipherfile.h"
 #include "db/connectionstring.h"
 #include "db/engineerror.h"
-#include "db/sqltext.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -244,26 +244,23 @@ void SqlCipherConnection::ensureOpen() {
     }
 
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    m_path = path;
+    // The key is only tried on the first read: a wrong password or a file of another kind
+    // fails there with SQLITE_NOTADB.
+    const int check = openCardFile(
+        QFile::encodeName(path), settings.value(QString::fromLatin1(PasswordKey)).toUtf8(),
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+        [this](sqlite3* opened) {
+            sqlite3_busy_handler(opened, &SqlCipherConnection::waitForLock, this);
+        },
+        &db);
+    finishWait();
+    if (!db || check == SQLITE_CANTOPEN) {
+        const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(check));
         sqlite3_close_v2(db);
         throw EngineError(QStringLiteral("无法打开数据库文件 %1：%2")
                               .arg(QDir::toNativeSeparators(path), reason));
     }
-    m_path = path;
-    sqlite3_busy_handler(db, &SqlCipherConnection::waitForLock, this);
-    const QByteArray key = QStringLiteral("PRAGMA key = '%1'")
-                               .arg(sqlText(settings.value(QString::fromLatin1(PasswordKey))))
-                               .toUtf8();
-    // The key is only tried on the first read: a wrong password or a file of another kind
-    // fails here with SQLITE_NOTADB.
-    int check = sqlite3_exec(db, key.constData(), nullptr, nullptr, nullptr);
-    if (check == SQLITE_OK) {
-        check = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    }
-    finishWait();
     if (check != SQLITE_OK) {
         const QString reason = QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_close_v2(db);

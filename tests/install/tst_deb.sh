@@ -86,11 +86,11 @@ wait || true
 [ "$(stat -c %U "$CARDS")" = "$USER_NAME" ] || fail "$CARDS does not belong to the user"
 
 # A card of the user's outlives the package.
-printf "PRAGMA key='$PASSWORD';\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
+printf "PRAGMA key='$PASSWORD';\nPRAGMA cipher_page_size=4096;\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
     runuser -u "$USER_NAME" -- sqlcipher "$CARDS" > /dev/null
 apt_get remove orvane-cards > "$WORK/apt.log" 2>&1 || { cat "$WORK/apt.log"; fail "apt remove"; }
 [ ! -e /opt/orvane-cards/orvane ] && [ ! -e /usr/share/applications/orvane-cards.desktop ] ||
     fail "apt remove left the program"
-cards="$(printf "PRAGMA key='$PASSWORD';\nselect count(*) from D_B;\n" | sqlcipher "$CARDS" | tail -n 1)"
+cards="$(printf "PRAGMA key='$PASSWORD';\nPRAGMA cipher_page_size=4096;\nselect count(*) from D_B;\n" | sqlcipher "$CARDS" | tail -n 1)"
 [ "$cards" = "1" ] || fail "the user's cards did not outlive the package (count: $cards)"
 echo "1 passed, 0 failed"

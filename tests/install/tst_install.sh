@@ -42,10 +42,10 @@ wait $pid 2>/dev/null || true
 [ -n "$found" ] || { cat "$HOME/run.log"; fail "the program did not open $FOLDER/Data/db.edb"; }
 
 # A card entered between two installs survives the second.
-printf "PRAGMA key='$PASSWORD';\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
+printf "PRAGMA key='$PASSWORD';\nPRAGMA cipher_page_size=4096;\ninsert into D_B(theDate,BName,theDel) values('2008-03-07','留下','否');\n" |
     sqlcipher "$FOLDER/Data/db.edb" > /dev/null
 bash "$SOURCE/scripts/install.sh" > "$HOME/install2.log" 2>&1 || { cat "$HOME/install2.log"; fail "second install"; }
-cards="$(printf "PRAGMA key='$PASSWORD';\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
+cards="$(printf "PRAGMA key='$PASSWORD';\nPRAGMA cipher_page_size=4096;\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
 [ "$cards" = "1" ] || fail "the second install lost the card (count: $cards)"
 
 # Uninstalling removes the program and keeps the cards; --purge removes them.
@@ -54,7 +54,7 @@ bash "$SOURCE/scripts/uninstall.sh" > /dev/null
     fail "uninstall left the program or its launcher"
 [ -z "$(find "$HOME/.local/share/icons" -name 'orvane-cards.*')" ] || fail "uninstall left icons"
 [ "$(ls "$FOLDER")" = "Data" ] || fail "uninstall left more than the cards: $(ls "$FOLDER")"
-cards="$(printf "PRAGMA key='$PASSWORD';\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
+cards="$(printf "PRAGMA key='$PASSWORD';\nPRAGMA cipher_page_size=4096;\nselect count(*) from D_B;\n" | sqlcipher "$FOLDER/Data/db.edb" | tail -n 1)"
 [ "$cards" = "1" ] || fail "uninstall lost the card (count: $cards)"
 bash "$SOURCE/scripts/uninstall.sh" --purge > /dev/null
 [ ! -e "$FOLDER" ] || fail "--purge left $FOLDER"
