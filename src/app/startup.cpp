@@ -51,7 +51,7 @@ int runProgram(int argc, char** argv) {
     prepareApplication(app);
 
     frmDM = new TfrmDM(&app);
-    frmMain = new TfrmMain;
+    frmMain = new TfrmMain(nullptr, TfrmMain::FirstList::AfterFirstPaint);
     frmMain->show();
     const int result = QApplication::exec();
     delete frmMain;

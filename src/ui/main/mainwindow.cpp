@@ -61,7 +61,7 @@ QWidget* band(QWidget* parent, int height) {
 }
 } // namespace
 
-TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+TfrmMain::TfrmMain(QWidget* parent, FirstList firstList) : QWidget(parent), m_firstList(firstList) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(AppTitle);
     setFont(windowFont());
@@ -295,6 +295,24 @@ void TfrmMain::FormCreate() {
     Edit2->setText(dateText(today));
     Edit1->setText(dateText(oneMonthEarlier(today)));
     m_filterClause.clear();
+    if (m_firstList == FirstList::BeforeShowing) {
+        FormCreateFromList();
+    }
+    // Otherwise the rest of the start-up, beginning with the first read of the list, runs once
+    // the window has been painted: with many cards the user sees the window at once, and the
+    // list and its counters fill in when they are read.
+}
+
+void TfrmMain::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (m_firstList == FirstList::AfterFirstPaint && !m_startupDone && !m_startupQueued) {
+        m_startupQueued = true;
+        QMetaObject::invokeMethod(this, &TfrmMain::FormCreateFromList, Qt::QueuedConnection);
+    }
+}
+
+void TfrmMain::FormCreateFromList() {
+    const BusyCursor busy;
     runCommand(this, [this] {
         myRef();
         WebBrowser1->navigate(BannerPane::Page::Main);
@@ -303,6 +321,7 @@ void TfrmMain::FormCreate() {
         frmDM->DBComSex(DBLookupComboBox2);
         frmDM->DBComP(DBLookupComboBox3);
     });
+    m_startupDone = true;
 }
 
 void TfrmMain::myRef() {

@@ -20,7 +20,10 @@ class QToolButton;
 class TfrmMain : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // When the start-up reads the first list: before the window is shown, or once it has been
+    // painted (the program itself, so that a large list is read with the window on screen).
+    enum class FirstList { BeforeShowing, AfterFirstPaint };
+    explicit TfrmMain(QWidget* parent = nullptr, FirstList firstList = FirstList::BeforeShowing);
 
     // Re-runs the card list and the visit count under the filter last set with "查询".
     // Throws EngineError; the command that called it shows the error.
@@ -28,6 +31,9 @@ public:
 
     // The filter last applied.
     const QString& filterClause() const { return m_filterClause; }
+
+    // Whether the start-up has read the first list (or failed to).
+    bool startupDone() const { return m_startupDone; }
 
     Query* ADOQuery1; // the card list
     Query* ADOQuery2; // the soft delete
@@ -52,9 +58,11 @@ protected:
     void closeEvent(QCloseEvent* event) override; // FormCloseQuery
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void FormCreate();
+    void FormCreateFromList(); // the start-up from the first list on
     void buildButtonBar(QWidget* bar);
     void buildFilterBar(QWidget* bar);
     void buildStatusBar(QWidget* bar);
@@ -68,6 +76,9 @@ private:
     QString currentCardField(const QString& name) const;
 
     QString m_filterClause;
+    FirstList m_firstList;
+    bool m_startupQueued = false;
+    bool m_startupDone = false;
 
     QCheckBox* CheckBox1;
     QCheckBox* CheckBox2;

@@ -75,6 +75,44 @@ private slots:
                      clause + " )");
     }
 
+    // The program paints its window before it reads the first list: at the first paint the
+    // dates are in place and the list and its counters are still empty; then the rest of the
+    // start-up runs in its order.
+    void windowIsPaintedBeforeTheFirstList() {
+        insertCard(m_program->sql(), "客户", "张三", "男");
+        frmDM = new TfrmDM;
+        frmMain = new TfrmMain(nullptr, TfrmMain::FirstList::AfterFirstPaint);
+        struct AtFirstPaint : QObject {
+            bool painted = false;
+            bool listRead = false;
+            QString cards;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint && !painted) {
+                    painted = true;
+                    listRead = frmMain->ADOQuery1->active();
+                    cards = frmMain->findChild<QLabel*>("Label1")->text();
+                }
+                return false;
+            }
+        } firstPaint;
+        frmMain->installEventFilter(&firstPaint);
+        QVERIFY(!frmMain->ADOQuery1->active());
+        QCOMPARE(edit("Edit2")->text(), QStringLiteral("2008-03-07"));
+        frmMain->show();
+        QTRY_VERIFY(frmMain->startupDone());
+        frmMain->removeEventFilter(&firstPaint);
+
+        QVERIFY(firstPaint.painted);
+        QVERIFY(!firstPaint.listRead);
+        QCOMPARE(firstPaint.cards, QString());
+        QCOMPARE(names(), QStringList({"张三"}));
+        QCOMPARE(label("Label1"), QStringLiteral("名片数量：1"));
+        QCOMPARE(label("Label5"), QStringLiteral("拜访次数：0"));
+        QVERIFY(!box("CheckBox1")->isChecked());
+        QVERIFY(combo("DBLookupComboBox1")->count() > 0);
+        QVERIFY(Messages::shown().isEmpty());
+    }
+
     void startShowsLiveCardsNewestFirst() {
         DirectSql& sql = m_program->sql();
         const QString first = insertCard(sql, "客户", "张三", "男");
