@@ -8,6 +8,7 @@
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
+#include "ui/common/workprogress.h"
 #include "ui/exchange/exportfile.h"
 #include "ui/exchange/exportoptions.h"
 #include "ui/main/mainwindow.h"
@@ -18,6 +19,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -347,6 +349,43 @@ private slots:
         QCOMPARE(lastErrorText(), QStringLiteral("无法在已关闭的数据集上执行此操作."));
         QVERIFY(exportedFiles().isEmpty());
         QVERIFY(Messages::opened().isEmpty());
+    }
+
+    // A list of more than 2,000 cards shows the progress dialog; 取消, while the list is
+    // walked or while the workbook is written, ends the export without a file or a message.
+    // A shorter list shows none.
+    void progressAndCancel_data() {
+        QTest::addColumn<int>("cards");
+        QTest::addColumn<QString>("stage"); // when 取消 is pressed; empty: never
+        QTest::newRow("walking the list") << 2001 << QStringLiteral("正在读取列表");
+        QTest::newRow("writing the workbook") << 2001 << QStringLiteral("正在写入工作簿");
+        QTest::newRow("a short list") << 2000 << QString();
+    }
+    void progressAndCancel() {
+        QFETCH(int, cards);
+        QFETCH(QString, stage);
+        m_program->sql().exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < %1) INSERT INTO D_B (theDate, theType, BName, BSex, theDel) "
+                           "SELECT '2008-03-07', '客户', '卡' || i, '男', '否' FROM n")
+                .arg(cards));
+        m_program->start();
+        bool dialogShown = false;
+        WorkProgress::setTestHook(0, [&](int done) {
+            QProgressDialog* dialog = WorkProgress::dialog();
+            dialogShown = dialogShown || dialog;
+            if (dialog && done == 100 && !stage.isEmpty() &&
+                dialog->labelText().startsWith(stage)) {
+                QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+            }
+        });
+        exportWithDefaults();
+        WorkProgress::clearTestHook();
+
+        QCOMPARE(dialogShown, cards > ProgressRows);
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(lastErrorText()));
+        QCOMPARE(exportedFiles().size(), stage.isEmpty() ? 1 : 0);
+        QCOMPARE(Messages::opened().size(), stage.isEmpty() ? 1 : 0);
     }
 
     void theDocumentsFolderByDefault() {
