@@ -1,14 +1,19 @@
 // The card import of a 10,000-row sheet into a database already holding 100,000 cards, against
-// the engine alone running the same 10,000 inserts as single statements; reading the same
-// sheet from an .xls (as LibreOffice converts the .xlsx) and from the .xlsx; and a copy of the
+// the engine alone running the same 10,000 inserts as single statements, and all of them in
+// one transaction; reading the same sheet from an .xls (as LibreOffice converts the .xlsx) and
+// from the .xlsx; and a copy of the
 // program killed halfway through such an import, after which the database must be whole and
 // keep the rows imported before the kill.
 //
 //   bench_import                               the figures
+//   ORVANE_BENCH_KILLS=20 bench_import         then 20 kills of an importing copy at random
+//                                              moments, each checked as the one halfway
 //   bench_import --import-child <folder> <xlsx>  (internal) the importing copy
 
 #include "app/datamodule.h"
 #include "benchsupport.h"
+#include "db/cipherfile.h"
+#include "db/connection.h"
 #include "db/connectionsettings.h"
 #include "db/engineerror.h"
 #include "db/query.h"
@@ -25,6 +30,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
@@ -125,11 +131,14 @@ QString convertedToXls(const QString& xlsx) {
 
 // Reading the sheet alone, as opening it in the import window does, the median of five.
 double readSheetMs(const QString& workbook) {
-    return medianMs(5, [&] {
-        if (readWorkbookSheet(workbook, QStringLiteral("Sheet1"))->rowCount() != Rows) {
-            std::fprintf(stderr, "%s: not all rows read\n", qPrintable(workbook));
-        }
-    });
+    return timeRuns(5,
+                    [&] {
+                        if (readWorkbookSheet(workbook, QStringLiteral("Sheet1"))->rowCount() !=
+                            Rows) {
+                            std::fprintf(stderr, "%s: not all rows read\n", qPrintable(workbook));
+                        }
+                    })
+        .medianMs;
 }
 
 // A program folder holding a copy of the given database.
@@ -140,14 +149,16 @@ QString folderWith(const QTemporaryDir& root, const QString& name, const QString
     return folder;
 }
 
-// The same inserts as the import writes them, run one by one on the engine alone.
-double engineInsertsMs(const QString& databasePath) {
+// The same inserts as the import writes them, on the engine alone under the journal settings
+// of the program's connection: committed one by one, or all in one transaction.
+double engineInsertsMs(const QString& databasePath, const QStringList& journal,
+                       bool oneTransaction) {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(databasePath).constData(), &db, SQLITE_OPEN_READWRITE,
-                    nullptr);
-    sqlite3_exec(db, ("PRAGMA key = '" + databasePassword() + "'").toUtf8().constData(), nullptr,
-                 nullptr, nullptr);
-    sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    openCardFile(QFile::encodeName(databasePath), databasePassword().toUtf8(),
+                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, {}, &db);
+    for (const QString& pragma : journal) {
+        sqlite3_exec(db, pragma.toUtf8().constData(), nullptr, nullptr, nullptr);
+    }
     std::vector<QByteArray> statements;
     for (int r = 0; r < Rows; ++r) {
         QString sql = QStringLiteral(
@@ -161,14 +172,30 @@ double engineInsertsMs(const QString& databasePath) {
     }
     QElapsedTimer timer;
     timer.start();
+    if (oneTransaction) {
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    }
     for (const QByteArray& statement : statements) {
         if (sqlite3_exec(db, statement.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
             std::fprintf(stderr, "engine insert failed: %s\n", sqlite3_errmsg(db));
         }
     }
+    if (oneTransaction) {
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
     const double ms = timer.nsecsElapsed() / 1e6;
     sqlite3_close_v2(db);
     return ms;
+}
+
+// The journal settings of the program's connection, as statements for another connection.
+QStringList journalSettings() {
+    QStringList pragmas;
+    for (const char* name : {"journal_mode", "synchronous"}) {
+        const auto value = frmDM->ADOConnection1->select(QStringLiteral("PRAGMA %1").arg(name));
+        pragmas << QStringLiteral("PRAGMA %1 = %2").arg(name, value->text(0, 0));
+    }
+    return pragmas;
 }
 
 struct KillResult {
@@ -177,9 +204,9 @@ struct KillResult {
     bool prefix = false;
 };
 
-// Starts an importing copy of this program, kills it once half the rows are in, and looks at
-// what the database kept.
-KillResult killHalfway(const QString& folder, const QString& workbook) {
+// Starts an importing copy of this program, kills it once killAt rows are in (and a moment
+// later, up to extraMs), and looks at what the database kept.
+KillResult killImport(const QString& folder, const QString& workbook, int killAt, int extraMs) {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QCoreApplication::applicationFilePath(),
@@ -194,9 +221,10 @@ KillResult killHalfway(const QString& folder, const QString& workbook) {
             return 0; // the importing copy kept the file locked past the wait
         }
     };
-    while (child.state() == QProcess::Running && importedSoFar() < KillAt) {
+    while (child.state() == QProcess::Running && importedSoFar() < killAt) {
         QThread::msleep(2);
     }
+    QThread::msleep(ulong(extraMs));
     ::kill(pid_t(child.processId()), SIGKILL);
     child.waitForFinished();
 
@@ -206,14 +234,33 @@ KillResult killHalfway(const QString& folder, const QString& workbook) {
     result.kept = after.scalar(count).toInt() - Cards;
     // The cards kept are the sheet's first rows, each once.
     result.prefix =
-        result.kept > 0 &&
+        result.kept >= 0 &&
         after.scalar(
             QStringLiteral("select count(distinct BName) from D_B where ID > %1").arg(Cards)) ==
             QString::number(result.kept) &&
-        after.scalar(
-            QStringLiteral("select BName from D_B where ID = %1").arg(Cards + result.kept)) ==
-            sheetRow(result.kept - 1)[1];
+        (result.kept == 0 ||
+         after.scalar(
+             QStringLiteral("select BName from D_B where ID = %1").arg(Cards + result.kept)) ==
+             sheetRow(result.kept - 1)[1]);
     return result;
+}
+
+// Kills importing copies at random moments, each on a fresh copy of the database.
+void killAtRandomMoments(const QTemporaryDir& root, const QString& database,
+                         const QString& workbook, int kills) {
+    int sound = 0;
+    for (int i = 0; i < kills; ++i) {
+        const QString folder = folderWith(root, QStringLiteral("kill%1").arg(i), database);
+        const int killAt = QRandomGenerator::global()->bounded(Rows);
+        const int extraMs = QRandomGenerator::global()->bounded(20);
+        const KillResult killed = killImport(folder, workbook, killAt, extraMs);
+        std::printf("kill %d at row %d +%d ms: integrity %s, rows kept %d, prefix %s\n", i + 1,
+                    killAt, extraMs, killed.whole ? "ok" : "damaged", killed.kept,
+                    killed.prefix ? "yes" : "no");
+        sound += killed.whole && killed.prefix ? 1 : 0;
+        QDir(folder).removeRecursively();
+    }
+    std::printf("kills_sound: %d of %d\n", sound, kills);
 }
 
 } // namespace
@@ -230,13 +277,21 @@ int main(int argc, char** argv) {
     writeSheet(workbook);
     ProgramFixture program;
     generate(program.sql());
+    // Copies of the file hold every card only once the write-ahead log (if any) is folded in.
+    program.sql().exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     const QString database = program.database().databasePath();
+    const QString pristine =
+        folderWith(root, QStringLiteral("pristine"), database) + QStringLiteral("Data/db.edb");
     const QString engineFolder = folderWith(root, QStringLiteral("engine"), database);
     const QString killFolder = folderWith(root, QStringLiteral("kill"), database);
-
-    const double engineMs = engineInsertsMs(engineFolder + QStringLiteral("Data/db.edb"));
+    const QString batchFolder = folderWith(root, QStringLiteral("batch"), database);
 
     program.start();
+    const QStringList journal = journalSettings();
+    const double engineMs =
+        engineInsertsMs(engineFolder + QStringLiteral("Data/db.edb"), journal, false);
+    const double oneTransactionMs =
+        engineInsertsMs(batchFolder + QStringLiteral("Data/db.edb"), journal, true);
     auto* window = new TfrmInData(frmMain);
     window->show();
     Messages::queueFileName(workbook);
@@ -256,7 +311,7 @@ int main(int argc, char** argv) {
         program.sql().scalar(QStringLiteral("select count(*) from D_B")).toInt() - Cards;
     program.stop();
 
-    const KillResult killed = killHalfway(killFolder, workbook);
+    const KillResult killed = killImport(killFolder, workbook, KillAt, 0);
     const QString xls = convertedToXls(workbook);
     const double xlsxMs = readSheetMs(workbook);
     const double xlsMs = xls.isEmpty() ? -1 : readSheetMs(xls);
@@ -271,8 +326,16 @@ int main(int argc, char** argv) {
     print("list_refresh_110k_ms", refreshMs); // part of the import, which ends with it
     print("engine_inserts_10k_ms", engineMs);
     print("import_ratio", importMs / engineMs);
+    print("engine_inserts_one_transaction_10k_ms", oneTransactionMs);
+    // The whole import as the user waits for it: the rows with the grid following, then the
+    // list read again.
+    print("import_vs_one_transaction", (importMs + refreshMs) / oneTransactionMs);
     std::printf("kill_halfway_integrity: %s\n", killed.whole ? "ok" : "damaged");
     std::printf("kill_halfway_rows_kept: %d\n", killed.kept);
     std::printf("kill_halfway_rows_are_first_rows: %s\n", killed.prefix ? "yes" : "no");
+    if (qEnvironmentVariableIsSet("ORVANE_BENCH_KILLS")) {
+        killAtRandomMoments(root, pristine, workbook,
+                            qEnvironmentVariableIntValue("ORVANE_BENCH_KILLS"));
+    }
     return 0;
 }
