@@ -119,15 +119,22 @@ struct Startup {
     double listFilledMs = 0;
 };
 
+// Notes the time of the window's first paint.
 class FirstPaint : public QObject {
 public:
-    bool painted = false;
+    explicit FirstPaint(const QElapsedTimer& sinceStart) : m_sinceStart(sinceStart) {}
+    double paintedMs = -1;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        painted = painted || event->type() == QEvent::Paint;
+        if (event->type() == QEvent::Paint && paintedMs < 0) {
+            paintedMs = m_sinceStart.nsecsElapsed() / 1e6;
+        }
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    const QElapsedTimer& m_sinceStart;
 };
 
 Startup startProgram() {
@@ -135,17 +142,14 @@ Startup startProgram() {
     timer.start();
     frmDM = new TfrmDM;
     frmMain = new TfrmMain(nullptr, TfrmMain::FirstList::AfterFirstPaint);
-    FirstPaint paint;
+    FirstPaint paint(timer);
     frmMain->installEventFilter(&paint);
     frmMain->show();
-    Startup startup;
-    while (!paint.painted) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    }
-    startup.firstPaintMs = timer.nsecsElapsed() / 1e6;
     while (!frmMain->startupDone()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     }
+    Startup startup;
+    startup.firstPaintMs = paint.paintedMs;
     startup.listFilledMs = timer.nsecsElapsed() / 1e6;
     frmMain->removeEventFilter(&paint);
     return startup;

@@ -2,7 +2,8 @@
 // the list, the sheet with its formats, the file, the progress dialog) against libxlsxwriter
 // alone writing the same cells with the same formats in its constant-memory mode; the memory
 // the export takes above what the program held; and the export again with a grid showing
-// the list, which follows the walk.
+// the list, which follows the walk (offscreen, or on a virtual display:
+// QT_QPA_PLATFORM=xcb xvfb-run -a bench_export).
 
 #include "benchsupport.h"
 #include "db/query.h"
@@ -153,7 +154,9 @@ void resetPeakResident() {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen"); // xcb under xvfb-run: the grid on a display
+    }
     QApplication app(argc, argv);
     Messages::setScripted(true); // the files are not handed to a spreadsheet program
     QTemporaryDir folder;
@@ -190,7 +193,8 @@ int main(int argc, char** argv) {
         exportBytes = file.size();
     }
 
-    std::printf("cards: %d\nfields: %d\n", Cards, int(Captions.size()));
+    std::printf("cards: %d\nfields: %d\nplatform: %s\n", Cards, int(Captions.size()),
+                qPrintable(QGuiApplication::platformName()));
     print("export_100k", exported);
     print("export_sheet_build_100k", sheetBuilt);
     print("xlsxwriter_constant_memory_100k", alone);

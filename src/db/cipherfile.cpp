@@ -39,11 +39,14 @@ int openCardFile(const QByteArray& path, const QByteArray& password, int flags,
         rc = openWithPageSize(path, password, flags, opened, OlderCardPageSize, db);
     }
     if (rc == SQLITE_OK) {
-        const qint64 fileBytes = QFileInfo(QString::fromLocal8Bit(path)).size();
-        const qint64 cacheKb =
-            std::clamp<qint64>(fileBytes / 1024 * 5 / 4, 2048, MaxCacheBytes / 1024);
-        sqlite3_exec(*db, ("PRAGMA cache_size = -" + QByteArray::number(cacheKb)).constData(),
-                     nullptr, nullptr, nullptr);
+        // A cache smaller than the file would be emptied by the list's own scan before the
+        // visit count reads the card table again: such a file keeps the engine's default.
+        const qint64 cacheBytes = QFileInfo(QString::fromLocal8Bit(path)).size() * 5 / 4;
+        if (cacheBytes <= MaxCacheBytes) {
+            const qint64 cacheKb = std::max<qint64>(cacheBytes / 1024, 2048);
+            sqlite3_exec(*db, ("PRAGMA cache_size = -" + QByteArray::number(cacheKb)).constData(),
+                         nullptr, nullptr, nullptr);
+        }
     }
     return rc;
 }

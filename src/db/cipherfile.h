@@ -19,8 +19,8 @@ QByteArray cardKeyStatements(const QByteArray& password, int pageSize);
 // waits for another program's lock), keys it with the password and reads it once;
 // returns the engine's code of that read (SQLITE_NOTADB: a wrong password, or not a card
 // file) with *db open either way, for the caller to use or to close. A file that reads
-// gets a page cache large enough to hold it, up to MaxCacheBytes, so that a list read
-// straight after another finds the pages it needs already decrypted.
+// gets a page cache large enough to hold it when that takes no more than MaxCacheBytes, so
+// that a list read straight after another finds the pages it needs already decrypted.
 int openCardFile(const QByteArray& path, const QByteArray& password, int flags,
                  const std::function<void(sqlite3*)>& opened, sqlite3** db);
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unicode/ucol.h>
-#include <unordered_map>
+#include <unicode/ustring.h>
 
 namespace {
 
@@ -37,6 +37,7 @@ struct Keys {
     std::string bytes;
     std::vector<size_t> ends;
     std::vector<quint64> heads;
+    std::vector<UChar> text; // the value being collated, in UTF-16
 
     std::string_view key(int i) const {
         const size_t begin = i == 0 ? 0 : ends[size_t(i) - 1];
@@ -44,17 +45,22 @@ struct Keys {
     }
 
     void add(UCollator* collator, std::string_view utf8) {
-        const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-        const auto* chars = reinterpret_cast<const UChar*>(text.utf16());
+        UErrorCode status = U_ZERO_ERROR;
+        int32_t length16 = 0;
+        text.resize(utf8.size() + 1);
+        u_strFromUTF8Lenient(text.data(), int32_t(text.size()), &length16, utf8.data(),
+                             int32_t(utf8.size()), &status);
+        const UChar* chars = text.data();
+        const int units = length16;
         const size_t begin = bytes.size();
-        size_t room = 16 + 3 * size_t(text.size());
+        size_t room = 16 + 3 * size_t(units);
         bytes.resize(begin + room);
-        int length = ucol_getSortKey(collator, chars, int(text.size()),
+        int length = ucol_getSortKey(collator, chars, units,
                                      reinterpret_cast<uint8_t*>(bytes.data() + begin), int(room));
         if (size_t(length) > room) {
             room = size_t(length);
             bytes.resize(begin + room);
-            length = ucol_getSortKey(collator, chars, int(text.size()),
+            length = ucol_getSortKey(collator, chars, units,
                                      reinterpret_cast<uint8_t*>(bytes.data() + begin), int(room));
         }
         bytes.resize(begin + size_t(length));
@@ -73,19 +79,31 @@ struct Keys {
 // worked out beforehand rather than by collating pairs of texts.
 std::vector<int> textRanks(const ResultSet& result, int column, int* rankCount) {
     const int rows = result.rowCount();
-    std::unordered_map<std::string_view, int> distinctIndex;
-    distinctIndex.reserve(size_t(rows));
+    // The distinct values, found through an open-addressing table of row numbers.
+    size_t tableSize = 16;
+    while (tableSize < size_t(rows) * 2) {
+        tableSize *= 2;
+    }
+    std::vector<int> firstRowOfSlot(tableSize, -1);
     std::vector<int> valueOfRow(static_cast<size_t>(rows));
+    std::vector<int> distinctOfRow(static_cast<size_t>(rows), -1);
     std::vector<std::string_view> distinct;
+    const std::hash<std::string_view> hash;
     for (int r = 0; r < rows; ++r) {
         const std::string_view v = result.utf8(r, column);
-        const auto [it, added] = distinctIndex.try_emplace(v, int(distinct.size()));
-        if (added) {
+        size_t slot = hash(v) & (tableSize - 1);
+        while (firstRowOfSlot[slot] >= 0 && result.utf8(firstRowOfSlot[slot], column) != v) {
+            slot = (slot + 1) & (tableSize - 1);
+        }
+        if (firstRowOfSlot[slot] < 0) {
+            firstRowOfSlot[slot] = r;
+            distinctOfRow[size_t(r)] = int(distinct.size());
             distinct.push_back(v);
         }
-        valueOfRow[size_t(r)] = it->second;
+        valueOfRow[size_t(r)] = distinctOfRow[size_t(firstRowOfSlot[slot])];
     }
-    distinctIndex = {};
+    firstRowOfSlot = {};
+    distinctOfRow = {};
 
     static const Collator collator;
     Keys keys;
