@@ -24,4 +24,4 @@ QByteArray cardKeyStatements(const QByteArray& password, int pageSize);
 int openCardFile(const QByteArray& path, const QByteArray& password, int flags,
                  const std::function<void(sqlite3*)>& opened, sqlite3** db);
 
-constexpr qint64 MaxCacheBytes = 64ll * 1024 * 1024;
+constexpr qint64 MaxCacheBytes = 128ll * 1024 * 1024;
