@@ -5,7 +5,6 @@
 #include "excel/sheetwriter.h"
 #include "ui/common/appinfo.h"
 #include "ui/common/messages.h"
-#include "ui/common/widgets.h"
 #include "ui/common/workprogress.h"
 
 #include <QDateTime>
