@@ -24,14 +24,27 @@ QString filterClause(const FilterInput& in) {
     return clause;
 }
 
-QString cardListStatement(const QString& filterClause) {
+namespace {
+// The key, the entry date and every field under its caption.
+QString cardListColumns() {
     QString columns =
         QStringLiteral("ID,") + EntryDateColumn + QStringLiteral(" as ") + EntryDateCaption;
     for (const CardField& field : cardFields()) {
         columns += u',' + field.column + QStringLiteral(" as ") + field.caption;
     }
-    return QStringLiteral("select ") + columns + QStringLiteral(" from D_B Where (theDel='否') ") +
-           filterClause + QStringLiteral(" Order by ID Desc");
+    return columns;
+}
+} // namespace
+
+QString cardListStatement(const QString& filterClause) {
+    return QStringLiteral("select ") + cardListColumns() +
+           QStringLiteral(" from D_B Where (theDel='否') ") + filterClause +
+           QStringLiteral(" Order by ID Desc");
+}
+
+QString deletedCardListStatement() {
+    return QStringLiteral("select ") + cardListColumns() +
+           QStringLiteral(" from D_B Where theDel='是' Order by ID Desc");
 }
 
 QString visitCountStatement(const QString& filterClause) {

@@ -23,5 +23,7 @@ struct FilterInput {
 QString filterClause(const FilterInput& input);
 // The card list: every live card under the filter clause, newest first.
 QString cardListStatement(const QString& filterClause);
+// The deleted cards, with the columns of the card list, newest first.
+QString deletedCardListStatement();
 // The visits of exactly the cards of the list.
 QString visitCountStatement(const QString& filterClause);

@@ -25,6 +25,11 @@ QString duplicateCheckStatement(const CardValues& card) {
            QStringLiteral(" and theDel='否'");
 }
 
+QString duplicateCardMessage(const CardValues& card) {
+    return card.value("theType") + u' ' + card.value("BName") + u' ' + card.value("BSex") +
+           QStringLiteral(" 已经存在！");
+}
+
 QString cardInsertStatement(const QString& date, const CardValues& card) {
     requireCardColumns(card);
     QStringList columns{EntryDateColumn};
@@ -60,4 +65,9 @@ QString liveCardStatement(const QString& id) {
 
 QString softDeleteStatement(const QString& id) {
     return QStringLiteral("Update D_B Set theDel='是' where ID=") + sqlId(id);
+}
+
+QString restoreCardStatement(const QString& id) {
+    return QStringLiteral("Update D_B Set theDel='否' where ID=") + sqlId(id) +
+           QStringLiteral(" and theDel='是'");
 }

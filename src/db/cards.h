@@ -9,6 +9,10 @@
 // Finds a live card with the same category, name and sex as card.
 QString duplicateCheckStatement(const CardValues& card);
 
+// What is said when a live card with the same category, name and sex exists:
+// "客户 张三 男 已经存在！".
+QString duplicateCardMessage(const CardValues& card);
+
 // Inserts card as a live card entered on date. Throws EngineError when card names a column
 // that is no card field.
 QString cardInsertStatement(const QString& date, const CardValues& card);
@@ -25,3 +29,6 @@ QString liveCardStatement(const QString& id);
 
 // Marks the card with key id deleted; it stays in the file. Throws EngineError on a bad key.
 QString softDeleteStatement(const QString& id);
+
+// Sets the deleted card with key id live again. Throws EngineError on a bad key.
+QString restoreCardStatement(const QString& id);

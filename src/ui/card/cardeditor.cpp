@@ -266,8 +266,7 @@ bool TfrmD_D::insertUnlessDuplicate(const QString& today, const CardValues& valu
 
 void TfrmD_D::saveNewCard(const QString& today, const CardValues& values) {
     if (!insertUnlessDuplicate(today, values)) {
-        refuse(values.value("theType") + u' ' + values.value("BName") + u' ' +
-               values.value("BSex") + QStringLiteral(" 已经存在！"));
+        refuse(duplicateCardMessage(values));
         return;
     }
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 新增 保存成功！"));

@@ -3,6 +3,7 @@
 #include "db/query.h"
 #include "db/resultset.h"
 
+#include <QAccessibleWidget>
 #include <QSignalBlocker>
 #include <QWheelEvent>
 
@@ -11,7 +12,42 @@ namespace {
 const QVariant UnlistedMark = QStringLiteral("unlisted");
 } // namespace
 
+namespace {
+// Qt on Linux names a drop-down by its current value, so a screen reader would read "男"
+// without saying which drop-down that is. A lookup drop-down is named by its label (its
+// accessible name) and gives the chosen name as its value.
+class LookupComboAccessible : public QAccessibleWidget {
+public:
+    explicit LookupComboAccessible(LookupCombo* combo)
+        : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override {
+        const auto* combo = static_cast<const LookupCombo*>(widget());
+        switch (kind) {
+        case QAccessible::Name:
+            return combo->accessibleName();
+        case QAccessible::Value:
+            return combo->shownText();
+        default:
+            return QAccessibleWidget::text(kind);
+        }
+    }
+};
+
+QAccessibleInterface* lookupComboAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("LookupCombo") && object && object->isWidgetType()) {
+        return new LookupComboAccessible(static_cast<LookupCombo*>(object));
+    }
+    return nullptr;
+}
+} // namespace
+
 LookupCombo::LookupCombo(QWidget* parent) : QComboBox(parent) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(lookupComboAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleInstalled);
     setEditable(false);
     setCurrentIndex(-1);
     setFocusPolicy(Qt::StrongFocus); // a wheel turned over it does not take the focus

@@ -10,11 +10,13 @@
 #include "ui/card/cardeditor.h"
 #include "ui/common/appinfo.h"
 #include "ui/common/bannerpane.h"
+#include "ui/common/cardcolumns.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/gbklineedit.h"
 #include "ui/common/lookupcombo.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
+#include "ui/deleted/deletedwindow.h"
 #include "ui/exchange/exportoptions.h"
 #include "ui/exchange/importwindow.h"
 #include "ui/visits/visitwindow.h"
@@ -30,6 +32,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -37,10 +40,6 @@
 TfrmMain* frmMain = nullptr;
 
 namespace {
-// Column widths of the card list by position: 0 hides the key, -1 keeps the default.
-const QList<int> CardListWidths = {0,  -1,  -1,  100, -1,  100, 100, 100, 100, 100, 100, 200, -1,
-                                   -1, 150, 100, 100, 150, 100, 100, -1,  100, 150, 100, -1,  200};
-
 // The right edge of the controls that stand at fixed places in a bar (outside its layout).
 int placedRight(QWidget* bar) {
     int right = 0;
@@ -101,6 +100,7 @@ TfrmMain::TfrmMain(QWidget* parent, FirstList firstList) : QWidget(parent), m_fi
     buildStatusBar(panel4);
     buildPopupMenu();
     keepControlsShown(panel1, panel2, panel4);
+    installShortcuts();
 
     setTabOrder(Edit1, Edit2);
     setTabOrder(Edit2, DBLookupComboBox1);
@@ -268,6 +268,8 @@ void TfrmMain::buildPopupMenu() {
     item(QStringLiteral("N2"), QStringLiteral("修改名片 &M"), &TfrmMain::SpeedButton2Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
     item(QStringLiteral("N3"), QStringLiteral("删除名片 &D"), &TfrmMain::SpeedButton3Click);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N6"));
+    item(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), &TfrmMain::R1Click);
     DBGrid1->setPopupMenu(PopupMenu1);
 }
 
@@ -286,6 +288,26 @@ void TfrmMain::keepControlsShown(QWidget* buttonBar, QWidget* filterBar, QWidget
                               ShownRows * DBGrid1->verticalHeader()->defaultSectionSize() +
                               DBGrid1->horizontalScrollBar()->sizeHint().height() +
                               2 * DBGrid1->frameWidth());
+}
+
+void TfrmMain::installShortcuts() {
+    const auto key = [this](const QKeySequence& keys, void (TfrmMain::*handler)()) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_N), &TfrmMain::SpeedButton1Click);
+    key(QKeySequence(Qt::CTRL | Qt::Key_E), &TfrmMain::SpeedButton2Click);
+    key(QKeySequence(Qt::Key_F2), &TfrmMain::SpeedButton2Click);
+    // An edit box keeps Delete for its text; elsewhere it deletes the current card.
+    key(QKeySequence(Qt::Key_Delete), &TfrmMain::SpeedButton3Click);
+    key(QKeySequence(Qt::CTRL | Qt::Key_R), &TfrmMain::SpeedButton8Click);
+    key(QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmMain::I1Click);
+    key(QKeySequence(Qt::Key_F6), &TfrmMain::focusList);
+    key(QKeySequence(Qt::CTRL | Qt::Key_L), &TfrmMain::focusList);
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmMain::SpeedButton2Click);
+}
+
+void TfrmMain::focusList() {
+    DBGrid1->setFocus(Qt::ShortcutFocusReason);
 }
 
 void TfrmMain::FormCreate() {
@@ -326,7 +348,7 @@ void TfrmMain::FormCreateFromList() {
 
 void TfrmMain::myRef() {
     ADOQuery1->openOn(frmDM->ADOConnection1, cardListStatement(m_filterClause));
-    DBGrid1->setColumnLayout(CardListWidths);
+    DBGrid1->setColumnLayout(cardListWidths());
     Label1->setText(QStringLiteral("名片数量：") + QString::number(ADOQuery1->recordCount()));
 
     ADOQuery3->openOn(frmDM->ADOConnection1, visitCountStatement(m_filterClause));
@@ -427,6 +449,10 @@ void TfrmMain::SpeedButton8Click() {
 
 void TfrmMain::I1Click() {
     showChild(new TfrmInData(this));
+}
+
+void TfrmMain::R1Click() {
+    showChild(new TfrmDeleted(this));
 }
 
 void TfrmMain::BitBtn2Click() {

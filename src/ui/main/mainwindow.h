@@ -53,6 +53,8 @@ public slots:
     void BitBtn2Click();      // Excel export options
     void SpeedButton6Click(); // about us
     void Label4Click();       // the publisher's link
+    void focusList();         // F6, Ctrl+L: the list takes the keys
+    void R1Click();           // the deleted cards
 
 protected:
     void closeEvent(QCloseEvent* event) override; // FormCloseQuery
@@ -68,6 +70,7 @@ private:
     void buildStatusBar(QWidget* bar);
     void buildPopupMenu();
     void keepControlsShown(QWidget* buttonBar, QWidget* filterBar, QWidget* statusBar);
+    void installShortcuts();
     QToolButton* addBarButton(QWidget* bar, const QString& name, const QString& caption,
                               const QString& icon, int left);
     // Shows a child window modally; the list follows the changes it reports.

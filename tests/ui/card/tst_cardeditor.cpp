@@ -8,6 +8,7 @@
 #include "ui/card/cardeditor.h"
 #include "ui/common/gbklineedit.h"
 
+#include <QAccessible>
 #include <QLabel>
 
 namespace {
@@ -580,6 +581,31 @@ private slots:
             QCOMPARE(Messages::shown().size(), 1);
         }));
         QCOMPARE(cardCount(m_program->sql()), 1);
+    }
+
+    // A screen reader names each drop-down by its label and reads the chosen name as its
+    // value, not the value alone.
+    void dropDownsAreAnnouncedByTheirLabel() {
+        m_program->start();
+        QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            const struct {
+                const char* combo;
+                QString label;
+            } dropDowns[] = {{"DBLookupComboBox1", QStringLiteral("分        类")},
+                             {"DBLookupComboBox2", QStringLiteral("性        别")},
+                             {"DBLookupComboBox3", QStringLiteral("省        份")}};
+            for (const auto& dropDown : dropDowns) {
+                auto* combo = control<LookupCombo>(editor, dropDown.combo);
+                QVERIFY(combo->count() > 0);
+                choose(editor, dropDown.combo, combo->itemText(combo->count() - 1));
+                QAccessibleInterface* announced = QAccessible::queryAccessibleInterface(combo);
+                QVERIFY(announced);
+                QCOMPARE(announced->role(), QAccessible::ComboBox);
+                QCOMPARE(announced->text(QAccessible::Name), dropDown.label);
+                QCOMPARE(announced->text(QAccessible::Value), combo->shownText());
+                QVERIFY(!combo->shownText().isEmpty());
+            }
+        }));
     }
 
     void engineErrorsLeaveTheWindowOpen() {

@@ -214,6 +214,96 @@ private slots:
         checkEveryControlShowsAtMinimumSize(frmMain);
     }
 
+    // Each command's key opens what its button opens, on the current card.
+    void commandKeys_data() {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Ctrl+N") << QKeySequence(Qt::CTRL | Qt::Key_N) << "新增 名片";
+        QTest::newRow("Ctrl+E") << QKeySequence(Qt::CTRL | Qt::Key_E) << "修改 名片";
+        QTest::newRow("F2") << QKeySequence(Qt::Key_F2) << "修改 名片";
+        QTest::newRow("Ctrl+R") << QKeySequence(Qt::CTRL | Qt::Key_R) << "乙 拜访记录";
+        QTest::newRow("Ctrl+I") << QKeySequence(Qt::CTRL | Qt::Key_I) << "导入名片";
+    }
+    void commandKeys() {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, caption);
+        insertCard(m_program->sql(), "客户", "甲", "男");
+        insertCard(m_program->sql(), "客户", "乙", "女");
+        m_program->start();
+        QVERIFY(QTest::qWaitForWindowActive(frmMain));
+        QString shownCaption;
+        whenModalShown([&shownCaption](QWidget* window) {
+            shownCaption = window->windowTitle();
+            window->close();
+        });
+        QTest::keySequence(frmMain, keys);
+        QCOMPARE(shownCaption, caption);
+    }
+
+    // F6 or Ctrl+L puts the focus into the list, where the arrow keys move the current card;
+    // a double-click on a row changes that card; Delete there deletes it (after the question).
+    void theListByKeys_data() {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("F6") << QKeySequence(Qt::Key_F6);
+        QTest::newRow("Ctrl+L") << QKeySequence(Qt::CTRL | Qt::Key_L);
+    }
+    void theListByKeys() {
+        QFETCH(QKeySequence, keys);
+        for (const char* name : {"甲", "乙", "丙"}) {
+            insertCard(m_program->sql(), "客户", name, "男");
+        }
+        m_program->start();
+        QVERIFY(QTest::qWaitForWindowActive(frmMain));
+        Query* list = frmMain->ADOQuery1;
+        QTest::keySequence(frmMain, keys);
+        QCOMPARE(QApplication::focusWidget(), frmMain->DBGrid1);
+        QTest::keyClick(frmMain->DBGrid1, Qt::Key_Down);
+        QTest::keyClick(frmMain->DBGrid1, Qt::Key_Down);
+        QCOMPARE(list->recNo(), 3);
+        QTest::keyClick(frmMain->DBGrid1, Qt::Key_Up);
+        QCOMPARE(list->fieldByName("姓名"), QStringLiteral("乙"));
+
+        QString caption;
+        QString loadedName;
+        whenModalShown([&](QWidget* window) {
+            caption = window->windowTitle();
+            loadedName = window->findChild<QLineEdit*>("EditB1")->text();
+            window->close();
+        });
+        DataGrid* grid = frmMain->DBGrid1;
+        const QRect firstRow = grid->visualRect(grid->model()->index(0, 3));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, firstRow.center());
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, firstRow.center());
+        QCOMPARE(caption, QStringLiteral("修改 名片"));
+        QCOMPARE(loadedName, QStringLiteral("丙"));
+
+        frmMain->activateWindow(); // back from the editor
+        QVERIFY(QTest::qWaitForWindowActive(frmMain));
+        grid->setFocus();
+        Messages::queueAnswer(true);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(Messages::shown().size(), 1);
+        QCOMPARE(Messages::shown().last().caption, QStringLiteral("删除名片"));
+        QCOMPARE(m_program->sql().count("select ID from D_B where theDel='是' and BName='丙'"), 1);
+    }
+
+    // In an edit box Delete deletes text, never the card; Enter still runs "查询".
+    void editBoxesKeepTheirKeys() {
+        insertCard(m_program->sql(), "客户", "甲", "男");
+        m_program->start();
+        QVERIFY(QTest::qWaitForWindowActive(frmMain));
+        auto* name = frmMain->findChild<QLineEdit*>("Edit3");
+        name->setFocus();
+        typeText(name, "xyz");
+        QTest::keyClick(name, Qt::Key_Home);
+        QTest::keyClick(name, Qt::Key_Delete);
+        QCOMPARE(name->text(), QStringLiteral("yz"));
+        QVERIFY(Messages::shown().isEmpty());
+        QTest::keyClick(name, Qt::Key_Return);
+        QCOMPARE(label("Label1"), QStringLiteral("名片数量：0")); // the name filter applied
+        QCOMPARE(m_program->sql().scalar("select theDel from D_B"), QStringLiteral("否"));
+    }
+
     void popupMenuItems() {
         m_program->start();
         auto* menu = frmMain->findChild<QMenu*>("PopupMenu1");
@@ -222,7 +312,7 @@ private slots:
             captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
         QCOMPARE(captions, QStringList({"新增名片 &N", "拜访记录 &B", "-", "导入名片 &I",
-                                        "修改名片 &M", "-", "删除名片 &D"}));
+                                        "修改名片 &M", "-", "删除名片 &D", "-", "已删除名片 &R"}));
     }
 
 private:

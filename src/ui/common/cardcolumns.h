@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QList>
+
+// The widths of the card list's columns by position, for every grid that shows the card
+// list's columns: 0 hides the key, -1 keeps the grid's default.
+const QList<int>& cardListWidths();
