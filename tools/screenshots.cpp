@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -262,6 +263,16 @@ int main(int argc, char** argv) {
                 import->close();
             });
             frmMain->I1Click();
+        },
+        [] {
+            // 查找 with a pinyin search: "cs" finds 长沙 by the reading chang of 长.
+            inModal([](QWidget* find) {
+                auto* box = find->findChild<QLineEdit*>(QStringLiteral("Edit1"));
+                box->setText(QStringLiteral("cs"));
+                shoot(QStringLiteral("find"));
+                find->close();
+            });
+            frmMain->F1Click();
         },
         [] { QApplication::exit(0); },
     });

@@ -53,3 +53,24 @@ std::string_view ResultSet::utf8(int row, int column) const {
 QString ResultSet::text(int row, int column) const {
     return textFromUtf8(utf8(row, column));
 }
+
+ResultSet ResultSet::subset(const std::vector<int>& rows) const {
+    ResultSet part;
+    part.m_names = m_names;
+    part.m_integer = m_integer;
+    part.m_index = m_index;
+    const size_t columns = m_names.size();
+    if (columns == 0) {
+        return part;
+    }
+    part.m_rowStarts.reserve(rows.size());
+    part.m_ends.reserve(rows.size() * columns);
+    for (const int row : rows) {
+        const size_t first = size_t(row) * columns;
+        part.m_rowStarts.push_back(quint64(part.m_arena.size()));
+        part.m_arena.append(m_arena, size_t(m_rowStarts[size_t(row)]), m_ends[first + columns - 1]);
+        part.m_ends.insert(part.m_ends.end(), m_ends.begin() + qsizetype(first),
+                           m_ends.begin() + qsizetype(first + columns));
+    }
+    return part;
+}

@@ -35,6 +35,9 @@ public:
     void append(const QString& value);
     void reserveRows(int rows, qsizetype bytesPerRow);
 
+    // A result of the same columns holding the given rows, in the order given.
+    ResultSet subset(const std::vector<int>& rows) const;
+
     QString text(int row, int column) const;
     std::string_view utf8(int row, int column) const;
 

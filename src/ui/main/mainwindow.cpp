@@ -19,6 +19,7 @@
 #include "ui/deleted/deletedwindow.h"
 #include "ui/exchange/exportoptions.h"
 #include "ui/exchange/importwindow.h"
+#include "ui/find/findwindow.h"
 #include "ui/visits/visitwindow.h"
 
 #include <QCheckBox>
@@ -269,6 +270,7 @@ void TfrmMain::buildPopupMenu() {
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
     item(QStringLiteral("N3"), QStringLiteral("删除名片 &D"), &TfrmMain::SpeedButton3Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N6"));
+    item(QStringLiteral("F1"), QStringLiteral("查找 &F"), &TfrmMain::F1Click);
     item(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), &TfrmMain::R1Click);
     DBGrid1->setPopupMenu(PopupMenu1);
 }
@@ -301,6 +303,7 @@ void TfrmMain::installShortcuts() {
     key(QKeySequence(Qt::Key_Delete), &TfrmMain::SpeedButton3Click);
     key(QKeySequence(Qt::CTRL | Qt::Key_R), &TfrmMain::SpeedButton8Click);
     key(QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmMain::I1Click);
+    key(QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmMain::F1Click);
     key(QKeySequence(Qt::Key_F6), &TfrmMain::focusList);
     key(QKeySequence(Qt::CTRL | Qt::Key_L), &TfrmMain::focusList);
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmMain::SpeedButton2Click);
@@ -449,6 +452,43 @@ void TfrmMain::SpeedButton8Click() {
 
 void TfrmMain::I1Click() {
     showChild(new TfrmInData(this));
+}
+
+void TfrmMain::F1Click() {
+    auto* find = new TfrmFind(this);
+    connect(find, &TfrmFind::cardChosen, this, &TfrmMain::locateCard);
+    showChild(find);
+}
+
+int TfrmMain::positionOfCard(const QString& id) const {
+    const ResultSet* list = ADOQuery1->result();
+    const int key = list ? list->columnIndex(QStringLiteral("ID")) : -1;
+    if (key < 0) {
+        return -1;
+    }
+    for (int position = 0; position < list->rowCount(); ++position) {
+        if (list->text(ADOQuery1->rowAt(position), key) == id) {
+            return position;
+        }
+    }
+    return -1;
+}
+
+void TfrmMain::locateCard(const QString& id) {
+    runCommand(this, [this, &id] {
+        if (positionOfCard(id) < 0) {
+            for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) {
+                box->setChecked(false);
+            }
+            m_filterClause.clear();
+            myRef();
+        }
+        const int position = positionOfCard(id);
+        if (position >= 0) {
+            ADOQuery1->setRecNo(position + 1);
+            focusList();
+        }
+    });
 }
 
 void TfrmMain::R1Click() {

@@ -54,7 +54,11 @@ public slots:
     void SpeedButton6Click(); // about us
     void Label4Click();       // the publisher's link
     void focusList();         // F6, Ctrl+L: the list takes the keys
+    void F1Click();           // 查找
     void R1Click();           // the deleted cards
+    // Puts the list's cursor on the live card with key id, showing every live card first
+    // when the filter hides it.
+    void locateCard(const QString& id);
 
 protected:
     void closeEvent(QCloseEvent* event) override; // FormCloseQuery
@@ -76,6 +80,7 @@ private:
     // Shows a child window modally; the list follows the changes it reports.
     void showChild(ModalWindow* window);
     bool hasCard() const;
+    int positionOfCard(const QString& id) const; // -1 when the list does not hold it
     QString currentCardField(const QString& name) const;
 
     QString m_filterClause;
