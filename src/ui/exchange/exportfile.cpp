@@ -18,9 +18,13 @@
 namespace {
 QString folderOverride;
 
-// The text the exports have always given, then the real cause.
-EngineError cannotCreate(const QString& cause) {
-    return EngineError(QStringLiteral("无法创建Xls文件，请确认是否安装EXCEL.\n") + cause);
+// The text the workbook exports have always given (other files say which file), then the
+// real cause.
+EngineError cannotCreate(const QString& cause, const QString& extension = QStringLiteral(".xlsx")) {
+    return EngineError((extension == QLatin1String(".xlsx")
+                            ? QStringLiteral("无法创建Xls文件，请确认是否安装EXCEL.\n")
+                            : QStringLiteral("无法创建%1文件.\n").arg(extension.mid(1))) +
+                       cause);
 }
 
 // The most bytes of a file name on the file systems the program meets.
@@ -49,10 +53,11 @@ QString fileNameOf(const QString& title) {
 
 // Creates a file nobody has yet: "stem.xlsx", else "stem (2).xlsx" and on. Throws EngineError
 // with the folder's answer when it refuses.
-QString claimNewFile(const QString& stem) {
+QString claimNewFile(const QString& stem, const QString& extension) {
     for (int copy = 1; copy < 1000; ++copy) {
-        const QString path = copy == 1 ? stem + QStringLiteral(".xlsx")
-                                       : QStringLiteral("%1 (%2).xlsx").arg(stem).arg(copy);
+        const QString path = copy == 1
+                                 ? stem + extension
+                                 : QStringLiteral("%1 (%2)%3").arg(stem).arg(copy).arg(extension);
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             return path;
@@ -60,11 +65,13 @@ QString claimNewFile(const QString& stem) {
         if (!file.exists()) {
             throw cannotCreate(QStringLiteral("无法在文件夹 %1 中创建文件：%2")
                                    .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()),
-                                        file.errorString()));
+                                        file.errorString()),
+                               extension);
         }
     }
     throw cannotCreate(QStringLiteral("文件夹 %1 中同名的文件太多")
-                           .arg(QDir::toNativeSeparators(QFileInfo(stem).absolutePath())));
+                           .arg(QDir::toNativeSeparators(QFileInfo(stem).absolutePath())),
+                       extension);
 }
 } // namespace
 
@@ -78,18 +85,19 @@ QString exportFolder() {
                : folderOverride;
 }
 
-ExportFile::ExportFile(const QString& title) {
+ExportFile::ExportFile(const QString& title, const QString& extension) {
     const QString folder = exportFolder();
     if (folder.isEmpty()) {
-        throw cannotCreate(QStringLiteral("找不到“文档”文件夹"));
+        throw cannotCreate(QStringLiteral("找不到“文档”文件夹"), extension);
     }
     if (!QDir().mkpath(folder)) {
         throw cannotCreate(
-            QStringLiteral("无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+            QStringLiteral("无法创建文件夹 %1").arg(QDir::toNativeSeparators(folder)), extension);
     }
-    m_path = claimNewFile(QDir(folder).filePath(
-        fileNameOf(title) + u' ' +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hhmmss"))));
+    m_path = claimNewFile(QDir(folder).filePath(fileNameOf(title) + u' ' +
+                                                QDateTime::currentDateTime().toString(
+                                                    QStringLiteral("yyyy-MM-dd hhmmss"))),
+                          extension);
 }
 
 ExportFile::~ExportFile() {
@@ -114,6 +122,16 @@ bool ExportFile::publish(const SheetWriter& sheet, WorkProgress& progress) {
     }
     m_published = true;
     return Messages::openExternally(QUrl::fromLocalFile(m_path));
+}
+
+void ExportFile::save(const QByteArray& bytes) {
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size() || !file.flush()) {
+        throw EngineError(QStringLiteral("无法写入文件 %1：%2")
+                              .arg(QDir::toNativeSeparators(m_path), file.errorString()));
+    }
+    m_published = true;
 }
 
 void runExport(QWidget* parent, const QString& title, Query* list,

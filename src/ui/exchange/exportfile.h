@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
@@ -12,14 +13,14 @@ class QWidget;
 void setExportFolder(const QString& folder); // empty: the documents folder
 QString exportFolder();
 
-// The new workbook file of one export, claimed in the export folder as soon as the export
-// starts, so that nothing is read when it cannot be written, and no other file is ever
-// overwritten. It is named after the title and the moment: "名片表 2008-03-07 142501.xlsx",
-// the title shortened when the name would pass what the file system takes.
+// The new file of one export, claimed in the export folder as soon as the export starts, so
+// that nothing is read when it cannot be written, and no other file is ever overwritten. It
+// is named after the title and the moment: "名片表 2008-03-07 142501.xlsx", the title
+// shortened when the name would pass what the file system takes.
 class ExportFile {
 public:
     // Throws EngineError, saying why, when the folder or the file cannot be created.
-    explicit ExportFile(const QString& title);
+    explicit ExportFile(const QString& title, const QString& extension = QStringLiteral(".xlsx"));
     ~ExportFile(); // an export that never got as far as publish() leaves no file behind
     ExportFile(const ExportFile&) = delete;
     ExportFile& operator=(const ExportFile&) = delete;
@@ -30,6 +31,8 @@ public:
     // false when none took it, or when the user cancelled the writing (the file then goes).
     // Throws EngineError when the file cannot be written.
     bool publish(const SheetWriter& sheet, WorkProgress& progress);
+    // Writes bytes into the file. Throws EngineError when they cannot be written.
+    void save(const QByteArray& bytes);
 
 private:
     QString m_path;

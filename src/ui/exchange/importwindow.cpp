@@ -12,8 +12,11 @@
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
 #include "ui/common/workprogress.h"
+#include "vcard/vcard.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -24,6 +27,7 @@ namespace {
 constexpr int CardColumnWidth = 80;
 const QString OpenFilter =
     QStringLiteral("Excel文件(*.xls *.xlsx);;Excel 97-2003文件(*.xls);;Excel 2007文件(*.xlsx)");
+const QString VCardFilter = QStringLiteral("vCard文件(*.vcf *.vcard)");
 } // namespace
 
 TfrmInData::TfrmInData(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmInData"), 990, 390) {
@@ -37,6 +41,8 @@ TfrmInData::TfrmInData(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmI
     Label1 = placeLabel(GroupBox1, QStringLiteral("打开的EXCEL文件的底部一定是Sheet1"), 8, 24);
     Label1->setObjectName(QStringLiteral("Label1"));
     Button1 = placeButton(GroupBox1, QStringLiteral("Button1"), QStringLiteral("打开"), 840, 20);
+    Button2 =
+        placeButton(GroupBox1, QStringLiteral("Button2"), QStringLiteral("导入vCard"), 752, 20);
 
     GroupBox2 = placeGroup(this, QStringLiteral("EXCEL数据"), 16, 72, 945, 225);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
@@ -52,9 +58,11 @@ TfrmInData::TfrmInData(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmI
     BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 864, 310);
 
     connect(Button1, &QPushButton::clicked, this, &TfrmInData::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TfrmInData::Button2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmInData::BitBtn1Click);
 
-    setTabOrder(Button1, DBGrid1);
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, DBGrid1);
     setTabOrder(DBGrid1, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
 }
@@ -89,8 +97,37 @@ void TfrmInData::openSheet(const QString& path) {
                               .arg(columns)
                               .arg(fields));
     }
-    DBGrid1->setColumnLayout(QList<int>(fields, CardColumnWidth));
-    GroupBox2->setTitle(QStringLiteral("EXCEL数据  共有 ") +
+    showRows(QStringLiteral("EXCEL数据"));
+}
+
+void TfrmInData::Button2Click() {
+    runCommand(this, [this] {
+        const QString path = Messages::openFileName(this, QStringLiteral("导入vCard"), VCardFilter);
+        if (!path.isEmpty()) {
+            openVCards(path);
+        }
+    });
+}
+
+void TfrmInData::openVCards(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw EngineError(QStringLiteral("无法打开文件 %1：%2")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+    // The whole file is read before anything is shown: a bad file leaves the window as it was.
+    std::shared_ptr<ResultSet> rows = cardRows(readVCards(file.readAll()));
+    ADOQuery1->openResult(std::move(rows));
+    if (DBGrid1->query() != ADOQuery1) {
+        DBGrid1->setQuery(ADOQuery1);
+    }
+    showRows(QStringLiteral("vCard数据"));
+}
+
+// The rows read, their count in the frame's caption: "EXCEL数据  共有 3 条数据".
+void TfrmInData::showRows(const QString& caption) {
+    DBGrid1->setColumnLayout(QList<int>(int(cardFields().size()), CardColumnWidth));
+    GroupBox2->setTitle(caption + QStringLiteral("  共有 ") +
                         QString::number(ADOQuery1->recordCount()) + QStringLiteral(" 条数据"));
 }
 

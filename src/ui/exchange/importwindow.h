@@ -8,8 +8,9 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 
-// The card import: opens the sheet Sheet1 of a workbook, shows its rows with their count,
-// and inserts every named row that does not repeat a live card as a new card.
+// The card import: opens the sheet Sheet1 of a workbook (or the cards of a vCard file), shows
+// its rows with their count, and inserts every named row that does not repeat a live card as
+// a new card.
 class TfrmInData : public ModalWindow {
     Q_OBJECT
 public:
@@ -18,6 +19,7 @@ public:
     QGroupBox* GroupBox1;
     QLabel* Label1;
     QPushButton* Button1;
+    QPushButton* Button2; // 导入vCard
     QGroupBox* GroupBox2;
     DataGrid* DBGrid1;
     QPushButton* BitBtn1;
@@ -28,6 +30,7 @@ public:
 
 public slots:
     void Button1Click(); // 打开
+    void Button2Click(); // 导入vCard: the cards of a vCard file, imported by 导入
     void BitBtn1Click(); // 导入
 
 protected:
@@ -35,6 +38,8 @@ protected:
 
 private:
     void openSheet(const QString& path);
+    void openVCards(const QString& path);
+    void showRows(const QString& caption);
     bool importRow(); // true when the row became a new card
 
     bool m_importing = false;

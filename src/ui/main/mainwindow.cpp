@@ -19,6 +19,7 @@
 #include "ui/deleted/deletedwindow.h"
 #include "ui/exchange/exportoptions.h"
 #include "ui/exchange/importwindow.h"
+#include "ui/exchange/vcardexport.h"
 #include "ui/find/findwindow.h"
 #include "ui/visits/visitwindow.h"
 
@@ -272,6 +273,7 @@ void TfrmMain::buildPopupMenu() {
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N6"));
     item(QStringLiteral("F1"), QStringLiteral("查找 &F"), &TfrmMain::F1Click);
     item(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), &TfrmMain::R1Click);
+    item(QStringLiteral("V1"), QStringLiteral("导出vCard &V"), &TfrmMain::V1Click);
     DBGrid1->setPopupMenu(PopupMenu1);
 }
 
@@ -493,6 +495,10 @@ void TfrmMain::locateCard(const QString& id) {
 
 void TfrmMain::R1Click() {
     showChild(new TfrmDeleted(this));
+}
+
+void TfrmMain::V1Click() {
+    runCommand(this, [this] { exportVCards(this, ADOQuery1); });
 }
 
 void TfrmMain::BitBtn2Click() {

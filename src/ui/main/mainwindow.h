@@ -56,6 +56,7 @@ public slots:
     void focusList();         // F6, Ctrl+L: the list takes the keys
     void F1Click();           // 查找
     void R1Click();           // the deleted cards
+    void V1Click();           // 导出vCard: the list as a vCard file
     // Puts the list's cursor on the live card with key id, showing every live card first
     // when the filter hides it.
     void locateCard(const QString& id);

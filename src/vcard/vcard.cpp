@@ -1,0 +1,556 @@
+#include "vcard/vcard.h"
+
+#include "db/engineerror.h"
+#include "vcard/vcardnames.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+#include <optional>
+#include <unicode/ucnv.h>
+
+namespace {
+
+// ---- writing ----
+
+constexpr qsizetype FoldOctets = 75;
+
+QString escaped(const QString& value) {
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u',':
+            out += QLatin1String("\\,");
+            break;
+        case u';':
+            out += QLatin1String("\\;");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r': // kept apart from \n so that a value comes back exactly as it was
+            out += QLatin1String("\\r");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Appends one content line, folded: no line passes 75 octets, a continuation starts with a
+// blank, and no character is cut between two lines.
+void appendLine(QByteArray& file, const QByteArray& line) {
+    qsizetype at = 0;
+    for (bool first = true;; first = false) {
+        const qsizetype room = first ? FoldOctets : FoldOctets - 1;
+        if (!first) {
+            file += ' ';
+        }
+        if (line.size() - at <= room) {
+            file += QByteArrayView(line).sliced(at);
+            file += "\r\n";
+            return;
+        }
+        qsizetype cut = at + room;
+        while ((uchar(line[cut]) & 0xC0) == 0x80) { // inside a UTF-8 sequence
+            --cut;
+        }
+        file += QByteArrayView(line).sliced(at, cut - at);
+        file += "\r\n";
+        at = cut;
+    }
+}
+
+class CardWriter {
+public:
+    CardWriter(QByteArray& file, const CardValues& card) : m_file(file), m_card(card) {}
+
+    void write() {
+        line("BEGIN", QStringLiteral("VCARD"));
+        line("VERSION", QStringLiteral("3.0"));
+        const QString name = field("BName");
+        const SplitName split = splitName(name);
+        line("FN", escaped(name));
+        line("N", escaped(split.family) + u';' + escaped(split.given) + QStringLiteral(";;;"));
+        text("CATEGORIES", "theType");
+        text("X-GENDER", "BSex");
+        text("TEL;TYPE=VOICE", "BPho");
+        text("TEL;TYPE=CELL", "BMob");
+        text("EMAIL;TYPE=INTERNET", "BMail");
+        text("X-QQ", "BQQ");
+        text("X-MSN", "BMSN");
+        text("X-ALIWANGWANG", "BWW");
+        text("NOTE", "BDes");
+        structured("ORG", {"DName", "DPart"}, QString());
+        text("TITLE", "DJob");
+        structured("ADR;TYPE=WORK", {"DAdd", "DCity", "DArea", "DPos"}, QStringLiteral(";;"),
+                   QStringLiteral(";"));
+        text("TEL;TYPE=WORK,VOICE", "DPho");
+        text("TEL;TYPE=WORK,FAX", "DFax");
+        text("URL", "DWWW");
+        structured("ADR;TYPE=HOME", {"FAdd"}, QStringLiteral(";;"), QStringLiteral(";;;;"));
+        text("TEL;TYPE=HOME,VOICE", "FPho");
+        text("X-ORVANE-FAMILY", "FPro");
+        text("X-ORVANE-NOTE", "FDes");
+        line("END", QStringLiteral("VCARD"));
+    }
+
+private:
+    QString field(const char* column) const { return m_card.value(QLatin1String(column)); }
+
+    void line(const char* property, const QString& value) {
+        appendLine(m_file, QByteArray(property) + ':' + value.toUtf8());
+    }
+
+    void text(const char* property, const char* column) {
+        const QString value = field(column);
+        if (!value.isEmpty()) {
+            line(property, escaped(value));
+        }
+    }
+
+    // A value of several parts separated by ";", written when any part has a value.
+    void structured(const char* property, std::initializer_list<const char*> columns,
+                    const QString& before, const QString& after = {}) {
+        QStringList parts;
+        bool any = false;
+        for (const char* column : columns) {
+            parts << escaped(field(column));
+            any = any || !parts.back().isEmpty();
+        }
+        if (any) {
+            line(property, before + parts.join(u';') + after);
+        }
+    }
+
+    QByteArray& m_file;
+    const CardValues& m_card;
+};
+
+// ---- reading ----
+
+EngineError notAVCard() {
+    return EngineError(QStringLiteral("这个文件不是 vCard 文件：vCard 文件以 BEGIN:VCARD 开始"));
+}
+
+// One content line: "group.NAME;PARAM=x;BARE:value".
+struct Property {
+    QByteArray name; // upper case, without its group
+    QList<QByteArray> types;
+    QByteArray charset;
+    QByteArray encoding; // upper case
+    bool uriValue = false;
+    QByteArray value; // as it stands in the file
+};
+
+bool isQuotedPrintable(const QByteArray& line) {
+    const qsizetype colon = line.indexOf(':');
+    return colon > 0 && line.left(colon).toUpper().contains("QUOTED-PRINTABLE");
+}
+
+// The content lines of the file: folded lines joined again, and quoted-printable values
+// that go on in the next line ("=" at the end) joined too.
+std::vector<QByteArray> contentLines(const QByteArray& text) {
+    std::vector<QByteArray> lines;
+    bool softBreak = false;
+    for (QByteArray physical : text.split('\n')) {
+        if (physical.endsWith('\r')) {
+            physical.chop(1);
+        }
+        if (!lines.empty() && softBreak) {
+            lines.back() += physical;
+        } else if (!lines.empty() && !physical.isEmpty() &&
+                   (physical[0] == ' ' || physical[0] == '\t')) {
+            lines.back() += QByteArrayView(physical).sliced(1);
+        } else {
+            lines.push_back(physical);
+        }
+        softBreak = lines.back().endsWith('=') && isQuotedPrintable(lines.back());
+        if (softBreak) {
+            lines.back().chop(1);
+        }
+    }
+    return lines;
+}
+
+// Splits at separator outside double quotes.
+QList<QByteArray> splitOutsideQuotes(const QByteArray& text, char separator) {
+    QList<QByteArray> parts{QByteArray()};
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+        }
+        if (c == separator && !quoted) {
+            parts << QByteArray();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
+QByteArray unquoted(QByteArray text) {
+    text = text.trimmed();
+    if (text.size() >= 2 && text.startsWith('"') && text.endsWith('"')) {
+        return text.mid(1, text.size() - 2);
+    }
+    return text;
+}
+
+std::optional<Property> parseLine(const QByteArray& line) {
+    qsizetype colon = -1;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') {
+            quoted = !quoted;
+        } else if (line[i] == ':' && !quoted) {
+            colon = i;
+            break;
+        }
+    }
+    if (colon <= 0) {
+        return std::nullopt;
+    }
+    Property property;
+    property.value = line.mid(colon + 1);
+    const QList<QByteArray> head = splitOutsideQuotes(line.left(colon), ';');
+    const QByteArray name = head.front().trimmed();
+    property.name = name.mid(name.lastIndexOf('.') + 1).toUpper();
+    for (qsizetype i = 1; i < head.size(); ++i) {
+        const QByteArray& parameter = head[i];
+        const qsizetype equals = parameter.indexOf('=');
+        const QByteArray key =
+            (equals < 0 ? parameter : parameter.left(equals)).trimmed().toUpper();
+        const QByteArray value = equals < 0 ? QByteArray() : unquoted(parameter.mid(equals + 1));
+        if (equals < 0) {
+            if (key == "QUOTED-PRINTABLE" || key == "BASE64" || key == "8BIT" || key == "7BIT") {
+                property.encoding = key;
+            } else {
+                property.types << key; // a bare type of vCard 2.1: TEL;CELL;VOICE
+            }
+        } else if (key == "TYPE") {
+            for (const QByteArray& type : value.split(',')) {
+                property.types << unquoted(type).toUpper();
+            }
+        } else if (key == "CHARSET") {
+            property.charset = value;
+        } else if (key == "ENCODING") {
+            property.encoding = value.toUpper();
+        } else if (key == "VALUE") {
+            property.uriValue = value.toUpper() == "URI";
+        }
+    }
+    return property;
+}
+
+QByteArray fromQuotedPrintable(const QByteArray& text) {
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '=' && i + 2 < text.size()) {
+            bool ok = false;
+            const int byte = text.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok) {
+                bytes += char(byte);
+                i += 2;
+                continue;
+            }
+        }
+        bytes += text[i];
+    }
+    return bytes;
+}
+
+QString fromCharset(const QByteArray& bytes, const QByteArray& charset) {
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter* converter = ucnv_open(charset.constData(), &status);
+    if (U_FAILURE(status) || !converter || charset.contains('\0')) {
+        if (converter) {
+            ucnv_close(converter);
+        }
+        throw EngineError(QStringLiteral("vCard 文件使用了无法识别的字符集“%1”")
+                              .arg(QString::fromLatin1(charset)));
+    }
+    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    std::u16string text(size_t(bytes.size()) * 2 + 1, u'\0');
+    const int32_t length = ucnv_toUChars(converter, text.data(), int32_t(text.size()),
+                                         bytes.constData(), int32_t(bytes.size()), &status);
+    ucnv_close(converter);
+    if (U_FAILURE(status)) {
+        throw EngineError(QStringLiteral("vCard 文件中有不能按字符集“%1”读取的文字")
+                              .arg(QString::fromLatin1(charset)));
+    }
+    return QString::fromUtf16(text.data(), length);
+}
+
+// The value as text: its transfer encoding undone, then read in its character set. Without
+// a character set a value is UTF-8, or, when it is not valid UTF-8, GBK (GB18030), in which
+// older Chinese phones wrote their vCards.
+QString decodedText(const Property& property) {
+    QByteArray bytes = property.value;
+    if (property.encoding == "QUOTED-PRINTABLE") {
+        bytes = fromQuotedPrintable(bytes);
+    } else if (property.encoding == "B" || property.encoding == "BASE64") {
+        bytes = QByteArray::fromBase64(bytes);
+    }
+    if (!property.charset.isEmpty()) {
+        return fromCharset(bytes, property.charset);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? fromCharset(bytes, "GB18030") : text;
+}
+
+// Splits a structured value at the ";" that are not escaped, and undoes the escapes of each
+// part.
+QStringList parts(const QString& value) {
+    QStringList parts{QString()};
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == u'\\' && i + 1 < value.size()) {
+            const QChar next = value[++i];
+            switch (next.unicode()) {
+            case u'n':
+            case u'N':
+                parts.back() += u'\n';
+                break;
+            case u'r':
+                parts.back() += u'\r';
+                break;
+            case u'\\':
+            case u',':
+            case u';':
+            case u':':
+                parts.back() += next;
+                break;
+            default: // no escape: a backslash of the text (vCard 2.1)
+                parts.back() += c;
+                parts.back() += next;
+            }
+        } else if (c == u';') {
+            parts << QString();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
+// A plain text value: escapes undone, a ";" in it kept.
+QString plainText(const QString& value) {
+    return parts(value).join(u';');
+}
+
+class CardReader {
+public:
+    void take(const Property& property) {
+        const QByteArray& name = property.name;
+        if (name == "VERSION") {
+            m_version = property.value.trimmed();
+        } else if (name == "FN") {
+            if (!m_fullName) {
+                m_fullName = plainText(decodedText(property));
+            }
+        } else if (name == "N") {
+            const QStringList n = parts(decodedText(property));
+            m_family = n.value(0);
+            m_given = n.value(1);
+        } else if (name == "CATEGORIES") {
+            put("theType", plainText(decodedText(property)));
+        } else if (name == "X-GENDER") {
+            put("BSex", plainText(decodedText(property)));
+        } else if (name == "GENDER") {
+            const QStringList gender = parts(decodedText(property));
+            const QString sex = gender.value(0).toUpper();
+            put("BSex", sex == u"M"   ? QStringLiteral("男")
+                        : sex == u"F" ? QStringLiteral("女")
+                                      : gender.value(1));
+        } else if (name == "TEL") {
+            takePhone(property);
+        } else if (name == "EMAIL") {
+            put("BMail", plainText(decodedText(property)));
+        } else if (name == "X-QQ") {
+            put("BQQ", plainText(decodedText(property)));
+        } else if (name == "X-MSN") {
+            put("BMSN", plainText(decodedText(property)));
+        } else if (name == "X-ALIWANGWANG") {
+            put("BWW", plainText(decodedText(property)));
+        } else if (name == "NOTE") {
+            put("BDes", plainText(decodedText(property)), u"\n");
+        } else if (name == "ORG") {
+            const QStringList org = parts(decodedText(property));
+            put("DName", org.value(0));
+            put("DPart", org.mid(1).join(u';'));
+        } else if (name == "TITLE") {
+            put("DJob", plainText(decodedText(property)));
+        } else if (name == "ADR") {
+            takeAddress(property);
+        } else if (name == "URL") {
+            put("DWWW", plainText(decodedText(property)));
+        } else if (name == "X-ORVANE-FAMILY") {
+            put("FPro", plainText(decodedText(property)));
+        } else if (name == "X-ORVANE-NOTE") {
+            put("FDes", plainText(decodedText(property)), u"\n");
+        }
+    }
+
+    CardValues values() {
+        if (m_fullName) {
+            m_card.insert(QStringLiteral("BName"), *m_fullName);
+        } else {
+            const bool latin = !m_family.isEmpty() && m_family.front().unicode() < 0x2E80;
+            m_card.insert(QStringLiteral("BName"),
+                          latin ? (m_given + u' ' + m_family).trimmed() : m_family + m_given);
+        }
+        return m_card;
+    }
+
+private:
+    // A further value for a field that has one already is added to it, so nothing is lost.
+    void put(const char* column, const QString& value, QStringView separator = u", ") {
+        if (value.isEmpty()) {
+            return;
+        }
+        QString& field = m_card[QLatin1String(column)];
+        field = field.isEmpty() ? value : field + separator.toString() + value;
+    }
+
+    void takePhone(const Property& property) {
+        QString number = plainText(decodedText(property));
+        if ((property.uriValue || m_version == "4.0") &&
+            number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
+            number = number.mid(4);
+        }
+        const auto has = [&property](const char* type) { return property.types.contains(type); };
+        put(has("FAX")    ? "DFax"
+            : has("CELL") ? "BMob"
+            : has("HOME") ? "FPho"
+            : has("WORK") ? "DPho"
+                          : "BPho",
+            number);
+    }
+
+    // ADR: post office box; extended address; street; locality; region; postal code; country.
+    void takeAddress(const Property& property) {
+        const QStringList adr = parts(decodedText(property));
+        const bool home = property.types.contains("HOME") ||
+                          (!property.types.contains("WORK") && m_workAddressTaken);
+        if (home) {
+            const bool streetOnly = adr.value(0).isEmpty() && adr.value(1).isEmpty() &&
+                                    adr.mid(3).join(QString()).isEmpty();
+            QStringList pieces;
+            for (const int part : {6, 4, 3, 2, 1, 0, 5}) {
+                if (!adr.value(part).isEmpty()) {
+                    pieces << adr.value(part);
+                }
+            }
+            put("FAdd", streetOnly ? adr.value(2) : pieces.join(u' '));
+            return;
+        }
+        m_workAddressTaken = true;
+        QStringList street;
+        for (const int part : {0, 1, 2, 6}) {
+            if (!adr.value(part).isEmpty()) {
+                street << adr.value(part);
+            }
+        }
+        put("DAdd", street.join(u' '));
+        put("DCity", adr.value(3));
+        put("DArea", adr.value(4));
+        put("DPos", adr.value(5));
+    }
+
+    CardValues m_card;
+    std::optional<QString> m_fullName;
+    QString m_family;
+    QString m_given;
+    QByteArray m_version;
+    bool m_workAddressTaken = false;
+};
+
+// The file's bytes as UTF-8 lines: a byte-order mark is dropped, UTF-16 made UTF-8.
+QByteArray asUtf8(const QByteArray& file) {
+    if (file.startsWith("\xFF\xFE") || file.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(file.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                         : QStringDecoder::Utf16BE);
+        return QString(utf16(file.mid(2))).toUtf8();
+    }
+    return file.startsWith("\xEF\xBB\xBF") ? file.mid(3) : file;
+}
+
+bool isCardBoundary(const Property& property, const char* name) {
+    return property.name == name && property.value.trimmed().toUpper() == "VCARD";
+}
+
+} // namespace
+
+QByteArray writeVCards(const std::vector<CardValues>& cards) {
+    QByteArray file;
+    for (const CardValues& card : cards) {
+        CardWriter(file, card).write();
+    }
+    return file;
+}
+
+std::vector<CardValues> readVCards(const QByteArray& file) {
+    std::vector<CardValues> cards;
+    std::optional<CardReader> card;
+    int depth = 0; // a vCard 2.1 AGENT may hold a card inside a card
+    for (const QByteArray& line : contentLines(asUtf8(file))) {
+        if (line.trimmed().isEmpty()) {
+            continue;
+        }
+        const std::optional<Property> property = parseLine(line);
+        if (!property) {
+            if (depth == 0) {
+                throw notAVCard();
+            }
+            throw EngineError(
+                QStringLiteral("vCard 文件已损坏：有一行不是“名称:内容”的形式，没有导入任何名片"));
+        }
+        if (isCardBoundary(*property, "BEGIN")) {
+            if (depth++ == 0) {
+                card.emplace();
+            }
+        } else if (isCardBoundary(*property, "END")) {
+            if (depth == 0) {
+                throw notAVCard();
+            }
+            if (--depth == 0) {
+                cards.push_back(card->values());
+                card.reset();
+            }
+        } else if (depth == 0) {
+            throw notAVCard();
+        } else if (depth == 1) {
+            card->take(*property);
+        }
+    }
+    if (depth > 0) {
+        throw EngineError(
+            QStringLiteral("vCard 文件不完整：最后一张名片缺少 END:VCARD，没有导入任何名片"));
+    }
+    if (cards.empty()) {
+        throw notAVCard();
+    }
+    return cards;
+}
+
+std::shared_ptr<ResultSet> cardRows(const std::vector<CardValues>& cards) {
+    QStringList captions;
+    for (const CardField& field : cardFields()) {
+        captions << field.caption;
+    }
+    auto rows = std::make_shared<ResultSet>(captions);
+    for (const CardValues& card : cards) {
+        for (const CardField& field : cardFields()) {
+            rows->append(card.value(field.column));
+        }
+    }
+    return rows;
+}
