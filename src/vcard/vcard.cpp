@@ -56,7 +56,7 @@ void appendLine(QByteArray& file, const QByteArray& line) {
             return;
         }
         qsizetype cut = at + room;
-        while ((uchar(line[cut]) & 0xC0) == 0x80) { // inside a UTF-8 sequence
+        while (cut > at + 1 && (uchar(line[cut]) & 0xC0) == 0x80) { // inside a character
             --cut;
         }
         file += QByteArrayView(line).sliced(at, cut - at);
@@ -248,20 +248,28 @@ std::optional<Property> parseLine(const QByteArray& line) {
     return property;
 }
 
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if ((c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) {
+        return (c & 0x07) + 9;
+    }
+    return -1;
+}
+
+// "=E4=B8=AD" gives three bytes; an "=" not followed by two hex digits stays as it is.
 QByteArray fromQuotedPrintable(const QByteArray& text) {
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '=' && i + 2 < text.size()) {
-            bool ok = false;
-            const int byte = text.mid(i + 1, 2).toInt(&ok, 16);
-            if (ok) {
-                bytes += char(byte);
-                i += 2;
-                continue;
-            }
+        if (text[i] == '=' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
+            hexDigit(text[i + 2]) >= 0) {
+            bytes += char(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            bytes += text[i];
         }
-        bytes += text[i];
     }
     return bytes;
 }
@@ -277,9 +285,16 @@ QString fromCharset(const QByteArray& bytes, const QByteArray& charset) {
                               .arg(QString::fromLatin1(charset)));
     }
     ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
-    std::u16string text(size_t(bytes.size()) * 2 + 1, u'\0');
-    const int32_t length = ucnv_toUChars(converter, text.data(), int32_t(text.size()),
-                                         bytes.constData(), int32_t(bytes.size()), &status);
+    std::u16string text(size_t(bytes.size()) + 16, u'\0');
+    int32_t length = ucnv_toUChars(converter, text.data(), int32_t(text.size()), bytes.constData(),
+                                   int32_t(bytes.size()), &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) { // more UTF-16 units than bytes
+        status = U_ZERO_ERROR;
+        text.assign(size_t(length) + 1, u'\0');
+        ucnv_resetToUnicode(converter);
+        length = ucnv_toUChars(converter, text.data(), int32_t(text.size()), bytes.constData(),
+                               int32_t(bytes.size()), &status);
+    }
     ucnv_close(converter);
     if (U_FAILURE(status)) {
         throw EngineError(QStringLiteral("vCard 文件中有不能按字符集“%1”读取的文字")
