@@ -5,6 +5,7 @@
 #include "db/cardlist.h"
 #include "db/cards.h"
 #include "db/query.h"
+#include "db/writelock.h"
 #include "ui/common/cardcolumns.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
@@ -54,14 +55,25 @@ void TfrmDeleted::BitBtn1Click() {
         for (const char* column : {"theType", "BName", "BSex"}) {
             card.insert(column, ADOQuery1->fieldByName(cardField(column).caption));
         }
-        ADOQuery2->openOn(frmDM->ADOConnection1, duplicateCheckStatement(card));
-        if (ADOQuery2->recordCount() > 0) {
+        if (!restoreUnlessDuplicate(ADOQuery1->fieldByName(QStringLiteral("ID")), card)) {
             Messages::info(this, duplicateCardMessage(card));
             return;
         }
-        ADOQuery2->executeOn(frmDM->ADOConnection1,
-                             restoreCardStatement(ADOQuery1->fieldByName(QStringLiteral("ID"))));
         emit cardsChanged();
         myRef();
     });
+}
+
+// The check and the restore hold the write lock together: another program cannot store the
+// same card in between.
+bool TfrmDeleted::restoreUnlessDuplicate(const QString& id, const CardValues& card) {
+    Connection* cards = frmDM->ADOConnection1;
+    WriteLock lock(cards);
+    ADOQuery2->openOn(cards, duplicateCheckStatement(card));
+    if (ADOQuery2->recordCount() > 0) {
+        return false;
+    }
+    ADOQuery2->executeOn(cards, restoreCardStatement(id));
+    lock.commit();
+    return true;
 }

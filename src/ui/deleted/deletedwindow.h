@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/cardfields.h"
 #include "ui/common/modalwindow.h"
 
 class DataGrid;
@@ -27,4 +28,8 @@ public:
 
 public slots:
     void BitBtn1Click(); // 恢复
+
+private:
+    // False when a live card with the same category, name and sex stands in the way.
+    bool restoreUnlessDuplicate(const QString& id, const CardValues& card);
 };
