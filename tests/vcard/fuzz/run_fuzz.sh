@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Builds the vCard fuzzer with clang into <build dir> and runs it for <seconds> on a seed
-# corpus of small vCard files of each version. Fails on a crash, a hang (one input over
-# 10 s), a leak or running out of memory; the input is kept in <build dir>/artifacts.
+# corpus of small vCard files of each version. What fails the run: tests/fuzz/libfuzzer.sh.
 #
 #   run_fuzz.sh <build dir> [seconds]
 set -euo pipefail
@@ -9,14 +8,8 @@ here="$(cd "$(dirname "$0")" && pwd)"
 build="$1"
 seconds="${2:-20}"
 
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build.configure.log" 2>&1 ||
-    { cat "$build.configure.log"; exit 1; }
-cmake --build "$build"
-
-corpus="$(mktemp -d)"
-trap 'rm -rf "$corpus"' EXIT
-mkdir -p "$corpus/new" "$corpus/seeds" "$build/artifacts"
+source "$here/../../fuzz/libfuzzer.sh"
+prepare_fuzzer "$here" "$build"
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:\xe5\xbc\xa0\xe4\xbc\x9f\r\nN:\xe5\xbc\xa0;\xe4\xbc\x9f;;;\r\nCATEGORIES:a\\,b\r\nTEL;TYPE=WORK,FAX:1\r\nORG:x\\;y;z\r\nADR;TYPE=WORK:;;s;c;r;p;\r\nNOTE:l1\\nl2\\r\r\n  folded\r\nEND:VCARD\r\n' \
     > "$corpus/seeds/v3.vcf"
 printf 'BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=GB2312;ENCODING=QUOTED-PRINTABLE:=D5=C5;=CE=B0=\n=CE=B0\nTEL;CELL;VOICE:138\nAGENT:\nBEGIN:VCARD\nFN:b\nEND:VCARD\nEND:VCARD\n' \
@@ -24,5 +17,4 @@ printf 'BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=GB2312;ENCODING=QUOTED-PRINTABLE:=D5
 printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Anna\r\nGENDER:F\r\nTEL;VALUE=uri;TYPE="cell,voice":tel:+1\r\nitem1.EMAIL;TYPE=work:a@b\r\nPHOTO;ENCODING=b:AAAA\r\nEND:VCARD\r\n' \
     > "$corpus/seeds/v4.vcf"
 
-"$build/fuzz_vcard" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$build/artifacts/" -print_final_stats=1 "$corpus/new" "$corpus/seeds"
+run_fuzzer "$build" fuzz_vcard "$seconds"
