@@ -2,13 +2,10 @@
 
 #include "db/resultset.h"
 
-class Dialect;
-
 #include <QString>
 #include <memory>
 
-// A connection to a card register: the engine interface under the card store (the local
-// file, or the team's server). A connection to a data source. It is given a connection string and opens by itself when
+// A connection to a data source. It is given a connection string and opens by itself when
 // the first statement runs over it; it stays open until close() or its end.
 class Connection {
 public:
@@ -27,15 +24,6 @@ public:
     virtual std::shared_ptr<ResultSet> select(const QString& sql) = 0;
     // Runs a command that gives no result. Throws EngineError.
     virtual void execute(const QString& sql) = 0;
-    // Runs an insert and returns the key of the new row. Throws EngineError.
-    virtual qint64 insert(const QString& sql) = 0;
-    // What differs in this engine's statements.
-    virtual const Dialect& dialect() const = 0;
-    // A second connection to the same register, for a worker thread.
-    virtual std::unique_ptr<Connection> openAnother() const = 0;
-    // Where the cards are, for the title bar and the messages ("本机文件 …", "服务器 …"),
-    // without any password.
-    virtual QString registerName() const = 0;
     virtual bool connected() const = 0;
     virtual void close() = 0;
 
