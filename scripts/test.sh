@@ -4,6 +4,14 @@
 source "$(dirname "$0")/common.sh"
 install_missing run build screen test
 build
+
+# The team register's tests run on a private PostgreSQL server, one for both runs below; each
+# test makes its own scratch database on it.
+SERVER_DIR="$(mktemp -d /tmp/orvane-test-server.XXXXXX)"
+trap '"$ROOT/scripts/test-server.sh" stop "$SERVER_DIR" immediate || true; rm -rf "$SERVER_DIR"' EXIT
+ORVANE_TEST_SERVER="$("$ROOT/scripts/test-server.sh" start "$SERVER_DIR" fsync=off)"
+export ORVANE_TEST_SERVER
+
 cd "$BUILD"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2
 

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/commandline.h"
 #include "app/datamodule.h"
 #include "db/connectionsettings.h"
 #include "ui/common/appinfo.h"
@@ -47,6 +48,16 @@ void prepareApplication(QApplication& app) {
 }
 
 int runProgram(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const CommandLine command = parseCommandLine(arguments);
+    if (command.copies() || !command.error.isEmpty()) {
+        QCoreApplication app(argc, argv); // no window: the copies run from scripts too
+        return runCopyCommand(command);
+    }
+
     QApplication app(argc, argv);
     prepareApplication(app);
 

@@ -40,13 +40,15 @@ echo "$(basename "$DEB"): $(stat -c %s "$DEB") bytes"
 # Its dependencies: the linked libraries, fonts, Qt's translation; none of the test tools.
 depends="$(dpkg-deb -f "$DEB" Depends)"
 echo "Depends: $depends"
-for p in libqt6widgets6 libsqlcipher0 libxlsxwriter4 libqt6svg6 fonts-wqy-microhei \
+for p in libqt6widgets6 libsqlcipher0 libxlsxwriter4 libpq5 libqt6svg6 fonts-wqy-microhei \
     fonts-liberation2 qt6-translations-l10n; do
     [[ ", $depends," == *", $p"[\ ,]* ]] || fail "no dependency on $p"
 done
 for p in $(sed -e 's/#.*//' "$SOURCE/scripts/packages/test" "$SOURCE/scripts/packages/screen"); do
     [[ ", $depends," != *", $p"[\ ,]* ]] || fail "depends on the test tool $p"
 done
+# The team register needs only the client library; the server is installed on the server.
+[[ "$depends" != *postgresql* ]] || fail "depends on a PostgreSQL server package"
 [ "$(dpkg-deb -f "$DEB" Package)" = orvane-cards ] || fail "package name"
 
 # Its files: the program folder in /opt, the launcher and icons in the system's places.

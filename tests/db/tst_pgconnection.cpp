@@ -1,0 +1,307 @@
+// The server engine on the private test server: a new register made on first connect, values
+// read back through COPY exactly as written, the dialect's quoting and name matching, the
+// duplicate rule of the unique index, the team columns, change notices, and failures that
+// say what happened without a password or a card value.
+
+#include "db/changewatcher.h"
+#include "db/engineerror.h"
+#include "db/pgconnection.h"
+#include "db/serverdialect.h"
+#include "testserver.h"
+
+#include <QSocketNotifier>
+#include <QTest>
+#include <memory>
+
+namespace {
+QString cardInsert(const QString& type, const QString& name, const QString& sex,
+                   const QString& deleted = QStringLiteral("否")) {
+    const ServerDialect& d = serverDialect();
+    return QStringLiteral("insert into D_B(theType,BName,BSex,theDel) values(%1,%2,%3,%4)")
+        .arg(d.literal(type), d.literal(name), d.literal(sex), d.literal(deleted));
+}
+} // namespace
+
+class TestPgConnection : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        REQUIRE_TEST_SERVER();
+        m_db = std::make_unique<ScratchServerDatabase>();
+        m_connection = std::make_unique<PgConnection>(m_db->connectionString());
+    }
+    void cleanup() {
+        m_connection.reset();
+        m_db.reset();
+    }
+
+    void firstConnectMakesTheRegister() {
+        QVERIFY(!m_connection->connected());
+        const auto sexes = m_connection->select(QStringLiteral("select theName from D_Sex"));
+        QVERIFY(m_connection->connected());
+        QCOMPARE(sexes->rowCount(), 2);
+        QCOMPARE(sexes->text(0, 0), QStringLiteral("男"));
+        QCOMPARE(m_connection->select(QStringLiteral("select theName from D_P"))->rowCount(), 34);
+        const auto defaults =
+            m_connection->select(QStringLiteral("select theType,theSex,theP from D_Mr"));
+        QCOMPARE(defaults->rowCount(), 1);
+        QCOMPARE(defaults->text(0, 2), QStringLiteral("北京"));
+        QCOMPARE(m_connection->select(QStringLiteral("select ID from D_B"))->rowCount(), 0);
+
+        // A second program finds the register and adds nothing.
+        PgConnection second(m_db->connectionString());
+        QCOMPARE(second.select(QStringLiteral("select theName from D_Sex"))->rowCount(), 2);
+        QCOMPARE(m_db->run(QStringLiteral("select count(*) from D_Mr")), QStringLiteral("1"));
+    }
+
+    void resultNamesAndTypesAsOnTheFile() {
+        m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("张三"), QStringLiteral("男")));
+        const auto rows = m_connection->select(
+            QStringLiteral("select ID,BName as %1,theType,count(*) over () as n from D_B")
+                .arg(serverDialect().alias("姓名")));
+        QCOMPARE(rows->columnNames(), (QStringList{"ID", "姓名", "theType", "n"}));
+        QVERIFY(rows->isIntegerColumn(0));
+        QVERIFY(!rows->isIntegerColumn(1));
+        QVERIFY(rows->isIntegerColumn(3));
+        QCOMPARE(rows->text(0, 1), QStringLiteral("张三"));
+    }
+
+    void valuesReadBackWhole_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("quote") << "O'Brien ''";
+        QTest::newRow("backslash") << "C:\\data\\n\\\\x41";
+        QTest::newRow("copy's null mark") << "\\N";
+        QTest::newRow("tab and line ends") << "a\tb\nc\r\nd";
+        QTest::newRow("control characters") << QString::fromUtf8("\x01\x08\x0b\x0c\x1b");
+        QTest::newRow("byte order mark") << QString::fromUtf8("\xEF\xBB\xBF名片");
+        QTest::newRow("outside the basic plane") << QString::fromUtf8("😀𠀀");
+        QTest::newRow("statement text") << "'); DROP TABLE D_B; --";
+        QTest::newRow("empty") << "";
+        QTest::newRow("dollar quote") << "$$ $a$";
+    }
+    void valuesReadBackWhole() {
+        QFETCH(QString, value);
+        const qint64 id =
+            m_connection->insert(cardInsert(QStringLiteral("客户"), value, QStringLiteral("男")));
+        QVERIFY(id > 0);
+        const auto rows =
+            m_connection->select(QStringLiteral("select BName,BPho from D_B where ID=%1").arg(id));
+        QCOMPARE(rows->rowCount(), 1);
+        QCOMPARE(rows->text(0, 0), value);
+        QCOMPARE(rows->text(0, 1), QString()); // NULL reads as empty
+        QCOMPARE(m_db->run(QStringLiteral("select count(*) from D_B")), QStringLiteral("1"));
+    }
+
+    void nulIsRefusedAndNothingStored() {
+        const QString value = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+        try {
+            m_connection->execute(cardInsert(QStringLiteral("客户"), value, QStringLiteral("男")));
+            QFAIL("a value with NUL was accepted");
+        } catch (const EngineError& error) {
+            QCOMPARE(error.message(), nulRefusedMessage());
+        }
+        QCOMPARE(m_connection->select(QStringLiteral("select ID from D_B"))->rowCount(), 0);
+    }
+
+    // Stored names, the filter, the names it finds.
+    void nameFilterMatchesAsTheFile_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("found");
+        const QStringList latin{"Alice", "ALICE", "Bob", "Ärger", "ärger"};
+        QTest::newRow("latin letters in either case")
+            << latin << "ali" << QStringList{"Alice", "ALICE"};
+        QTest::newRow("other letters only as written") << latin << "är" << QStringList{"ärger"};
+        QTest::newRow("chinese part")
+            << QStringList{"张三丰", "李四"} << "三" << QStringList{"张三丰"};
+        QTest::newRow("underscore is one character")
+            << QStringList{"a1b", "ab", "a_b"} << "a_b" << QStringList{"a1b", "a_b"};
+        QTest::newRow("percent is any text")
+            << QStringList{"abc", "ac", "ba"} << "a%c" << QStringList{"abc", "ac"};
+        QTest::newRow("backslash is a character")
+            << QStringList{"a\\b", "ab"} << "a\\b" << QStringList{"a\\b"};
+        QTest::newRow("quote") << QStringList{"O'Neil", "Oneil"} << "o'n" << QStringList{"O'Neil"};
+    }
+    void nameFilterMatchesAsTheFile() {
+        QFETCH(QStringList, names);
+        QFETCH(QString, filter);
+        QFETCH(QStringList, found);
+        for (int i = 0; i < names.size(); ++i) { // each its own category: none a duplicate
+            m_connection->insert(cardInsert(QString::number(i), names[i], QStringLiteral("男")));
+        }
+        const auto rows =
+            m_connection->select(QStringLiteral("select BName from D_B where ") +
+                                 serverDialect().containsMatch(QStringLiteral("BName"), filter) +
+                                 QStringLiteral(" order by ID"));
+        QStringList names2;
+        for (int r = 0; r < rows->rowCount(); ++r) {
+            names2 << rows->text(r, 0);
+        }
+        QCOMPARE(names2, found);
+    }
+
+    void oneLiveCardPerCategoryNameAndSex() {
+        const qint64 first = m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("Zhang San"), QStringLiteral("男")));
+        QVERIFY(first > 0);
+        QCOMPARE(m_connection->insert(cardInsert(
+                     QStringLiteral("客户"), QStringLiteral("ZHANG san"), QStringLiteral("男"))),
+                 0);
+        // Other sex, other category, a deleted twin: all stored.
+        QVERIFY(m_connection->insert(cardInsert(QStringLiteral("客户"), QStringLiteral("Zhang San"),
+                                                QStringLiteral("女"))) > first);
+        QVERIFY(m_connection->insert(cardInsert(QStringLiteral("同事"), QStringLiteral("Zhang San"),
+                                                QStringLiteral("男"))) > first);
+        QVERIFY(m_connection->insert(cardInsert(QStringLiteral("客户"), QStringLiteral("Zhang San"),
+                                                QStringLiteral("男"), QStringLiteral("是"))) >
+                first);
+        QCOMPARE(m_db->run(QStringLiteral("select count(*) from D_B")), QStringLiteral("4"));
+        // The comparison the store's checks use finds what the index finds.
+        const auto twins = m_connection->select(
+            QStringLiteral("select ID from D_B where ") +
+            serverDialect().sameName(QStringLiteral("BName"), QStringLiteral("zhang SAN")) +
+            QStringLiteral(" and theDel='否' and theType='客户' and BSex='男'"));
+        QCOMPARE(twins->rowCount(), 1);
+        QCOMPARE(twins->text(0, 0), QString::number(first));
+
+        // Making a deleted twin live again breaks the rule: refused with a message of its own.
+        try {
+            m_connection->execute(QStringLiteral("update D_B set theDel='否' where theDel='是'"));
+            QFAIL("a second live twin was stored");
+        } catch (const EngineError& error) {
+            QVERIFY2(
+                error.message().startsWith(QStringLiteral("已经有一张相同分类、姓名和性别的名片")),
+                qPrintable(error.message()));
+            QVERIFY(!error.message().contains(QStringLiteral("Zhang")));
+        }
+    }
+
+    void everySaveMovesTheRevisionOn() {
+        const qint64 id = m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("王五"), QStringLiteral("男")));
+        const QString card = QStringLiteral(" from D_B where ID=%1").arg(id);
+        QCOMPARE(m_db->run("select Revision" + card), QStringLiteral("1"));
+        QCOMPARE(m_db->run("select CreatedBy = current_user and ChangedBy = current_user" + card),
+                 QStringLiteral("t"));
+        m_connection->execute(QStringLiteral("update D_B set BPho='1' where ID=%1").arg(id));
+        m_connection->execute(QStringLiteral("update D_B set theDel='是' where ID=%1").arg(id));
+        QCOMPARE(m_db->run("select Revision" + card), QStringLiteral("3"));
+        QCOMPARE(m_db->run("select ChangedAt >= CreatedAt" + card), QStringLiteral("t"));
+    }
+
+    void noticeAfterCommitNeverAfterRollback() {
+        PgConnection listener(m_db->connectionString());
+        listener.listenForChanges();
+        QSocketNotifier readable(listener.socketDescriptor(), QSocketNotifier::Read);
+        bool noticed = false;
+        connect(&readable, &QSocketNotifier::activated, this,
+                [&] { noticed = listener.takeChangeNotices() || noticed; });
+
+        m_connection->execute(QStringLiteral("BEGIN"));
+        m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("回滚"), QStringLiteral("男")));
+        QTest::qWait(300);
+        QVERIFY(!noticed); // not before commit
+        m_connection->execute(QStringLiteral("ROLLBACK"));
+        // A committed write after the rolled-back one: its notice is the only one that comes.
+        QTest::qWait(300);
+        QVERIFY(!noticed);
+        m_connection->execute(QStringLiteral(
+            "insert into DList(DID,LDate,LType,LMemo) values(1,'2024-01-01','电话','')"));
+        QTRY_VERIFY_WITH_TIMEOUT(noticed, 5000);
+        noticed = false;
+        m_connection->execute(QStringLiteral("BEGIN"));
+        m_connection->execute(QStringLiteral("delete from DList"));
+        m_connection->execute(QStringLiteral("ROLLBACK"));
+        QTest::qWait(500);
+        QVERIFY(!noticed);
+    }
+
+    void watcherHearsOtherProgramsAndComesBack() {
+        ChangeWatcher watcher(m_db->connectionString());
+        watcher.start();
+        int changes = 0;
+        QStringList lost;
+        connect(&watcher, &ChangeWatcher::changed, this, [&] { ++changes; });
+        connect(&watcher, &ChangeWatcher::lost, this, [&](const QString& m) { lost << m; });
+        m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("甲"), QStringLiteral("男")));
+        QTRY_COMPARE_WITH_TIMEOUT(changes, 1, 5000);
+
+        // Its connection cut: told, then back by itself, with a change to refresh in full.
+        m_db->run(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where "
+                                 "query = 'LISTEN orvane_cards'"));
+        QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
+        QVERIFY(lost.first().startsWith(QStringLiteral("与名片服务器的连接断开了")));
+        QTRY_COMPARE_WITH_TIMEOUT(changes, 2, 3 * ChangeWatcher::RetryMs);
+        QVERIFY(watcher.listening());
+        m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("乙"), QStringLiteral("男")));
+        QTRY_COMPARE_WITH_TIMEOUT(changes, 3, 5000);
+    }
+
+    void lostConnectionIsToldAndComesBack() {
+        QCOMPARE(m_connection->select(QStringLiteral("select theName from D_Sex"))->rowCount(), 2);
+        m_connection->execute(QStringLiteral("BEGIN"));
+        m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("半途"), QStringLiteral("男")));
+        m_db->run(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where "
+                                 "application_name='orvane-cards' and datname=current_database()"));
+        try {
+            m_connection->insert(
+                cardInsert(QStringLiteral("客户"), QStringLiteral("半途2"), QStringLiteral("男")));
+            QFAIL("a write on a lost connection succeeded");
+        } catch (const EngineError& error) {
+            QVERIFY2(error.message().startsWith(QStringLiteral("与名片服务器的连接断开了（")),
+                     qPrintable(error.message()));
+            QVERIFY(error.message().contains(QStringLiteral("本次的修改没有保存")));
+        }
+        QVERIFY(!m_connection->connected());
+        // The next statement connects again; the transaction cut off left nothing.
+        QCOMPARE(m_connection->select(QStringLiteral("select ID from D_B"))->rowCount(), 0);
+    }
+
+    void failuresNameTheServerNeverThePassword() {
+        PgConnection nowhere(QStringLiteral("host=/nonexistent port=5999 dbname=cards "
+                                            "user=sales password=Secret-Pw9"));
+        try {
+            nowhere.select(QStringLiteral("select 1"));
+            QFAIL("connected to a server that does not exist");
+        } catch (const EngineError& error) {
+            QVERIFY2(error.message().startsWith(
+                         QStringLiteral("无法连接名片服务器 服务器 cards@本机:5999（")),
+                     qPrintable(error.message()));
+            QVERIFY(!error.message().contains(QStringLiteral("Secret-Pw9")));
+        }
+        QCOMPARE(PgConnection(QStringLiteral("postgresql://ann:pw@db.example.com:6432/team"))
+                     .registerName(),
+                 QStringLiteral("服务器 team@db.example.com:6432"));
+    }
+
+    void aUserWhoMayNotCreateTheRegisterIsToldWhatToRun() {
+        m_db->run(
+            QStringLiteral("DROP ROLE IF EXISTS orvane_plain; CREATE ROLE orvane_plain LOGIN"));
+        PgConnection plain(m_db->connectionString() + QStringLiteral(" user=orvane_plain"));
+        try {
+            plain.select(QStringLiteral("select theName from D_Sex"));
+            QFAIL("a user without rights made the register");
+        } catch (const EngineError& error) {
+            QCOMPARE(error.message(),
+                     QStringLiteral("服务器上的数据库 %1 中还没有名片库，用户 orvane_plain "
+                                    "没有创建它的权限。请管理员在服务器上运行：sudo "
+                                    "scripts/server-setup.sh %1 orvane_plain")
+                         .arg(m_db->name()));
+        }
+        QCOMPARE(m_db->run(QStringLiteral("select to_regclass('d_b') is null")),
+                 QStringLiteral("t"));
+    }
+
+private:
+    std::unique_ptr<ScratchServerDatabase> m_db;
+    std::unique_ptr<PgConnection> m_connection;
+};
+
+QTEST_MAIN(TestPgConnection)
+#include "tst_pgconnection.moc"
