@@ -153,6 +153,11 @@ QString withoutFinalSemicolon(const QString& sql) {
 void ignoreNotice(void*, const char*) {}
 } // namespace
 
+QString changedSinceReadMessage() {
+    return QStringLiteral("这张名片在您打开之后已被别人修改并保存，本次没有保存，"
+                          "以免覆盖别人的修改。请关闭后重新打开这张名片再修改");
+}
+
 QString pgConninfoValue(const QString& value) {
     static const QRegularExpression plain(QStringLiteral("^[^\\s'\\\\]+$"));
     if (plain.match(value).hasMatch()) {
@@ -334,7 +339,10 @@ void PgConnection::fail(PGresult* result, const QString& sql) {
         reason = QStringLiteral("SQLSTATE ") + state;
     }
     QString what;
-    if (state == u"23505") {
+    if (state == u"OR001") {
+        what = changedSinceReadMessage();
+        reason = QStringLiteral("SQLSTATE OR001");
+    } else if (state == u"23505") {
         what = QStringLiteral("已经有一张相同分类、姓名和性别的名片，本次没有保存");
     } else if (state == u"42501") {
         what = QStringLiteral("当前用户没有这项操作的权限，请找服务器的管理员");

@@ -66,6 +66,9 @@ private:
     QString m_lastState;          // the SQLSTATE of the last failure
 };
 
+// What a save is told when the card was saved by someone else since it was read.
+QString changedSinceReadMessage();
+
 // libpq's keyword=value form of a value: plain when it can be, else between single quotes
 // with quotes and backslashes escaped.
 QString pgConninfoValue(const QString& value);

@@ -67,9 +67,15 @@ CREATE TABLE D_Mr (
     theP    text
 );
 
--- Every change of a card moves its revision on and names who made it.
+-- Every change of a card moves its revision on and names who made it. A save that names the
+-- revision it read (SET Revision = <read>) changes nothing when the card has moved on since:
+-- the check runs on the row as it is now, under the row's lock.
 CREATE FUNCTION orvane_stamp_card() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
+    IF NEW.Revision <> OLD.Revision THEN
+        RAISE EXCEPTION 'card % was saved by % since it was read', OLD.ID, OLD.ChangedBy
+            USING ERRCODE = 'OR001';
+    END IF;
     NEW.Revision := OLD.Revision + 1;
     NEW.ChangedBy := current_user;
     NEW.ChangedAt := now();

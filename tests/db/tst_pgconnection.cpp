@@ -191,6 +191,30 @@ private slots:
         QCOMPARE(m_db->run("select ChangedAt >= CreatedAt" + card), QStringLiteral("t"));
     }
 
+    void aSaveOfAnOlderRevisionOverwritesNothing() {
+        const qint64 id = m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("赵六"), QStringLiteral("男")));
+        PgConnection other(m_db->connectionString());
+        // Both opened revision 1; the other saves first.
+        other.execute(
+            QStringLiteral("update D_B set BPho='其他人',Revision=1 where ID=%1").arg(id));
+        try {
+            m_connection->execute(
+                QStringLiteral("update D_B set BPho='我',Revision=1 where ID=%1").arg(id));
+            QFAIL("a save overwrote a newer revision");
+        } catch (const EngineError& error) {
+            QCOMPARE(error.message(),
+                     changedSinceReadMessage() + QStringLiteral("（SQLSTATE OR001）"));
+        }
+        QCOMPARE(m_db->run(QStringLiteral("select BPho || ' ' || Revision from D_B")),
+                 QStringLiteral("其他人 2"));
+        // Read again, saved again.
+        m_connection->execute(
+            QStringLiteral("update D_B set BPho='我',Revision=2 where ID=%1").arg(id));
+        QCOMPARE(m_db->run(QStringLiteral("select BPho || ' ' || Revision from D_B")),
+                 QStringLiteral("我 3"));
+    }
+
     void noticeAfterCommitNeverAfterRollback() {
         PgConnection listener(m_db->connectionString());
         listener.listenForChanges();
