@@ -11,27 +11,73 @@
 #include <string>
 #include <string_view>
 
-void SheetCells::set(quint32 row, quint32 column, const QString& text) {
-    if (text.isEmpty()) {
+void tooLarge(const QString& what) {
+    throw UnreadableWorkbook{QStringLiteral("工作簿太大：") + what};
+}
+
+namespace {
+QString megabytes(qint64 bytes) {
+    return QStringLiteral("%1 MB").arg(bytes / (1024 * 1024));
+}
+QString tenThousands(qint64 count) {
+    return QStringLiteral("%1 万").arg(count / 10'000);
+}
+} // namespace
+
+void SharedStrings::append(const QString& text) {
+    if (size() >= WorkbookLimits::SharedStrings) {
+        tooLarge(
+            QStringLiteral("共享字符串超过 %1个").arg(tenThousands(WorkbookLimits::SharedStrings)));
+    }
+    const QByteArray utf8 = text.toUtf8();
+    if (qint64(m_text.size()) + utf8.size() > WorkbookLimits::SharedStringBytes) {
+        tooLarge(QStringLiteral("共享字符串的文字超过 %1")
+                     .arg(megabytes(WorkbookLimits::SharedStringBytes)));
+    }
+    m_text.append(utf8.constData(), size_t(utf8.size()));
+    m_ends.push_back(quint32(m_text.size()));
+}
+
+std::string_view SharedStrings::at(qsizetype index) const {
+    const size_t start = index == 0 ? 0 : m_ends[size_t(index - 1)];
+    return std::string_view(m_text).substr(start, m_ends[size_t(index)] - start);
+}
+
+void SheetCells::set(quint32 row, quint32 column, std::string_view utf8) {
+    if (utf8.empty()) {
         return;
     }
     if (row >= WorkbookLimits::Rows || column >= WorkbookLimits::Columns) {
         throw UnreadableWorkbook{QStringLiteral("单元格位置超出了工作表的范围")};
     }
-    m_bytes += text.size() * 3; // the most a UTF-16 unit takes in UTF-8
-    if (m_bytes > WorkbookLimits::TextBytes || qint64(m_cells.size()) >= WorkbookLimits::Cells) {
-        throw UnreadableWorkbook{QStringLiteral("工作表的内容太多")};
+    if (qint64(m_cells.size()) >= WorkbookLimits::Cells) {
+        throw UnreadableWorkbook{
+            QStringLiteral("工作表太大：单元格超过 %1个").arg(tenThousands(WorkbookLimits::Cells))};
     }
-    m_cells.push_back({row, column, text});
+    if (qint64(m_text.size() + utf8.size()) > WorkbookLimits::TextBytes) {
+        throw UnreadableWorkbook{
+            QStringLiteral("工作表太大：文字超过 %1").arg(megabytes(WorkbookLimits::TextBytes))};
+    }
+    m_cells.push_back({row, column, quint32(m_text.size()), quint32(utf8.size())});
+    m_text.append(utf8);
+}
+
+void SheetCells::set(quint32 row, quint32 column, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    set(row, column, std::string_view(utf8.constData(), size_t(utf8.size())));
 }
 
 std::shared_ptr<ResultSet> SheetCells::toResult() {
     std::vector<Cell>& cells = m_cells;
+    // A later value of a place replaces an earlier one, and a later value stands later in the
+    // text: ordering by the text's start too keeps them in the order read, in place.
     auto before = [](const Cell& a, const Cell& b) {
-        return a.row != b.row ? a.row < b.row : a.column < b.column;
+        return a.row != b.row         ? a.row < b.row
+               : a.column != b.column ? a.column < b.column
+                                      : a.start < b.start;
     };
     if (!std::is_sorted(cells.begin(), cells.end(), before)) {
-        std::stable_sort(cells.begin(), cells.end(), before);
+        std::sort(cells.begin(), cells.end(), before);
     }
     if (cells.empty()) {
         return std::make_shared<ResultSet>(QStringList());
@@ -54,11 +100,11 @@ std::shared_ptr<ResultSet> SheetCells::toResult() {
     // Walks the sorted cells row by row; for duplicates of one place the last value counts.
     size_t next = 0;
     auto valueAt = [&](quint32 row, quint32 column) {
-        QString value;
+        std::string_view value;
         while (next < cells.size() && (cells[next].row < row ||
                                        (cells[next].row == row && cells[next].column <= column))) {
             if (cells[next].row == row && cells[next].column == column) {
-                value = cells[next].text;
+                value = text(cells[next]);
             }
             ++next;
         }
@@ -67,14 +113,16 @@ std::shared_ptr<ResultSet> SheetCells::toResult() {
 
     QStringList names;
     for (quint32 c = firstColumn; c <= lastColumn; ++c) {
-        const QString name = valueAt(firstRow, c).trimmed();
+        const QString name = textFromUtf8(valueAt(firstRow, c)).trimmed();
         names << (name.isEmpty() ? QStringLiteral("F%1").arg(c - firstColumn + 1) : name);
     }
     auto result = std::make_shared<ResultSet>(names);
-    result->reserveRows(int(rows - 1), qsizetype(m_bytes / std::max<qint64>(rows, 1)));
+    result->reserveRows(int(rows - 1),
+                        qsizetype(m_text.size() / size_t(std::max<qint64>(rows, 1))));
     for (quint32 r = firstRow + 1; r <= lastRow; ++r) {
         for (quint32 c = firstColumn; c <= lastColumn; ++c) {
-            result->append(valueAt(r, c));
+            const std::string_view value = valueAt(r, c);
+            result->append(value.data(), qsizetype(value.size()));
         }
     }
     return result;

@@ -39,8 +39,7 @@ bool readCells(const QString& path, const QString& sheetName, SheetCells& cells)
         throw UnreadableWorkbook{QStringLiteral("这不是一个文件")};
     }
     if (info.size() > WorkbookLimits::FileBytes) {
-        throw UnreadableWorkbook{
-            QStringLiteral("文件超过 %1 MB").arg(WorkbookLimits::FileBytes / (1024 * 1024))};
+        tooLarge(QStringLiteral("文件超过 %1 MB").arg(WorkbookLimits::FileBytes / (1024 * 1024)));
     }
     switch (formatOf(path)) {
     case Format::Xls:

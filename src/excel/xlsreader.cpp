@@ -238,18 +238,18 @@ quint16 substreamKind(const RecordStream& records) {
 
 // What the workbook globals tell about the sheet asked for.
 struct Globals {
-    QStringList strings;
+    SharedStrings strings;
     std::vector<NumberFormat> xfFormats; // by cell format (XF) index
     bool from1904 = false;
     qint64 sheetStart = -1; // the sheet's BOF record; -1: no such sheet
 };
 
-QStringList sharedStrings(RecordReader body) {
+SharedStrings sharedStrings(RecordReader body) {
     body.u32(); // references to the strings in the workbook
     const quint32 count = body.u32();
-    QStringList strings;
+    SharedStrings strings;
     for (quint32 i = 0; i < count && !body.atEnd(); ++i) {
-        strings << body.richString();
+        strings.append(body.richString());
     }
     return strings;
 }
@@ -479,7 +479,7 @@ private:
         case LabelSst:
             readCell(body, [&] {
                 const quint32 index = body.u32();
-                if (index >= quint32(m_globals.strings.size())) {
+                if (qint64(index) >= m_globals.strings.size()) {
                     damaged();
                 }
                 return m_globals.strings.at(index);
@@ -732,8 +732,12 @@ QByteArray workbookStream(const QString& path) {
         throw UnreadableWorkbook{QStringLiteral("文件中没有 Excel 工作簿")};
     }
     const gsf_off_t size = gsf_input_size(stream.get());
-    if (size < 0 || size > WorkbookLimits::FileBytes) {
+    if (size < 0) {
         damaged();
+    }
+    if (size > WorkbookLimits::XlsStreamBytes) {
+        tooLarge(QStringLiteral("工作簿数据超过 %1 MB")
+                     .arg(WorkbookLimits::XlsStreamBytes / (1024 * 1024)));
     }
     QByteArray bytes(qsizetype(size), Qt::Uninitialized);
     if (size > 0 &&

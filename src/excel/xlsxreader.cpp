@@ -12,27 +12,62 @@
 namespace Xlsx {
 namespace {
 
-constexpr qsizetype MaxSharedStrings = 10'000'000;
 constexpr size_t MaxCellFormats = 65'536;
 
 [[noreturn]] void damaged() {
     throw UnreadableWorkbook{QStringLiteral("文件已损坏或不完整")};
 }
 
+[[noreturn]] void partTooLarge() {
+    tooLarge(QStringLiteral("其中一个部件解压后超过 %1 MB")
+                 .arg(WorkbookLimits::PartBytes / (1024 * 1024)));
+}
+
+// Stands between a part and its XML reader, counting the bytes the reader takes for one token.
+// QXmlStreamReader holds a token whole (a text, a tag with its attributes, a comment), in
+// UTF-16: a read that takes more than TokenBytes for one token stops there.
+class TokenGuard final : public QIODevice {
+public:
+    explicit TokenGuard(QIODevice* source) : m_source(source) {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    void startToken() { m_taken = 0; }
+    bool passed() const { return m_passed; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        if (m_taken > WorkbookLimits::TokenBytes) {
+            m_passed = true;
+            return -1;
+        }
+        const qint64 got = m_source->read(data, std::min<qint64>(maxSize, 65536));
+        m_taken += std::max<qint64>(got, 0);
+        return got;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QIODevice* m_source;
+    qint64 m_taken = 0;
+    bool m_passed = false;
+};
+
 // A part's XML token by token, with bounds that keep a hostile part from exhausting memory:
-// no part of a workbook declares a document type (entities declared in one could expand
-// without end) or nests elements more than a dozen levels deep, so a declaration or nesting
-// far deeper than that counts as damage. Every token is read through advance(), text(),
-// skip() so that the depth is always known.
+// no token larger than TokenBytes (see TokenGuard); no document type (entities declared in
+// one could expand without end), and no nesting far deeper than the dozen levels a workbook
+// uses. Every token is read through advance(), text(), skip() so that the depth is always
+// known.
 class PartReader : public QXmlStreamReader {
 public:
-    explicit PartReader(const QByteArray& bytes) : QXmlStreamReader(bytes) {}
+    explicit PartReader(QIODevice* part) : m_part(part), m_guard(part) { setDevice(&m_guard); }
 
     // The next token; false at the end of the part.
     bool advance() {
+        m_guard.startToken();
         const TokenType token = readNext();
         if (token == DTD || hasError()) {
-            damaged();
+            failed();
         }
         if (token == StartElement && ++m_depth > MaxDepth) {
             throw UnreadableWorkbook{QStringLiteral("工作表的结构嵌套过深")};
@@ -45,9 +80,10 @@ public:
 
     // The text of the element just started, up to its end.
     QString text() {
+        m_guard.startToken();
         const QString text = readElementText();
         if (hasError()) {
-            damaged();
+            failed();
         }
         --m_depth;
         return text;
@@ -63,7 +99,22 @@ public:
     }
 
 private:
+    // Why the part could not be read: a bound it passed, or damage.
+    [[noreturn]] void failed() const {
+        if (m_guard.passed()) {
+            tooLarge(QStringLiteral("其中一项内容超过 %1 MB")
+                         .arg(WorkbookLimits::TokenBytes / (1024 * 1024)));
+        }
+        const auto* member = dynamic_cast<const ZipMember*>(m_part);
+        if (member && member->tooLarge()) {
+            partTooLarge();
+        }
+        damaged();
+    }
+
     static constexpr int MaxDepth = 256;
+    QIODevice* m_part;
+    TokenGuard m_guard;
     int m_depth = 0;
 };
 
@@ -104,6 +155,10 @@ QString stringItem(PartReader& xml) {
                 const QString run = xml.text();
                 if (phonetic == 0) {
                     text += run;
+                }
+                if (text.size() > WorkbookLimits::TokenBytes) {
+                    tooLarge(QStringLiteral("其中一个字符串超过 %1 MB")
+                                 .arg(WorkbookLimits::TokenBytes / (1024 * 1024)));
                 }
             }
         } else if (xml.isEndElement()) {
@@ -161,14 +216,6 @@ QString isoDateCell(const QString& value) {
 
 QString cellText(QStringView type, const QString& value, const QString& inlineText, int style,
                  const SheetContext& context) {
-    if (type == u"s") {
-        bool ok = false;
-        const int index = value.trimmed().toInt(&ok);
-        if (!ok || index < 0 || index >= context.strings.size()) {
-            damaged();
-        }
-        return context.strings.at(index);
-    }
     if (type == u"inlineStr") {
         return inlineText;
     }
@@ -217,7 +264,16 @@ void readCell(PartReader& xml, const SheetContext& context, quint32 row, qint64*
             break; // </c>
         }
     }
-    cells.set(row, column, cellText(type, value, inlineText, styleOk ? style : -1, context));
+    if (type == u"s") {
+        bool ok = false;
+        const int index = value.trimmed().toInt(&ok);
+        if (!ok || index < 0 || index >= context.strings.size()) {
+            damaged();
+        }
+        cells.set(row, column, context.strings.at(index));
+    } else {
+        cells.set(row, column, cellText(type, value, inlineText, styleOk ? style : -1, context));
+    }
 }
 
 // A relationship part: Id -> target part, and type -> target part.
@@ -240,9 +296,9 @@ QString resolvedTarget(const QString& sourcePart, const QString& target) {
     return path;
 }
 
-Relationships relationships(const QByteArray& bytes, const QString& sourcePart) {
+Relationships relationships(QIODevice* part, const QString& sourcePart) {
     Relationships rels;
-    PartReader xml(bytes);
+    PartReader xml(part);
     while (xml.advance()) {
         if (xml.isStartElement() && xml.name() == u"Relationship") {
             const QXmlStreamAttributes a = xml.attributes();
@@ -270,9 +326,9 @@ struct WorkbookInfo {
     bool from1904 = false;
 };
 
-WorkbookInfo workbookInfo(const QByteArray& bytes, const QString& sheetName) {
+WorkbookInfo workbookInfo(QIODevice* part, const QString& sheetName) {
     WorkbookInfo info;
-    PartReader xml(bytes);
+    PartReader xml(part);
     while (xml.advance()) {
         if (!xml.isStartElement()) {
             continue;
@@ -296,36 +352,50 @@ WorkbookInfo workbookInfo(const QByteArray& bytes, const QString& sheetName) {
     return info;
 }
 
-QByteArray part(const ZipArchive& zip, const QString& name) {
-    QByteArray bytes;
-    if (!zip.read(name, &bytes, WorkbookLimits::PartBytes)) {
+// Reads the part called name through read(QIODevice*), then the rest of it so that its
+// checksum is tested. Returns false when there is no such part.
+template <typename Read> bool readPart(const ZipArchive& zip, const QString& name, Read&& read) {
+    const std::unique_ptr<ZipMember> member = zip.open(name, WorkbookLimits::PartBytes);
+    if (!member) {
+        return false;
+    }
+    read(member.get());
+    if (!member->finish()) {
+        if (member->tooLarge()) {
+            partTooLarge();
+        }
         damaged();
     }
-    return bytes;
+    return true;
+}
+
+// The same for a part the workbook cannot do without.
+template <typename Read>
+void readNeededPart(const ZipArchive& zip, const QString& name, Read&& read) {
+    if (!readPart(zip, name, std::forward<Read>(read))) {
+        damaged();
+    }
 }
 
 } // namespace
 
-QStringList sharedStrings(const QByteArray& bytes) {
-    QStringList strings;
-    PartReader xml(bytes);
+SharedStrings sharedStrings(QIODevice* part) {
+    SharedStrings strings;
+    PartReader xml(part);
     while (xml.advance()) {
         if (xml.isStartElement() && xml.name() == u"si") {
-            if (strings.size() >= MaxSharedStrings) {
-                throw UnreadableWorkbook{QStringLiteral("工作簿的字符串太多")};
-            }
-            strings << stringItem(xml);
+            strings.append(stringItem(xml));
         }
     }
     return strings;
 }
 
-std::vector<NumberFormat> numberFormats(const QByteArray& bytes) {
+std::vector<NumberFormat> numberFormats(QIODevice* part) {
     QHash<int, QString> codes;
     std::vector<int> formatIds;
     int inNumFmts = 0;
     int inCellXfs = 0;
-    PartReader xml(bytes);
+    PartReader xml(part);
     while (xml.advance()) {
         const int step = xml.isStartElement() ? 1 : xml.isEndElement() ? -1 : 0;
         if (xml.name() == u"numFmts") {
@@ -352,8 +422,8 @@ std::vector<NumberFormat> numberFormats(const QByteArray& bytes) {
     return formats;
 }
 
-void readWorksheet(const QByteArray& bytes, const SheetContext& context, SheetCells& cells) {
-    PartReader xml(bytes);
+void readWorksheet(QIODevice* part, const SheetContext& context, SheetCells& cells) {
+    PartReader xml(part);
     qint64 row = -1;
     qint64 lastColumn = -1;
     while (xml.advance()) {
@@ -388,17 +458,19 @@ bool readSheet(const QString& path, const QString& sheetName, SheetCells& cells)
     }
     // The package's relationships name the workbook part; xl/workbook.xml by custom.
     QString workbookPart = QStringLiteral("xl/workbook.xml");
-    QByteArray packageRels;
-    if (zip.read(QStringLiteral("_rels/.rels"), &packageRels, WorkbookLimits::PartBytes)) {
-        workbookPart = relationships(packageRels, QString())
+    readPart(zip, QStringLiteral("_rels/.rels"), [&](QIODevice* part) {
+        workbookPart = relationships(part, QString())
                            .byType.value(QStringLiteral("officeDocument"), workbookPart);
-    }
-    const WorkbookInfo info = workbookInfo(part(zip, workbookPart), sheetName);
+    });
+    WorkbookInfo info;
+    readNeededPart(zip, workbookPart,
+                   [&](QIODevice* part) { info = workbookInfo(part, sheetName); });
     if (info.sheetId.isEmpty()) {
         return false;
     }
-    const Relationships rels =
-        relationships(part(zip, relationshipsPart(workbookPart)), workbookPart);
+    Relationships rels;
+    readNeededPart(zip, relationshipsPart(workbookPart),
+                   [&](QIODevice* part) { rels = relationships(part, workbookPart); });
     const QString sheetPart = rels.byId.value(info.sheetId);
     if (sheetPart.isEmpty()) {
         damaged();
@@ -406,12 +478,14 @@ bool readSheet(const QString& path, const QString& sheetName, SheetCells& cells)
     SheetContext context;
     context.from1904 = info.from1904;
     if (rels.byType.contains(QStringLiteral("sharedStrings"))) {
-        context.strings = sharedStrings(part(zip, rels.byType.value("sharedStrings")));
+        readNeededPart(zip, rels.byType.value(QStringLiteral("sharedStrings")),
+                       [&](QIODevice* part) { context.strings = sharedStrings(part); });
     }
     if (rels.byType.contains(QStringLiteral("styles"))) {
-        context.formats = numberFormats(part(zip, rels.byType.value("styles")));
+        readNeededPart(zip, rels.byType.value(QStringLiteral("styles")),
+                       [&](QIODevice* part) { context.formats = numberFormats(part); });
     }
-    readWorksheet(part(zip, sheetPart), context, cells);
+    readNeededPart(zip, sheetPart, [&](QIODevice* part) { readWorksheet(part, context, cells); });
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "db/engineerror.h"
 #include "vcard/vcardnames.h"
 
+#include <QBuffer>
 #include <QStringDecoder>
 #include <QStringList>
 #include <optional>
@@ -147,36 +148,6 @@ struct Property {
     QByteArray value; // as it stands in the file
 };
 
-bool isQuotedPrintable(const QByteArray& line) {
-    const qsizetype colon = line.indexOf(':');
-    return colon > 0 && line.left(colon).toUpper().contains("QUOTED-PRINTABLE");
-}
-
-// The content lines of the file: folded lines joined again, and quoted-printable values
-// that go on in the next line ("=" at the end) joined too.
-std::vector<QByteArray> contentLines(const QByteArray& text) {
-    std::vector<QByteArray> lines;
-    bool softBreak = false;
-    for (QByteArray physical : text.split('\n')) {
-        if (physical.endsWith('\r')) {
-            physical.chop(1);
-        }
-        if (!lines.empty() && softBreak) {
-            lines.back() += physical;
-        } else if (!lines.empty() && !physical.isEmpty() &&
-                   (physical[0] == ' ' || physical[0] == '\t')) {
-            lines.back() += QByteArrayView(physical).sliced(1);
-        } else {
-            lines.push_back(physical);
-        }
-        softBreak = lines.back().endsWith('=') && isQuotedPrintable(lines.back());
-        if (softBreak) {
-            lines.back().chop(1);
-        }
-    }
-    return lines;
-}
-
 // Splits at separator outside double quotes.
 QList<QByteArray> splitOutsideQuotes(const QByteArray& text, char separator) {
     QList<QByteArray> parts{QByteArray()};
@@ -274,7 +245,9 @@ QByteArray fromQuotedPrintable(const QByteArray& text) {
     return bytes;
 }
 
-QString fromCharset(const QByteArray& bytes, const QByteArray& charset) {
+// The bytes read in the character set; nothing when they are not text of that set. Throws
+// EngineError when the set is unknown.
+std::optional<QString> fromCharset(const QByteArray& bytes, const QByteArray& charset) {
     UErrorCode status = U_ZERO_ERROR;
     UConverter* converter = ucnv_open(charset.constData(), &status);
     if (U_FAILURE(status) || !converter || charset.contains('\0')) {
@@ -297,8 +270,7 @@ QString fromCharset(const QByteArray& bytes, const QByteArray& charset) {
     }
     ucnv_close(converter);
     if (U_FAILURE(status)) {
-        throw EngineError(QStringLiteral("vCard 文件中有不能按字符集“%1”读取的文字")
-                              .arg(QString::fromLatin1(charset)));
+        return std::nullopt;
     }
     return QString::fromUtf16(text.data(), length);
 }
@@ -314,11 +286,22 @@ QString decodedText(const Property& property) {
         bytes = QByteArray::fromBase64(bytes);
     }
     if (!property.charset.isEmpty()) {
-        return fromCharset(bytes, property.charset);
+        if (const std::optional<QString> text = fromCharset(bytes, property.charset)) {
+            return *text;
+        }
+        throw EngineError(QStringLiteral("vCard 文件中有不能按字符集“%1”读取的文字")
+                              .arg(QString::fromLatin1(property.charset)));
     }
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8(bytes);
-    return utf8.hasError() ? fromCharset(bytes, "GB18030") : text;
+    if (!utf8.hasError()) {
+        return text;
+    }
+    if (const std::optional<QString> gbk = fromCharset(bytes, "GB18030")) {
+        return *gbk;
+    }
+    throw EngineError(QStringLiteral(
+        "vCard 文件中有既不是 UTF-8 也不是 GBK 的文字（文件没有声明字符集），没有导入任何名片"));
 }
 
 // Splits a structured value at the ";" that are not escaped, and undoes the escapes of each
@@ -432,7 +415,10 @@ private:
             return;
         }
         QString& field = m_card[QLatin1String(column)];
-        field = field.isEmpty() ? value : field + separator.toString() + value;
+        if (!field.isEmpty()) {
+            field += separator; // in place: a card of many lines stays linear
+        }
+        field += value;
     }
 
     void takePhone(const Property& property) {
@@ -488,18 +474,185 @@ private:
     bool m_workAddressTaken = false;
 };
 
-// The file's bytes as UTF-8 lines: a byte-order mark is dropped, UTF-16 made UTF-8.
-QByteArray asUtf8(const QByteArray& file) {
-    if (file.startsWith("\xFF\xFE") || file.startsWith("\xFE\xFF")) {
-        QStringDecoder utf16(file.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
-                                                         : QStringDecoder::Utf16BE);
-        return QString(utf16(file.mid(2))).toUtf8();
-    }
-    return file.startsWith("\xEF\xBB\xBF") ? file.mid(3) : file;
+EngineError tooLarge(const QString& what) {
+    return EngineError(QStringLiteral("vCard 文件太大：%1，没有导入任何名片").arg(what));
 }
+
+QString megabytes(qint64 bytes) {
+    return QStringLiteral("%1 MB").arg(bytes / (1024 * 1024));
+}
+
+// The file as UTF-8, a piece at a time: a byte-order mark is dropped, UTF-16 made UTF-8.
+class Utf8Pieces {
+public:
+    explicit Utf8Pieces(QIODevice& file) : m_file(file) {
+        if (!file.isSequential() && file.size() > VCardLimits::FileBytes) {
+            fileTooLarge();
+        }
+    }
+
+    // The next piece; false at the end of the file.
+    bool next(QByteArray* piece) {
+        *piece = m_file.read(PieceBytes);
+        if (piece->isEmpty()) {
+            return false;
+        }
+        m_read += piece->size();
+        if (m_read > VCardLimits::FileBytes) {
+            fileTooLarge();
+        }
+        if (m_first) {
+            m_first = false;
+            if (piece->startsWith("\xFF\xFE") || piece->startsWith("\xFE\xFF")) {
+                m_utf16.emplace(piece->startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                              : QStringDecoder::Utf16BE);
+                piece->remove(0, 2);
+            } else if (piece->startsWith("\xEF\xBB\xBF")) {
+                piece->remove(0, 3);
+            }
+        }
+        if (m_utf16) {
+            // A character of two UTF-16 units split between pieces waits for its second unit.
+            QString text = m_highSurrogate + QString((*m_utf16)(*piece));
+            m_highSurrogate.clear();
+            if (!text.isEmpty() && text.back().isHighSurrogate()) {
+                m_highSurrogate = text.back();
+                text.chop(1);
+            }
+            *piece = text.toUtf8();
+        }
+        return true;
+    }
+
+private:
+    [[noreturn]] static void fileTooLarge() {
+        throw tooLarge(QStringLiteral("超过 %1").arg(megabytes(VCardLimits::FileBytes)));
+    }
+
+    static constexpr qint64 PieceBytes = 64 * 1024;
+    QIODevice& m_file;
+    qint64 m_read = 0;
+    bool m_first = true;
+    std::optional<QStringDecoder> m_utf16;
+    QString m_highSurrogate;
+};
+
+// The content lines of the file, one at a time: folded lines joined again, and
+// quoted-printable values that go on in the next line ("=" at the end) joined too. No line
+// passes the bound of a card.
+class ContentLines {
+public:
+    explicit ContentLines(QIODevice& file) : m_pieces(file) {}
+
+    // The next content line; false at the end of the file. Outside a card a line past the
+    // bound tells that the file is no vCard.
+    bool next(QByteArray* line, bool inCard) {
+        m_inCard = inCard;
+        if (!m_haveAhead && !physicalLine(&m_ahead)) {
+            return false;
+        }
+        *line = std::move(m_ahead);
+        m_haveAhead = false;
+        LineHead head;
+        bool softBreak = endsInSoftBreak(*line, head);
+        while (physicalLine(&m_ahead)) {
+            if (softBreak) {
+                *line += m_ahead;
+            } else if (!m_ahead.isEmpty() && (m_ahead[0] == ' ' || m_ahead[0] == '\t')) {
+                *line += QByteArrayView(m_ahead).sliced(1);
+            } else {
+                m_haveAhead = true;
+                break;
+            }
+            checkCardBound(line->size());
+            softBreak = endsInSoftBreak(*line, head);
+        }
+        return true;
+    }
+
+private:
+    // Where a line's first ":" is, looked for once, and whether the head before it asks for
+    // quoted-printable.
+    struct LineHead {
+        qsizetype searched = 0;
+        bool found = false;
+        bool quotedPrintable = false;
+    };
+
+    void checkCardBound(qsizetype bytes) const {
+        if (bytes > VCardLimits::CardBytes) {
+            if (!m_inCard) {
+                throw notAVCard();
+            }
+            throw tooLarge(
+                QStringLiteral("有一张名片超过 %1").arg(megabytes(VCardLimits::CardBytes)));
+        }
+    }
+
+    // Drops the "=" of a quoted-printable soft line break; true when there was one.
+    static bool endsInSoftBreak(QByteArray& line, LineHead& head) {
+        if (!head.found) {
+            const qsizetype colon = line.indexOf(':', head.searched);
+            head.searched = line.size();
+            if (colon > 0) {
+                head.found = true;
+                head.quotedPrintable = line.left(colon).toUpper().contains("QUOTED-PRINTABLE");
+            }
+        }
+        if (head.quotedPrintable && line.endsWith('=')) {
+            line.chop(1);
+            return true;
+        }
+        return false;
+    }
+
+    // The next line of the file, without its CR LF; false at the end of the file.
+    bool physicalLine(QByteArray* line) {
+        for (;;) {
+            const qsizetype end = m_buffer.indexOf('\n', m_at);
+            if (end >= 0) {
+                *line = m_buffer.sliced(m_at, end - m_at);
+                m_at = end + 1;
+                break;
+            }
+            checkCardBound(m_buffer.size() - m_at);
+            QByteArray piece;
+            if (!m_pieces.next(&piece)) {
+                if (m_at == m_buffer.size()) {
+                    return false;
+                }
+                *line = m_buffer.sliced(m_at); // the last line, without a line end
+                m_at = m_buffer.size();
+                break;
+            }
+            m_buffer = m_buffer.sliced(m_at) + piece;
+            m_at = 0;
+        }
+        if (line->endsWith('\r')) {
+            line->chop(1);
+        }
+        return true;
+    }
+
+    Utf8Pieces m_pieces;
+    QByteArray m_buffer;
+    qsizetype m_at = 0;
+    QByteArray m_ahead; // the physical line after the content line given last
+    bool m_haveAhead = false;
+    bool m_inCard = false;
+};
 
 bool isCardBoundary(const Property& property, const char* name) {
     return property.name == name && property.value.trimmed().toUpper() == "VCARD";
+}
+
+// Rows under the fields' captions, none yet.
+std::shared_ptr<ResultSet> emptyCardRows() {
+    QStringList captions;
+    for (const CardField& field : cardFields()) {
+        captions << field.caption;
+    }
+    return std::make_shared<ResultSet>(captions);
 }
 
 } // namespace
@@ -512,11 +665,13 @@ QByteArray writeVCards(const std::vector<CardValues>& cards) {
     return file;
 }
 
-std::vector<CardValues> readVCards(const QByteArray& file) {
-    std::vector<CardValues> cards;
+void readVCards(QIODevice& file, const std::function<void(const CardValues&)>& take) {
     std::optional<CardReader> card;
     int depth = 0; // a vCard 2.1 AGENT may hold a card inside a card
-    for (const QByteArray& line : contentLines(asUtf8(file))) {
+    qint64 cardBytes = 0;
+    qint64 cards = 0;
+    ContentLines lines(file);
+    for (QByteArray line; lines.next(&line, depth > 0);) {
         if (line.trimmed().isEmpty()) {
             continue;
         }
@@ -528,16 +683,25 @@ std::vector<CardValues> readVCards(const QByteArray& file) {
             throw EngineError(
                 QStringLiteral("vCard 文件已损坏：有一行不是“名称:内容”的形式，没有导入任何名片"));
         }
+        if (depth > 0 && (cardBytes += line.size()) > VCardLimits::CardBytes) {
+            throw tooLarge(
+                QStringLiteral("有一张名片超过 %1").arg(megabytes(VCardLimits::CardBytes)));
+        }
         if (isCardBoundary(*property, "BEGIN")) {
             if (depth++ == 0) {
                 card.emplace();
+                cardBytes = line.size();
             }
         } else if (isCardBoundary(*property, "END")) {
             if (depth == 0) {
                 throw notAVCard();
             }
             if (--depth == 0) {
-                cards.push_back(card->values());
+                if (++cards > VCardLimits::Cards) {
+                    throw tooLarge(
+                        QStringLiteral("名片超过 %1 万张").arg(VCardLimits::Cards / 10'000));
+                }
+                take(card->values());
                 card.reset();
             }
         } else if (depth == 0) {
@@ -550,18 +714,38 @@ std::vector<CardValues> readVCards(const QByteArray& file) {
         throw EngineError(
             QStringLiteral("vCard 文件不完整：最后一张名片缺少 END:VCARD，没有导入任何名片"));
     }
-    if (cards.empty()) {
+    if (cards == 0) {
         throw notAVCard();
     }
+}
+
+std::vector<CardValues> readVCards(const QByteArray& file) {
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    std::vector<CardValues> cards;
+    readVCards(buffer, [&cards](const CardValues& card) { cards.push_back(card); });
     return cards;
 }
 
+std::shared_ptr<ResultSet> readVCardRows(QIODevice& file) {
+    std::shared_ptr<ResultSet> rows = emptyCardRows();
+    qint64 textBytes = 0;
+    readVCards(file, [&](const CardValues& card) {
+        for (const CardField& field : cardFields()) {
+            const QByteArray value = card.value(field.column).toUtf8();
+            if ((textBytes += value.size()) > VCardLimits::TextBytes) {
+                throw tooLarge(
+                    QStringLiteral("名片的文字超过 %1").arg(megabytes(VCardLimits::TextBytes)));
+            }
+            rows->append(value.constData(), value.size());
+        }
+    });
+    return rows;
+}
+
 std::shared_ptr<ResultSet> cardRows(const std::vector<CardValues>& cards) {
-    QStringList captions;
-    for (const CardField& field : cardFields()) {
-        captions << field.caption;
-    }
-    auto rows = std::make_shared<ResultSet>(captions);
+    std::shared_ptr<ResultSet> rows = emptyCardRows();
     for (const CardValues& card : cards) {
         for (const CardField& field : cardFields()) {
             rows->append(card.value(field.column));

@@ -4,6 +4,8 @@
 #include "db/resultset.h"
 
 #include <QByteArray>
+#include <QIODevice>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -21,10 +23,27 @@
 // splitting a character, "\", ",", ";" and line breaks escaped.
 QByteArray writeVCards(const std::vector<CardValues>& cards);
 
-// The cards of a vCard file of version 2.1 (with QUOTED-PRINTABLE and CHARSET), 3.0 or 4.0.
-// Throws EngineError, with a message for the user, when the file is no vCard, is cut short,
-// or uses a character set that cannot be read; then no card is given.
+// Bounds of a vCard file read. The file is read as a stream, a card at a time, so its size
+// costs time, not memory; what is kept is bounded: the cards as rows (about 100 bytes each
+// and their text). Together that stays under 200 MB.
+namespace VCardLimits {
+constexpr qint64 FileBytes = 128LL * 1024 * 1024;
+constexpr qint64 CardBytes = 4LL * 1024 * 1024; // one card, a photo in it included
+constexpr qint64 Cards = 200'000;
+constexpr qint64 TextBytes = 64LL * 1024 * 1024; // the values of all cards, UTF-8
+} // namespace VCardLimits
+
+// The cards of a vCard file of version 2.1 (with QUOTED-PRINTABLE and CHARSET), 3.0 or 4.0,
+// each given to take as soon as it is read. Throws EngineError, with a message for the user,
+// when the file is no vCard, is cut short, passes a bound, or uses a character set that
+// cannot be read; the cards given before then are no import.
+void readVCards(QIODevice& file, const std::function<void(const CardValues&)>& take);
+// The same from the bytes of a file, all cards together.
 std::vector<CardValues> readVCards(const QByteArray& file);
+
+// The cards of a vCard file as rows under the fields' captions, as the import shows and
+// reads a sheet; throws as readVCards, and beyond the bound of the text kept.
+std::shared_ptr<ResultSet> readVCardRows(QIODevice& file);
 
 // The cards as rows under the fields' captions, as the import shows and reads a sheet.
 std::shared_ptr<ResultSet> cardRows(const std::vector<CardValues>& cards);

@@ -370,7 +370,7 @@ private slots:
         QTest::newRow("xlsx with its members overwritten") << "garbled.xlsx"
                                                            << "文件已损坏或不完整";
         QTest::newRow("too large") << "large.xls"
-                                   << "文件超过 256 MB";
+                                   << "工作簿太大：文件超过 256 MB";
         QTest::newRow("xls whose root has siblings") << "rootsiblings.xls"
                                                      << "文件已损坏或不完整";
         QTest::newRow("xls damaged by a fuzzer") << "overread.xls"

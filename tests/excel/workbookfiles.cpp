@@ -25,6 +25,26 @@ bool writeZip(const QString& path, const QList<std::pair<QString, QByteArray>>& 
     return zipClose(zip, nullptr) == ZIP_OK && written;
 }
 
+bool writeZip(const QString& path, const QList<StreamedMember>& members) {
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), 0);
+    if (!zip) {
+        return false;
+    }
+    bool written = true;
+    for (const StreamedMember& member : members) {
+        written = written &&
+                  zipOpenNewFileInZip64(zip, member.name.toUtf8().constData(), nullptr, nullptr, 0,
+                                        nullptr, 0, nullptr, member.stored ? 0 : Z_DEFLATED,
+                                        member.stored ? 0 : Z_BEST_SPEED, 1) == ZIP_OK;
+        for (QByteArray piece = member.nextPiece(); written && !piece.isEmpty();
+             piece = member.nextPiece()) {
+            written = zipWriteInFileInZip(zip, piece.constData(), unsigned(piece.size())) == ZIP_OK;
+        }
+        written = written && zipCloseFileInZip(zip) == ZIP_OK;
+    }
+    return zipClose(zip, nullptr) == ZIP_OK && written;
+}
+
 bool writeCompoundFile(const QString& path, const char* streamName, const QByteArray& bytes) {
     gsf_init();
     GsfOutput* sink = gsf_output_stdio_new(QFile::encodeName(path).constData(), nullptr);

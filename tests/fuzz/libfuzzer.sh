@@ -1,7 +1,8 @@
 # What the fuzz runners share, sourced by each: build a fuzz project with clang (libFuzzer needs
 # clang while the program is built with g++), then run its target on a seed corpus until the
 # time is up. A crash, a hang (one input over 10 s), a leak or running out of memory fails the
-# run; the input is kept in <build dir>/artifacts.
+# run (the memory bound is the readers' own, well under 512 MB); the input is kept in
+# <build dir>/artifacts.
 set -euo pipefail
 
 # Configures and builds the fuzz project in <project dir> into <build dir>, and makes an empty
@@ -20,6 +21,6 @@ prepare_fuzzer() {
 # Runs <build dir>/<target> for <seconds> on the corpus. Its scratch files go with the corpus.
 run_fuzzer() {
     local build="$1" target="$2" seconds="$3"
-    TMPDIR="$corpus" "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    TMPDIR="$corpus" "$build/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=512 \
         -artifact_prefix="$build/artifacts/" -print_final_stats=1 "$corpus/new" "$corpus/seeds"
 }

@@ -6,6 +6,7 @@
 #include "vcard/vcard.h"
 #include "vcard/vcardnames.h"
 
+#include <QBuffer>
 #include <QStringDecoder>
 #include <QTest>
 
@@ -238,6 +239,10 @@ private slots:
         QTest::newRow("unknown character set")
             << QByteArray("BEGIN:VCARD\nVERSION:2.1\nFN;CHARSET=KLINGON-8:abc\nEND:VCARD\n")
             << QStringLiteral("vCard 文件使用了无法识别的字符集“KLINGON-8”");
+        QTest::newRow("neither UTF-8 nor GBK, and no character set")
+            << QByteArray("BEGIN:VCARD\nVERSION:2.1\nFN:\xFF\xFF\nEND:VCARD\n")
+            << QStringLiteral("vCard 文件中有既不是 UTF-8 也不是 GBK 的文字（文件没有声明字符集），"
+                              "没有导入任何名片");
         QTest::newRow("bytes the character set does not have")
             << QByteArray("BEGIN:VCARD\nVERSION:2.1\nFN;CHARSET=UTF-8:\xFF\xFE\nEND:VCARD\n")
             << QStringLiteral("vCard 文件中有不能按字符集“UTF-8”读取的文字");
@@ -246,6 +251,42 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, message);
         QCOMPARE(refusal(file), message);
+    }
+
+    // The reader takes a file a piece at a time: folded lines, soft line breaks and UTF-16
+    // characters that straddle two pieces come back whole.
+    void longValuesAcrossPieces_data() {
+        QTest::addColumn<QString>("encoding");
+        QTest::newRow("UTF-8") << "UTF-8";
+        QTest::newRow("UTF-16LE with its mark") << "UTF-16LE";
+        QTest::newRow("quoted-printable") << "QP";
+    }
+    void longValuesAcrossPieces() {
+        QFETCH(QString, encoding);
+        CardValues card = fullCard(QStringLiteral("张伟"));
+        card.insert("FDes", QStringLiteral("长🙂x").repeated(40'000));
+        QByteArray file = writeVCards({card, fullCard(QStringLiteral("李娜"))});
+        if (encoding == u"UTF-16LE") {
+            const QString text = QString::fromUtf8(file);
+            file = QByteArray("\xFF\xFE") +
+                   QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        } else if (encoding == u"QP") {
+            QByteArray value;
+            for (const char byte : card.value("FDes").toUtf8()) {
+                value += "=" + QByteArray::number(uchar(byte), 16).toUpper().rightJustified(2, '0');
+                if (value.size() % 74 == 0) {
+                    value += "=\r\n";
+                }
+            }
+            file = "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:张伟\r\n"
+                   "X-ORVANE-NOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" +
+                   value + "\r\nEND:VCARD\r\n";
+        }
+        QBuffer buffer(&file);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        const auto rows = readVCardRows(buffer);
+        QCOMPARE(rows->text(0, rows->columnIndex("姓名")), QStringLiteral("张伟"));
+        QCOMPARE(rows->text(0, rows->columnIndex("补充信息")), card.value("FDes"));
     }
 
     void rowsUnderTheCaptions() {

@@ -116,7 +116,7 @@ void TfrmInData::openVCards(const QString& path) {
                               .arg(QDir::toNativeSeparators(path), file.errorString()));
     }
     // The whole file is read before anything is shown: a bad file leaves the window as it was.
-    std::shared_ptr<ResultSet> rows = cardRows(readVCards(file.readAll()));
+    std::shared_ptr<ResultSet> rows = readVCardRows(file);
     ADOQuery1->openResult(std::move(rows));
     if (DBGrid1->query() != ADOQuery1) {
         DBGrid1->setQuery(ADOQuery1);

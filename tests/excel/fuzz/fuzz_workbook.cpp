@@ -9,6 +9,7 @@
 #include "excel/xlsreader.h"
 #include "excel/xlsxreader.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -44,24 +45,33 @@ template <typename Parse> void rejectQuietly(Parse&& parse) {
     }
 }
 
+// The bytes as a part read a piece at a time, as the reader reads a member of the zip.
+template <typename Parse> void asPart(const QByteArray& bytes, Parse&& parse) {
+    QBuffer part;
+    part.setData(bytes);
+    part.open(QIODevice::ReadOnly);
+    rejectQuietly([&] { parse(&part); });
+}
+
 void readParts(const QByteArray& bytes) {
     rejectQuietly([&] {
         SheetCells cells;
         Xls::readWorkbookStream(bytes, QStringLiteral("Sheet1"), cells);
         cells.toResult();
     });
-    rejectQuietly([&] { Xlsx::sharedStrings(bytes); });
-    rejectQuietly([&] { Xlsx::numberFormats(bytes); });
-    rejectQuietly([&] {
+    asPart(bytes, [](QIODevice* part) { Xlsx::sharedStrings(part); });
+    asPart(bytes, [](QIODevice* part) { Xlsx::numberFormats(part); });
+    asPart(bytes, [](QIODevice* part) {
         Xlsx::SheetContext context;
-        context.strings = {QStringLiteral("名"), QStringLiteral("x")};
+        context.strings.append(QStringLiteral("名"));
+        context.strings.append(QStringLiteral("x"));
         context.formats = {{},
                            {DateParts::Date, {}},
                            {DateParts::DateTime, {}},
                            {DateParts::Time, {}},
                            {{}, {"TRUE", "TRUE", "FALSE"}}};
         SheetCells cells;
-        Xlsx::readWorksheet(bytes, context, cells);
+        Xlsx::readWorksheet(part, context, cells);
         cells.toResult();
     });
 }
