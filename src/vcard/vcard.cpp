@@ -594,9 +594,10 @@ private:
         if (!head.found) {
             const qsizetype colon = line.indexOf(':', head.searched);
             head.searched = line.size();
-            if (colon > 0) {
+            if (colon >= 0) {
                 head.found = true;
-                head.quotedPrintable = line.left(colon).toUpper().contains("QUOTED-PRINTABLE");
+                head.quotedPrintable =
+                    colon > 0 && line.left(colon).toUpper().contains("QUOTED-PRINTABLE");
             }
         }
         if (head.quotedPrintable && line.endsWith('=')) {
