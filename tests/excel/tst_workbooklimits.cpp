@@ -330,7 +330,9 @@ private slots:
                                      : QStringLiteral("无法读取文件“%1”：%2")
                                            .arg(QDir::toNativeSeparators(path), outcome);
         QCOMPARE(run.output, expected);
-        QVERIFY2(grownKb < BudgetKb, qPrintable(QStringLiteral("%1 KB").arg(grownKb)));
+        if (PeakMeasuresTheProgram) {
+            QVERIFY2(grownKb < BudgetKb, qPrintable(QStringLiteral("%1 KB").arg(grownKb)));
+        }
     }
 
 private:

@@ -142,7 +142,9 @@ private slots:
         }
         QVERIFY(run.exitedNormally);
         QCOMPARE(run.output, outcome);
-        QVERIFY2(grownKb < BudgetKb, qPrintable(QStringLiteral("%1 KB").arg(grownKb)));
+        if (PeakMeasuresTheProgram) {
+            QVERIFY2(grownKb < BudgetKb, qPrintable(QStringLiteral("%1 KB").arg(grownKb)));
+        }
     }
 
 private:
