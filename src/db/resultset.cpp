@@ -1,6 +1,13 @@
 #include "db/resultset.h"
 
 #include <QStringDecoder>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <utility>
 
 QString textFromUtf8(std::string_view utf8) {
     if (!utf8.starts_with("\xEF\xBB\xBF")) {
@@ -8,6 +15,84 @@ QString textFromUtf8(std::string_view utf8) {
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     return decoder.decode(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+}
+
+TextArena::TextArena(const TextArena& other) {
+    append(other.m_data, other.m_size);
+}
+
+TextArena& TextArena::operator=(const TextArena& other) {
+    if (this != &other) {
+        m_size = 0;
+        append(other.m_data, other.m_size);
+    }
+    return *this;
+}
+
+TextArena::TextArena(TextArena&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
+      m_capacity(std::exchange(other.m_capacity, 0)) {}
+
+TextArena& TextArena::operator=(TextArena&& other) noexcept {
+    std::swap(m_data, other.m_data);
+    std::swap(m_size, other.m_size);
+    std::swap(m_capacity, other.m_capacity);
+    return *this;
+}
+
+TextArena::~TextArena() {
+    release();
+}
+
+void TextArena::release() {
+    if (m_capacity >= MappedFrom) {
+        munmap(m_data, m_capacity);
+    } else {
+        std::free(m_data);
+    }
+}
+
+void TextArena::reserve(size_t capacity) {
+    if (capacity <= m_capacity) {
+        return;
+    }
+    void* grown = nullptr;
+    if (capacity < MappedFrom) {
+        grown = std::realloc(m_data, capacity);
+    } else {
+        const size_t page = size_t(sysconf(_SC_PAGESIZE));
+        capacity = (capacity + page - 1) / page * page;
+        if (m_capacity >= MappedFrom) {
+            grown = mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE);
+        } else {
+            grown =
+                mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (grown != MAP_FAILED && m_size > 0) {
+                std::memcpy(grown, m_data, m_size);
+            }
+            if (grown != MAP_FAILED) {
+                std::free(m_data);
+            }
+        }
+        if (grown == MAP_FAILED) {
+            grown = nullptr;
+        }
+    }
+    if (!grown) {
+        throw std::bad_alloc();
+    }
+    m_data = static_cast<char*>(grown);
+    m_capacity = capacity;
+}
+
+void TextArena::append(const char* text, size_t size) {
+    if (m_size + size > m_capacity) {
+        reserve(std::max({m_size + size, m_capacity * 2, size_t(4096)}));
+    }
+    if (size > 0) {
+        std::memcpy(m_data + m_size, text, size);
+    }
+    m_size += size;
 }
 
 ResultSet::ResultSet(const QStringList& columnNames)
@@ -68,7 +153,7 @@ ResultSet ResultSet::subset(const std::vector<int>& rows) const {
     for (const int row : rows) {
         const size_t first = size_t(row) * columns;
         part.m_rowStarts.push_back(quint64(part.m_arena.size()));
-        part.m_arena.append(m_arena, size_t(m_rowStarts[size_t(row)]), m_ends[first + columns - 1]);
+        part.m_arena.append(m_arena.data() + m_rowStarts[size_t(row)], m_ends[first + columns - 1]);
         part.m_ends.insert(part.m_ends.end(), m_ends.begin() + qsizetype(first),
                            m_ends.begin() + qsizetype(first + columns));
     }

@@ -11,6 +11,32 @@
 // mark (U+FEFF), which is a character of a stored value like any other.
 QString textFromUtf8(std::string_view utf8);
 
+// Text kept back to back in one block. A large block is mapped memory that grows by
+// remapping its pages, never by copying them, so a result of hundreds of megabytes is written
+// once and its pages are touched once.
+class TextArena {
+public:
+    TextArena() = default;
+    TextArena(const TextArena& other);
+    TextArena& operator=(const TextArena& other);
+    TextArena(TextArena&& other) noexcept;
+    TextArena& operator=(TextArena&& other) noexcept;
+    ~TextArena();
+
+    size_t size() const { return m_size; }
+    const char* data() const { return m_data; }
+    void append(const char* text, size_t size);
+    void reserve(size_t capacity);
+
+private:
+    static constexpr size_t MappedFrom = 1 << 20; // bytes: smaller blocks come from malloc()
+    void release();
+
+    char* m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
+
 // A whole query result held in memory: column names and every row, each value as text.
 // Values live back to back in one UTF-8 arena so that a list of 100,000 cards costs a few
 // tens of megabytes rather than one heap block per cell.
@@ -45,7 +71,7 @@ private:
     QStringList m_names;
     std::vector<bool> m_integer;
     QHash<QString, int> m_index; // lower-cased name -> column
-    std::string m_arena;
+    TextArena m_arena;
     // Where each row starts in the arena (any size of text), and where each value ends,
     // counted from the start of its row (a row is far below 4 GiB: the engine caps it at
     // 1 GB), row-major.
