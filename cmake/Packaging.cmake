@@ -3,9 +3,11 @@
 # The program folder holds the program file, Data/db.edb (the delivered database), the import
 # template and the icons. `cmake --install build --prefix <folder>` writes it anywhere
 # (scripts/install.sh: ~/.local/share/orvane-cards); an existing Data/db.edb that holds cards is
-# kept. `cd build && cpack` packs it as a .tar.gz with a launcher and the list of the packages
-# it needs; `cpack -G DEB` makes the .deb, which puts it in /opt/orvane-cards and the launcher
-# and icons in the system's places.
+# kept. scripts/package.sh builds the target orvane_package_inputs, everything the packages
+# hold, and runs cpack: the .deb puts the program folder in /usr/lib/orvane-cards, the command
+# orvane-cards in /usr/bin and the launcher, icons, manual page and documentation in
+# /usr/share; the .tar.gz packs the folder with a launcher and the list of the packages it
+# needs.
 
 add_custom_command(OUTPUT "${ORVANE_TEMPLATE}"
     COMMAND orvane_template "${ORVANE_TEMPLATE}"
@@ -42,11 +44,13 @@ endfunction()
 # scripts/install.sh writes the user's folder into this one.
 orvane_launcher(${ORVANE_LAUNCHERS}/user/orvane-cards.desktop.in @PROGRAM@ @FOLDER@ orvane-cards)
 
-# The .deb: the program folder in /opt/orvane-cards, not writable by its users, who each get
-# their own cards under ~/.local/share/orvane-cards (see cardFolder()).
-set(ORVANE_SYSTEM_FOLDER /opt/orvane-cards)
+# The .deb: the program folder in /usr/lib/orvane-cards, not writable by its users, who each
+# get their own cards under ~/.local/share/orvane-cards (see cardFolder()); the program finds
+# its folder through the link /usr/bin/orvane-cards resolves to.
+set(ORVANE_DEB_FOLDER /usr/lib/orvane-cards)
+set(ORVANE_DEB_FILES ${CMAKE_BINARY_DIR}/deb)
 orvane_launcher(${ORVANE_LAUNCHERS}/system/orvane-cards.desktop
-    ${ORVANE_SYSTEM_FOLDER}/orvane ${ORVANE_SYSTEM_FOLDER} orvane-cards)
+    orvane-cards ${ORVANE_DEB_FOLDER} orvane-cards)
 install(FILES ${ORVANE_LAUNCHERS}/system/orvane-cards.desktop
     DESTINATION /usr/share/applications COMPONENT system EXCLUDE_FROM_ALL)
 install(FILES resources/icons/app.svg DESTINATION /usr/share/icons/hicolor/scalable/apps
@@ -56,6 +60,27 @@ foreach(size 16 24 32 48 64 128 256) # the sizes orvane_icons renders
         DESTINATION /usr/share/icons/hicolor/${size}x${size}/apps
         COMPONENT system EXCLUDE_FROM_ALL)
 endforeach()
+file(MAKE_DIRECTORY ${ORVANE_DEB_FILES})
+file(CREATE_LINK ../lib/orvane-cards/orvane ${ORVANE_DEB_FILES}/orvane-cards SYMBOLIC)
+install(FILES ${ORVANE_DEB_FILES}/orvane-cards DESTINATION /usr/bin
+    COMPONENT system EXCLUDE_FROM_ALL)
+# The manual page and the changelog, compressed as Debian keeps them (no name or time stamp
+# in the gzip header, so equal inputs give equal packages).
+configure_file(resources/debian/orvane-cards.1.in ${ORVANE_DEB_FILES}/orvane-cards.1 @ONLY)
+add_custom_command(OUTPUT ${ORVANE_DEB_FILES}/orvane-cards.1.gz ${ORVANE_DEB_FILES}/changelog.Debian.gz
+    COMMAND gzip -9nc ${ORVANE_DEB_FILES}/orvane-cards.1 > ${ORVANE_DEB_FILES}/orvane-cards.1.gz
+    COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/resources/debian/changelog > ${ORVANE_DEB_FILES}/changelog.Debian.gz
+    DEPENDS ${ORVANE_DEB_FILES}/orvane-cards.1 ${CMAKE_SOURCE_DIR}/resources/debian/changelog
+    COMMENT "Compressing the manual page and the changelog")
+install(FILES ${ORVANE_DEB_FILES}/orvane-cards.1.gz DESTINATION /usr/share/man/man1
+    COMPONENT system EXCLUDE_FROM_ALL)
+install(FILES resources/debian/copyright ${ORVANE_DEB_FILES}/changelog.Debian.gz
+    DESTINATION /usr/share/doc/orvane-cards COMPONENT system EXCLUDE_FROM_ALL)
+
+# Everything the packages hold: the program folder and the .deb's own files.
+add_custom_target(orvane_package_inputs ALL
+    DEPENDS ${ORVANE_DEB_FILES}/orvane-cards.1.gz ${ORVANE_DEB_FILES}/changelog.Debian.gz)
+add_dependencies(orvane_package_inputs orvane orvane_program_folder)
 
 # The .tar.gz: the program folder as orvane-cards/, to unpack into /opt (or anywhere, and start
 # the program file from there), with its launcher and the Debian packages it needs.
@@ -64,9 +89,10 @@ file(STRINGS ${CMAKE_SOURCE_DIR}/scripts/packages/run run_list REGEX "^[^#]")
 list(TRANSFORM run_list REPLACE " *#.*" "" OUTPUT_VARIABLE run_packages)
 list(JOIN run_packages "\n" run_packages_text)
 file(WRITE ${ORVANE_LAUNCHERS}/archive/packages.txt "${run_packages_text}\n")
+set(ORVANE_ARCHIVE_FOLDER /opt/orvane-cards)
 orvane_launcher(${ORVANE_LAUNCHERS}/archive/orvane-cards.desktop
-    ${ORVANE_SYSTEM_FOLDER}/orvane ${ORVANE_SYSTEM_FOLDER}
-    ${ORVANE_SYSTEM_FOLDER}/share/icons/orvane-cards.svg)
+    ${ORVANE_ARCHIVE_FOLDER}/orvane ${ORVANE_ARCHIVE_FOLDER}
+    ${ORVANE_ARCHIVE_FOLDER}/share/icons/orvane-cards.svg)
 install(FILES ${ORVANE_LAUNCHERS}/archive/orvane-cards.desktop
     ${ORVANE_LAUNCHERS}/archive/packages.txt
     DESTINATION . COMPONENT archive EXCLUDE_FROM_ALL)
@@ -83,16 +109,28 @@ set(CPACK_PACKAGE_NAME orvane-cards)
 set(CPACK_PACKAGE_VENDOR "Orvane软件")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Orvane名片管理：名片、拜访记录、Excel 导入导出")
-set(CPACK_PACKAGE_CONTACT "Orvane软件")
+set(CPACK_PACKAGE_CONTACT "Orvane软件 <support@orvane.cn>")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+# The revision of the .deb of this version of the program, raised when only the package
+# changes (it moved from /opt to /usr/lib in revision 1), so that apt installs it over the
+# earlier one; back to 1 with a new version. resources/debian/changelog names both.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/resources/debian/description)
+file(READ ${CMAKE_SOURCE_DIR}/resources/debian/description CPACK_DEBIAN_PACKAGE_DESCRIPTION)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.orvane.cn/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${deb_depends}")
+# Folders 0755 and control files 0644, as Debian expects, whatever the umask of the build.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # What each kind of package holds and where it is rooted, chosen when cpack runs.
 configure_file(${CMAKE_SOURCE_DIR}/cmake/CPackOptions.cmake.in
     ${CMAKE_BINARY_DIR}/CPackOptions.cmake @ONLY)
