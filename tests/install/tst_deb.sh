@@ -23,11 +23,11 @@ DEB="$(echo "$WORK"/orvane-cards_*_amd64.deb)"
 [ -f "$DEB" ] || fail "no orvane-cards_<version>_amd64.deb"
 echo "$(basename "$DEB"): $(stat -c %s "$DEB") bytes"
 
-# Its dependencies: the linked libraries, fonts, Qt's translation; none of the test tools.
+# Its dependencies: the whole run list (the libraries the program links, found from the program
+# file, and the rest, named); none of the test tools.
 depends="$(dpkg-deb -f "$DEB" Depends)"
 echo "Depends: $depends"
-for p in libqt6widgets6 libsqlcipher0 libxlsxwriter4 libpq5 libqt6svg6 fonts-wqy-microhei \
-    fonts-liberation2 qt6-translations-l10n; do
+for p in $(sed -e 's/#.*//' "$SOURCE/scripts/packages/run"); do
     [[ ", $depends," == *", $p"[\ ,]* ]] || fail "no dependency on $p"
 done
 for p in $(sed -e 's/#.*//' "$SOURCE/scripts/packages/test" "$SOURCE/scripts/packages/screen"); do
