@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # A private PostgreSQL server for the tests and the benchmarks, reachable only through a Unix
-# socket in its own folder, with every local connection trusted. It runs as an unprivileged
+# socket in its own folder, with every local connection trusted except those of the members of
+# the group role orvane_password_users, whose SCRAM passwords are checked (a test of a login
+# makes such a member). It runs as an unprivileged
 # user: initdb refuses root, so under root the system user orvane-test runs it.
 #
 #   scripts/test-server.sh start DIR [SETTING...]  prints the libpq connection string
@@ -54,7 +56,14 @@ start() {
         as_owner "$bin/initdb" -D "$dir/data" -N --auth=trust --username="$ROLE" \
             --encoding=UTF8 --locale=C.UTF-8 >"$dir/initdb.log"
     fi
+    # The first line that matches a connection decides: the password check goes first.
+    if ! grep -q '^local all +orvane_password_users' "$dir/data/pg_hba.conf"; then
+        as_owner sed -i '1i local all +orvane_password_users scram-sha-256' "$dir/data/pg_hba.conf"
+    fi
     as_owner "$bin/pg_ctl" -D "$dir/data" -w -l "$dir/server.log" -o "$options" start >/dev/null
+    as_owner "$bin/psql" -q -h "$dir" -p "$PORT" -U "$ROLE" -d postgres -v ON_ERROR_STOP=1 -c \
+        "DO \$\$ BEGIN CREATE ROLE orvane_password_users NOLOGIN;
+         EXCEPTION WHEN duplicate_object THEN NULL; END \$\$" >/dev/null
     echo "host=$dir port=$PORT user=$ROLE dbname=postgres"
 }
 

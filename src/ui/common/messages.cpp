@@ -4,6 +4,8 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QQueue>
 
@@ -12,6 +14,7 @@ struct Script {
     bool on = false;
     QQueue<bool> answers;
     QQueue<QString> fileNames;
+    QQueue<QString> passwords;
     bool externalOpenResult = true;
     QList<Messages::Shown> shown;
     QList<QUrl> opened;
@@ -65,6 +68,26 @@ void Messages::error(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+std::optional<QString> Messages::askPassword(QWidget* parent, const QString& text) {
+    if (script().on) {
+        record(Kind::Plain, AppTitle, text, false);
+        if (script().passwords.isEmpty()) {
+            return std::nullopt;
+        }
+        return script().passwords.dequeue();
+    }
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(AppTitle);
+    dialog.setLabelText(text);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.textValue();
+}
+
 QString Messages::openFileName(QWidget* parent, const QString& caption, const QString& filter) {
     if (script().on) {
         script().fileFilter = filter;
@@ -92,6 +115,10 @@ void Messages::queueAnswer(bool yes) {
 
 void Messages::queueFileName(const QString& path) {
     script().fileNames.enqueue(path);
+}
+
+void Messages::queuePassword(const QString& password) {
+    script().passwords.enqueue(password);
 }
 
 void Messages::setExternalOpenResult(bool opened) {

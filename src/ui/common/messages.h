@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <optional>
 
 class QWidget;
 
@@ -31,6 +32,9 @@ public:
     // The error text as shown: a "." is appended when the last character sorts after ".".
     static QString errorText(const QString& text);
 
+    // Asks for a password (the text hidden as it is typed): nothing when the user cancels.
+    static std::optional<QString> askPassword(QWidget* parent, const QString& text);
+
     // The file-open dialog. Empty when cancelled.
     static QString openFileName(QWidget* parent, const QString& caption, const QString& filter);
     // Hands an address or a file to the desktop (the browser, the spreadsheet program).
@@ -40,6 +44,7 @@ public:
     static void setScripted(bool scripted);
     static void queueAnswer(bool yes);
     static void queueFileName(const QString& path);
+    static void queuePassword(const QString& password); // an empty queue cancels
     static void setExternalOpenResult(bool opened);
     static const QList<Shown>& shown();
     static const QList<QUrl>& opened();

@@ -6,6 +6,7 @@
 #include "db/clock.h"
 #include "db/connection.h"
 #include "db/connectionsettings.h"
+#include "db/pgconnection.h"
 #include "db/query.h"
 #include "ui/card/cardeditor.h"
 #include "ui/common/appinfo.h"
@@ -16,6 +17,7 @@
 #include "ui/common/lookupcombo.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
+#include "ui/connection/connectionwindow.h"
 #include "ui/deleted/deletedwindow.h"
 #include "ui/exchange/exportoptions.h"
 #include "ui/exchange/importwindow.h"
@@ -112,6 +114,7 @@ TfrmMain::TfrmMain(QWidget* parent, FirstList firstList) : QWidget(parent), m_fi
     setTabOrder(DBLookupComboBox3, BitBtn1);
     setTabOrder(BitBtn1, BitBtn3);
     setTabOrder(BitBtn3, BitBtn2);
+    setTabOrder(BitBtn2, BitBtnConnect);
 
     FormCreate();
 }
@@ -226,12 +229,15 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
                           QStringLiteral(":/icons/excel.svg"));
     BitBtn3 = placeButton(bar, QStringLiteral("BitBtn3"), QStringLiteral("退出"), 912, 56);
     BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3}) {
+    BitBtnConnect =
+        placeButton(bar, QStringLiteral("BitBtnConnect"), QStringLiteral("连接服务器"), 912, 20);
+    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3, BitBtnConnect}) {
         button->setAutoDefault(true); // Enter presses the focused button
     }
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmMain::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmMain::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &QWidget::close);
+    connect(BitBtnConnect, &QPushButton::clicked, this, &TfrmMain::connectClick);
 }
 
 void TfrmMain::buildStatusBar(QWidget* bar) {
@@ -499,6 +505,17 @@ void TfrmMain::R1Click() {
 
 void TfrmMain::V1Click() {
     runCommand(this, [this] { exportVCards(this, ADOQuery1); });
+}
+
+void TfrmMain::connectClick() {
+    auto* window =
+        new TfrmConnect(this, cardFolder(programFolder()) + QStringLiteral("Data/db.edb"));
+    connect(window, &TfrmConnect::registerChosen, this, [this](const QString& server) {
+        const QString where =
+            server.isEmpty() ? QStringLiteral("本机文件") : PgConnection(server).registerName();
+        Messages::info(this, QStringLiteral("已保存。下次启动程序时打开%1。").arg(where));
+    });
+    showChild(window);
 }
 
 void TfrmMain::BitBtn2Click() {

@@ -57,6 +57,7 @@ public slots:
     void F1Click();           // 查找
     void R1Click();           // the deleted cards
     void V1Click();           // 导出vCard: the list as a vCard file
+    void connectClick();      // 连接服务器: where the cards live
     // Puts the list's cursor on the live card with key id, showing every live card first
     // when the filter hides it.
     void locateCard(const QString& id);
@@ -103,6 +104,7 @@ private:
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
     QPushButton* BitBtn3;
+    QPushButton* BitBtnConnect;
     BannerPane* WebBrowser1;
     QLabel* Label1;
     QLabel* Label5;

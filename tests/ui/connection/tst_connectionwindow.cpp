@@ -1,0 +1,227 @@
+// 连接服务器 against the private test server, as a login role whose password the server
+// checks: a wrong password and a good one, what is kept for the next start (connection.conf
+// without the password, the password file only with 记住密码), and that no box shows the
+// password.
+
+#include "db/serverlogin.h"
+#include "testserver.h"
+#include "testsupport.h"
+#include "ui/common/messages.h"
+#include "ui/connection/connectionwindow.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString GoodPassword = QStringLiteral("Good:pass\\1");
+
+QString readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+} // namespace
+
+class TestConnectionWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        REQUIRE_TEST_SERVER();
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", (m_home->path() + QStringLiteral("/config")).toUtf8());
+        qputenv("PGPASSFILE", (m_home->path() + QStringLiteral("/pgpass")).toUtf8());
+        m_database = std::make_unique<ScratchServerDatabase>();
+        m_user = QStringLiteral("login_%1").arg(QCoreApplication::applicationPid());
+        m_database->run(QStringLiteral("DROP ROLE IF EXISTS %1").arg(m_user));
+        m_database->run(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2' IN ROLE "
+                                       "orvane_password_users")
+                            .arg(m_user, QString(GoodPassword).replace(u'\'', "''")));
+        m_database->run(
+            QStringLiteral("GRANT ALL ON DATABASE %1 TO %2").arg(m_database->name(), m_user));
+        Messages::setScripted(true);
+        m_window = std::make_unique<TfrmConnect>(nullptr, m_local.databasePath());
+        m_window->show();
+    }
+
+    void cleanup() {
+        m_window.reset();
+        if (m_database) {
+            m_database->run(QStringLiteral("DROP OWNED BY %1").arg(m_user));
+            m_database.reset();
+            ScratchServerDatabase().run(QStringLiteral("DROP ROLE IF EXISTS %1").arg(m_user));
+        }
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("PGPASSFILE");
+    }
+
+    void testConnection_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("wrong password") << QStringLiteral("wrong-one") << "无法连接服务器";
+        QTest::newRow("no password") << QString() << "需要密码";
+        QTest::newRow("good password") << GoodPassword << "连接成功：服务器 ";
+    }
+    void testConnection() {
+        QFETCH(QString, password);
+        QFETCH(QString, shown);
+        fillServer(password);
+        click("BitBtnTest");
+        QCOMPARE(Messages::shown().size(), 1);
+        const Messages::Shown box = Messages::shown().first();
+        QVERIFY2(box.text.contains(shown), qPrintable(box.text));
+        if (password != GoodPassword) {
+            QCOMPARE(box.kind, Messages::Kind::Error);
+            // libpq's reason, in brackets.
+            QVERIFY2(box.text.contains(QStringLiteral("（connection to server")) &&
+                         box.text.endsWith(QStringLiteral("）.")),
+                     qPrintable(box.text));
+        }
+        QVERIFY(password.isEmpty() || !box.text.contains(password));
+        QVERIFY(!QFile::exists(connectionConfigPath()));
+    }
+
+    void wrongPasswordKeepsNothing() {
+        fillServer(QStringLiteral("wrong-one"));
+        m_window->findChild<QCheckBox*>("CheckRemember")->setChecked(true);
+        click("BitBtnOk");
+        QVERIFY(lastErrorText().contains(QStringLiteral("password authentication failed")));
+        QVERIFY(m_window->isVisible());
+        QVERIFY(!QFile::exists(connectionConfigPath()));
+        QVERIFY(!QFile::exists(passwordFilePath()));
+    }
+
+    void goodPasswordIsKept_data() {
+        QTest::addColumn<bool>("remember");
+        QTest::newRow("记住密码") << true;
+        QTest::newRow("asked at start") << false;
+    }
+    void goodPasswordIsKept() {
+        QFETCH(bool, remember);
+        const QString otherLine = QStringLiteral("otherhost:5432:*:someone:secret");
+        QFile other(passwordFilePath());
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write((otherLine + u'\n').toUtf8());
+        other.close();
+        other.setPermissions(QFile::ReadOwner | QFile::WriteOwner); // as libpq wants it
+        QString chosen = QStringLiteral("none");
+        connect(m_window.get(), &TfrmConnect::registerChosen,
+                [&chosen](const QString& connection) { chosen = connection; });
+
+        fillServer(GoodPassword);
+        m_window->findChild<QCheckBox*>("CheckRemember")->setChecked(remember);
+        click("BitBtnOk");
+        QCOMPARE(lastErrorText(), QString());
+        QVERIFY(!m_window->isVisible());
+        QVERIFY(chosen.contains(m_user));
+
+        const QString config = readAll(connectionConfigPath());
+        QVERIFY2(config.contains(QStringLiteral("user=") + m_user), qPrintable(config));
+        QVERIFY(config.contains(QStringLiteral("dbname=") + m_database->name()));
+        QVERIFY(!config.contains(GoodPassword) && !config.contains(QStringLiteral("password")));
+        const RegisterChoice kept = loadRegisterChoice();
+        QVERIFY(kept.onServer);
+        QCOMPARE(kept.user, m_user);
+
+        const QString passwords = readAll(passwordFilePath());
+        QVERIFY(passwords.startsWith(otherLine + u'\n'));
+        QCOMPARE(passwordRemembered(kept), remember);
+        if (remember) {
+            const QFile::Permissions everyone =
+                QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                QFile::ExeOther;
+            QCOMPARE(QFile::permissions(passwordFilePath()) & everyone,
+                     QFile::ReadOwner | QFile::WriteOwner);
+            // libpq itself logs in with the remembered password.
+            QVERIFY(probeServer(kept.connectionString()).connected);
+        } else {
+            QVERIFY(probeServer(kept.connectionString()).needsPassword);
+        }
+        for (const Messages::Shown& box : Messages::shown()) {
+            QVERIFY(!box.text.contains(GoodPassword));
+        }
+
+        // Opened again, the window shows the kept choice; 本机文件 removes it.
+        TfrmConnect again(nullptr, m_local.databasePath());
+        connect(&again, &TfrmConnect::registerChosen,
+                [&chosen](const QString& connection) { chosen = connection; });
+        QVERIFY(again.findChild<QRadioButton*>("RadioServer")->isChecked());
+        QCOMPARE(again.findChild<QLineEdit*>("EditUser")->text(), m_user);
+        QCOMPARE(again.findChild<QCheckBox*>("CheckRemember")->isChecked(), remember);
+        QVERIFY(again.findChild<QLineEdit*>("EditPassword")->text().isEmpty());
+        again.findChild<QRadioButton*>("RadioLocal")->setChecked(true);
+        QVERIFY(!again.findChild<QLineEdit*>("EditHost")->isEnabled());
+        again.findChild<QPushButton*>("BitBtnOk")->click();
+        QVERIFY(!QFile::exists(connectionConfigPath()));
+        QCOMPARE(chosen, QString());
+    }
+
+    void badInputIsRefused_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("port not a number") << "54x"
+                                           << "u"
+                                           << "端口应为 1 到 65535 之间的数字.";
+        QTest::newRow("port too high") << "70000"
+                                       << "u"
+                                       << "端口应为 1 到 65535 之间的数字.";
+        QTest::newRow("no user") << "5432"
+                                 << ""
+                                 << "请填写数据库和用户.";
+    }
+    void badInputIsRefused() {
+        QFETCH(QString, port);
+        QFETCH(QString, user);
+        QFETCH(QString, message);
+        fillServer(QString());
+        edit("EditPort")->setText(port);
+        edit("EditUser")->setText(user);
+        click("BitBtnOk");
+        QCOMPARE(lastErrorText(), message);
+        QVERIFY(!QFile::exists(connectionConfigPath()));
+    }
+
+    void controlsAreNamed() {
+        for (const char* name :
+             {"EditHost", "EditPort", "EditDatabase", "EditUser", "EditPassword"}) {
+            QVERIFY2(!edit(name)->accessibleName().isEmpty(), name);
+        }
+        QCOMPARE(edit("EditPassword")->accessibleName(), QStringLiteral("密码"));
+        checkEveryControlShowsAtMinimumSize(m_window.get());
+    }
+
+private:
+    QLineEdit* edit(const char* name) { return m_window->findChild<QLineEdit*>(name); }
+    void click(const char* name) {
+        QPushButton* button = m_window->findChild<QPushButton*>(name);
+        QVERIFY(button && button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // The window's server boxes filled with the test server's socket, port and database, as
+    // the role with a checked password.
+    void fillServer(const QString& password) {
+        const RegisterChoice server = registerChoiceFrom(m_database->connectionString());
+        m_window->findChild<QRadioButton*>("RadioServer")->setChecked(true);
+        edit("EditHost")->setText(server.host);
+        edit("EditPort")->setText(server.port);
+        edit("EditDatabase")->setText(server.database);
+        edit("EditUser")->setText(m_user);
+        edit("EditPassword")->setText(password);
+    }
+
+    ScratchDatabase m_local;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<ScratchServerDatabase> m_database;
+    QString m_user;
+    std::unique_ptr<TfrmConnect> m_window;
+};
+
+QTEST_MAIN(TestConnectionWindow)
+#include "tst_connectionwindow.moc"
