@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <functional>
 
 struct sqlite3;
@@ -25,3 +26,12 @@ int openCardFile(const QByteArray& path, const QByteArray& password, int flags,
                  const std::function<void(sqlite3*)>& opened, sqlite3** db);
 
 constexpr qint64 MaxCacheBytes = 128ll * 1024 * 1024;
+
+// Gives the card file at path the key newKey in place of oldKey, with no moment at which the
+// file holds neither: a copy keyed with newKey is written beside it, synced to the disk,
+// checked to hold every row, and renamed over the file. A program killed at any point leaves
+// the file keyed with one of the two keys and holding every card (and perhaps a stray
+// "<path>.rekey", which the next change removes). Returns SQLITE_OK or the engine's code:
+// SQLITE_BUSY while another program has the file open, SQLITE_NOTADB when oldKey does not
+// open it.
+int rekeyCardFile(const QString& path, const QByteArray& oldKey, const QByteArray& newKey);

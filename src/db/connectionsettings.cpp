@@ -10,7 +10,8 @@
 
 namespace {
 QString folderOverride;
-}
+QString ownPassword;
+} // namespace
 
 QString programFolder() {
     QString folder =
@@ -21,8 +22,20 @@ QString programFolder() {
     return folder;
 }
 
-QString databasePassword() {
+QString builtInDatabasePassword() {
     return QStringLiteral(ORVANE_DB_PASSWORD);
+}
+
+QString databasePassword() {
+    return ownPassword.isEmpty() ? builtInDatabasePassword() : ownPassword;
+}
+
+void setDatabasePassword(const QString& password) {
+    ownPassword = password;
+}
+
+bool hasOwnPassword() {
+    return !ownPassword.isEmpty();
 }
 
 void setProgramFolder(const QString& folder) {
@@ -51,7 +64,8 @@ QString cardConnectionString(const QString& folder) {
            QStringLiteral("Mode=Share Deny None;Extended Properties=\"\";") +
            QStringLiteral("Jet OLEDB:System database=\"\";") +
            QStringLiteral("Jet OLEDB:Registry Path=\"\";") +
-           QStringLiteral("Jet OLEDB:Database Password=\"") + databasePassword() +
+           QStringLiteral("Jet OLEDB:Database Password=\"") +
+           QString(databasePassword()).replace(u'"', QStringLiteral("\"\"")) +
            QStringLiteral("\";") + QStringLiteral("Jet OLEDB:Engine Type=5;") +
            QStringLiteral("Jet OLEDB:Database Locking Mode=1;") +
            QStringLiteral("Jet OLEDB:Global Partial Bulk Ops=2;") +

@@ -16,5 +16,10 @@ QString cardFolder(const QString& programFolder);
 // The connection string of the card database, built from its fixed pieces.
 QString cardConnectionString(const QString& folder);
 
-// The key of the card database (the connection string's "Database Password").
+// The key of the card database (the connection string's "Database Password"): the user's own
+// password once start-up has been given it, the program's built-in key otherwise.
 QString databasePassword();
+QString builtInDatabasePassword();
+// The user's own password for this run; empty: the built-in key.
+void setDatabasePassword(const QString& password);
+bool hasOwnPassword();

@@ -68,6 +68,58 @@ bool folderWritable(const QString& folder) {
     QTemporaryFile probe(folder + QStringLiteral("/.orvane-XXXXXX"));
     return probe.open();
 }
+
+// What standard error may say of a statement: its first word and the table it names. Values
+// never appear: they may be a card's data.
+QString statementKind(const QString& sql) {
+    static const QRegularExpression verb(QStringLiteral("^\\s*([A-Za-z]+)"));
+    static const QRegularExpression table(
+        QStringLiteral("\\b(?:from|into|update|table)\\s+([A-Za-z_][A-Za-z0-9_]*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString kind = verb.match(sql).captured(1).toUpper();
+    const QRegularExpressionMatch named = table.match(sql);
+    if (named.hasMatch()) {
+        kind += u' ' + named.captured(1);
+    }
+    return kind.isEmpty() ? QStringLiteral("statement") : kind;
+}
+
+// The engine's reason, with whatever it quotes from the statement left out, and after a
+// colon only names of the schema.
+QString engineReason(sqlite3* db, int code) {
+    QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+    static const QRegularExpression quoted(QStringLiteral("\"[^\"]*\"|'[^']*'"));
+    reason.replace(quoted, QStringLiteral("\"…\""));
+    static const QRegularExpression detail(QStringLiteral(": ([^:]*)$"));
+    static const QRegularExpression schemaNames(QStringLiteral("^[A-Za-z0-9_. ]*$"));
+    const QRegularExpressionMatch after = detail.match(reason);
+    if (after.hasMatch() && !schemaNames.match(after.captured(1)).hasMatch()) {
+        reason.truncate(after.capturedStart());
+    }
+    return reason;
+}
+
+// Tells whoever looks into a fault what failed and why, in the engine's words.
+void reportFailure(const QString& what, sqlite3* db, int code) {
+    const int extended = db ? sqlite3_extended_errcode(db) : code;
+    std::fprintf(stderr, "orvane: card file: %s failed: %s (%d)\n", what.toUtf8().constData(),
+                 engineReason(db, code).toUtf8().constData(), extended);
+}
+
+// Copies the card file with the log or journal a crash left beside it, as files this program
+// may write, so that the engine can finish what was cut off in the copy.
+bool copyCardFile(const QString& path, const QString& copyPath) {
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-journal")}) {
+        if (!QFileInfo::exists(path + suffix)) {
+            continue;
+        }
+        if (!QFile::copy(path + suffix, copyPath + suffix) ||
+            !QFile::setPermissions(copyPath + suffix, QFile::ReadOwner | QFile::WriteOwner)) {
+            return false;
+        }
+    }
+    return true;
+}
 } // namespace
 
 SqlCipherConnection::~SqlCipherConnection() {
@@ -98,9 +150,12 @@ void SqlCipherConnection::close() {
     // rollback form, which can still be read where the folder is read-only. While another
     // program has the file open this fails at once, and the log stays for that program.
     sqlite3_busy_handler(m_db, nullptr, nullptr);
-    sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    if (!m_copy) {
+        sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    }
     sqlite3_close_v2(m_db);
     m_db = nullptr;
+    m_copy.reset();
 }
 
 QString SqlCipherConnection::toEngineDialect(const QString& sql) {
@@ -160,25 +215,28 @@ void SqlCipherConnection::finishWait() {
     }
 }
 
-QString SqlCipherConnection::explain(int code, const QString& engineMessage) const {
+QString SqlCipherConnection::explain(int code) const {
     const QFileInfo file(m_path);
     const QString folder = QDir::toNativeSeparators(file.absolutePath());
-    const QString engine = QStringLiteral("（%1）").arg(engineMessage);
+    const QString fileName = QDir::toNativeSeparators(file.absoluteFilePath());
     const auto diskFull = [&] {
         return QStringLiteral(
                    "磁盘已满，本程序无法写入数据库。请在文件夹 %1 所在的磁盘上腾出空间后再试。")
-                   .arg(folder) +
-               engine;
+            .arg(folder);
     };
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return QStringLiteral(
                    "另一个程序正在写入数据库，等了 %1 秒仍未写完。请关闭另一个程序，或稍后再试。")
-                   .arg(lockWait() / 1000) +
-               engine;
+            .arg(lockWait() / 1000);
     case SQLITE_FULL:
         return diskFull();
+    case SQLITE_NOTADB:
+        return QStringLiteral("无法打开数据库 %1：数据库密码不正确，或该文件不是本程序的数据库")
+            .arg(fileName);
+    case SQLITE_CORRUPT:
+        return QStringLiteral("数据库文件 %1 已损坏。请用备份的文件替换它后再试。").arg(fileName);
     case SQLITE_READONLY:
     case SQLITE_CANTOPEN:
     case SQLITE_IOERR:
@@ -186,38 +244,35 @@ QString SqlCipherConnection::explain(int code, const QString& engineMessage) con
         if (!fileWritable(m_path)) {
             return QStringLiteral(
                        "数据库文件 %1 是只读的，本程序无法写入。请去掉该文件的只读属性后再试。")
-                       .arg(QDir::toNativeSeparators(file.absoluteFilePath())) +
-                   engine;
+                .arg(fileName);
         }
         if (!folderWritable(file.absolutePath())) {
             if (QFileInfo::exists(m_path + QStringLiteral("-journal"))) {
                 return QStringLiteral("另一个程序上次写入数据库时中断了，要在文件夹 %1 "
                                       "中恢复，但该文件夹是只读的。"
                                       "请给该文件夹写入权限后再试。")
-                           .arg(folder) +
-                       engine;
+                    .arg(folder);
             }
             return QStringLiteral("数据库所在的文件夹 %1 "
                                   "是只读的，本程序无法写入。请给该文件夹写入权限后再试。")
-                       .arg(folder) +
-                   engine;
+                .arg(folder);
         }
         if (QStorageInfo(file.absolutePath()).bytesAvailable() == 0) {
             return diskFull();
         }
-        return engineMessage;
+        break;
     default:
-        return engineMessage;
+        break;
     }
+    return QStringLiteral("本程序无法读写数据库文件 %1（错误 %2）。请关闭其他使用该文件的程序后"
+                          "再试；如果一再出现，请用备份的文件替换它。")
+        .arg(fileName)
+        .arg(code);
 }
 
 void SqlCipherConnection::fail(int code, const QString& sql) {
-    const QString engineMessage = QString::fromUtf8(sqlite3_errmsg(m_db));
-    // The statement goes to standard error for whoever looks into a fault; the box says
-    // what happened in words.
-    std::fprintf(stderr, "%s\n  in: %s\n", engineMessage.toLocal8Bit().constData(),
-                 sql.toLocal8Bit().constData());
-    throw EngineError(explain(code, engineMessage));
+    reportFailure(statementKind(sql), m_db, code);
+    throw EngineError(explain(code));
 }
 
 void SqlCipherConnection::ensureOpen() {
@@ -242,42 +297,109 @@ void SqlCipherConnection::ensureOpen() {
         throw EngineError(QStringLiteral("没有读取数据库文件的权限：%1")
                               .arg(QDir::toNativeSeparators(file.absoluteFilePath())));
     }
+    m_path = path;
+    m_key = settings.value(QString::fromLatin1(PasswordKey));
 
     sqlite3* db = nullptr;
-    m_path = path;
+    const int check = openFile(&db);
+    if (check == SQLITE_OK) {
+        m_db = db;
+        return;
+    }
+    reportFailure("open", db, check);
+    sqlite3_close_v2(db);
+    if (check == SQLITE_NOTADB) {
+        throw EngineError(explain(check));
+    }
+    openCopy(check);
+}
+
+int SqlCipherConnection::openFile(sqlite3** db) {
     // The key is only tried on the first read: a wrong password or a file of another kind
     // fails there with SQLITE_NOTADB.
     const int check = openCardFile(
-        QFile::encodeName(path), settings.value(QString::fromLatin1(PasswordKey)).toUtf8(),
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+        QFile::encodeName(m_path), m_key.toUtf8(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
         [this](sqlite3* opened) {
             sqlite3_busy_handler(opened, &SqlCipherConnection::waitForLock, this);
         },
-        &db);
+        db);
     finishWait();
-    if (!db || check == SQLITE_CANTOPEN) {
-        const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(check));
-        sqlite3_close_v2(db);
-        throw EngineError(QStringLiteral("无法打开数据库文件 %1：%2")
-                              .arg(QDir::toNativeSeparators(path), reason));
+    if (check == SQLITE_OK) {
+        // The write-ahead log: readers never wait for a writer, and a commit writes only the
+        // log. Where the file or its folder cannot be written the switch fails, and the file
+        // is used as it is (reading works; a write then fails with a clear message).
+        sqlite3_exec(*db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        sqlite3_exec(*db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
+        finishWait();
+    }
+    return check;
+}
+
+void SqlCipherConnection::openCopy(int failure) {
+    auto copy = std::make_unique<QTemporaryDir>();
+    const QString copyPath = copy->filePath(QStringLiteral("db.edb"));
+    sqlite3* db = nullptr;
+    int check = failure;
+    if (copy->isValid() && copyCardFile(m_path, copyPath)) {
+        check = openCardFile(QFile::encodeName(copyPath), m_key.toUtf8(),
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, {}, &db);
     }
     if (check != SQLITE_OK) {
-        const QString reason = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_close_v2(db);
-        if (check == SQLITE_NOTADB) {
-            throw EngineError(
-                QStringLiteral("无法打开数据库 %1：数据库密码不正确，或该文件不是本程序的数据库")
-                    .arg(QDir::toNativeSeparators(path)));
+        if (db) {
+            reportFailure("open a copy", db, check);
         }
-        throw EngineError(explain(check, reason));
+        sqlite3_close_v2(db);
+        // The file's own failure tells the user what to do, unless the copy shows that the
+        // file is damaged or keyed otherwise.
+        const int shown =
+            (check & 0xff) == SQLITE_NOTADB || (check & 0xff) == SQLITE_CORRUPT ? check : failure;
+        throw EngineError(explain(shown));
     }
-    // The write-ahead log: readers never wait for a writer, and a commit writes only the log.
-    // Where the file or its folder cannot be written the switch fails, and the file is used
-    // as it is (reading works; a write then fails with a clear message).
-    sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "PRAGMA synchronous = NORMAL", nullptr, nullptr, nullptr);
-    finishWait();
+    // Nothing written to the copy could ever reach the file.
+    sqlite3_exec(db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+    m_copy = std::move(copy);
     m_db = db;
+}
+
+void SqlCipherConnection::tryFileAgain() {
+    const bool mayBeWritableNow = m_copy || sqlite3_db_readonly(m_db, "main") == 1;
+    if (!mayBeWritableNow || !sqlite3_get_autocommit(m_db)) {
+        return;
+    }
+    sqlite3* db = nullptr;
+    if (openFile(&db) != SQLITE_OK || sqlite3_db_readonly(db, "main") == 1) {
+        sqlite3_close_v2(db);
+        return;
+    }
+    sqlite3_close_v2(m_db);
+    m_db = db;
+    m_copy.reset();
+}
+
+SqlCipherConnection::KeyCheck SqlCipherConnection::checkKey(const QString& path,
+                                                            const QString& key) {
+    const auto verdict = [](int code) {
+        return code == SQLITE_OK       ? KeyCheck::Opens
+               : code == SQLITE_NOTADB ? KeyCheck::WrongKey
+                                       : KeyCheck::CannotTell;
+    };
+    const auto tryOpen = [&key](const QString& file, int flags) {
+        sqlite3* db = nullptr;
+        const int code = openCardFile(QFile::encodeName(file), key.toUtf8(), flags, {}, &db);
+        sqlite3_close_v2(db);
+        return code;
+    };
+    // Read-only: the engine neither rolls back a journal nor folds a log here.
+    const KeyCheck onFile = verdict(tryOpen(path, SQLITE_OPEN_READONLY));
+    if (onFile != KeyCheck::CannotTell) {
+        return onFile;
+    }
+    QTemporaryDir copy;
+    const QString copyPath = copy.filePath(QStringLiteral("db.edb"));
+    if (!copy.isValid() || !copyCardFile(path, copyPath)) {
+        return KeyCheck::CannotTell;
+    }
+    return verdict(tryOpen(copyPath, SQLITE_OPEN_READWRITE));
 }
 
 sqlite3_stmt* SqlCipherConnection::prepare(const QString& sql) {
@@ -301,7 +423,9 @@ sqlite3_stmt* SqlCipherConnection::prepare(const QString& sql) {
     // One statement at a time: anything after the first statement is refused, not run.
     if (tail && !QByteArray(tail).trimmed().isEmpty() && QByteArray(tail).trimmed() != ";") {
         sqlite3_finalize(stmt);
-        throw EngineError(QStringLiteral("语句后面还有多余的内容：%1").arg(sql));
+        std::fprintf(stderr, "orvane: card file: %s refused: a second statement follows\n",
+                     statementKind(sql).toUtf8().constData());
+        throw EngineError(QStringLiteral("一次只能执行一条语句"));
     }
     return stmt;
 }
@@ -341,6 +465,9 @@ std::shared_ptr<ResultSet> SqlCipherConnection::select(const QString& sql) {
 }
 
 void SqlCipherConnection::execute(const QString& sql) {
+    if (m_db) {
+        tryFileAgain(); // a write goes through as soon as the file can be written again
+    }
     StatementGuard guard{prepare(sql)};
     int rc;
     while ((rc = sqlite3_step(guard.stmt)) == SQLITE_ROW) {

@@ -2,7 +2,9 @@
 
 #include "db/connection.h"
 
+#include <QTemporaryDir>
 #include <functional>
+#include <memory>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -12,6 +14,13 @@ struct sqlite3_stmt;
 // the same file at the same time. While the file is open it runs with a write-ahead log, so
 // that reading never waits for a writer; when the last program closes it, the log is folded
 // back into the file.
+//
+// A file that a crash (of this program, another program or the machine) left where this
+// program cannot bring it into shape, such as a log or a journal beside it in a folder that
+// has become read-only, is read from a private copy in which the engine finishes what was cut
+// off; its cards can be viewed, and a write tells the user what to do to write again. A
+// command first tries the file itself again (also a file that opened read-only), so a write
+// goes through as soon as that is done, without a restart.
 //
 // A statement that needs the write lock while another program holds it waits its turn: as
 // long as the other program keeps writing, and at most lockWait() after its last write. The
@@ -41,17 +50,31 @@ public:
     // The longest lock wait any connection of this program has seen, in milliseconds.
     static qint64 longestLockWait();
 
+    // Whether the key opens the card file at path, found without writing to the file (a
+    // wrong key cannot damage it): a file the engine would have to repair first is tried on
+    // a private copy.
+    enum class KeyCheck { Opens, WrongKey, CannotTell };
+    static KeyCheck checkKey(const QString& path, const QString& key);
+
+    // True while the cards are read from a private copy (see above).
+    bool readingCopy() const { return m_copy != nullptr; }
+
 private:
     void ensureOpen();
+    int openFile(sqlite3** db);
+    void openCopy(int failure);
+    void tryFileAgain(); // before a command, on a copy or a file opened read-only
     sqlite3_stmt* prepare(const QString& sql);
     [[noreturn]] void fail(int code, const QString& sql);
-    QString explain(int code, const QString& engineMessage) const;
+    QString explain(int code) const; // what happened and what to do, in the user's words
     static int waitForLock(void* connection, int attempt);
     bool otherProgramProgressed();
     void finishWait(); // after a statement that may have waited for a lock
 
     sqlite3* m_db = nullptr;
     QString m_path;
+    QString m_key;
+    std::unique_ptr<QTemporaryDir> m_copy; // the private copy being read, if any
     bool m_waiting = false;
     qint64 m_waitStart = 0;
     qint64 m_lastProgress = 0;

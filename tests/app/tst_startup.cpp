@@ -1,7 +1,9 @@
 // Start-up pieces: the date defaults, the connection string, where the database is looked
-// for and which one holds the cards, and the closing "." of the error box.
+// for and which one holds the cards, the password asked for when the card file has one, and
+// the closing "." of the error box.
 
 #include "app/startup.h"
+#include "db/cipherfile.h"
 #include "db/clock.h"
 #include "db/connectionsettings.h"
 #include "db/connectionstring.h"
@@ -11,9 +13,12 @@
 #include "ui/main/mainwindow.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -22,6 +27,13 @@
 #include <unistd.h>
 
 namespace {
+QByteArray hashOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
+               : QByteArray();
+}
+
 QByteArray contents(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -225,6 +237,86 @@ private slots:
         QCOMPARE(cardFolderAsUser(folders.program), folders.user);
         QCOMPARE(contents(folders.userDatabase), QByteArray("my cards"));
         QCOMPARE(contents(folders.delivered), QByteArray("delivered"));
+    }
+
+    // A file with the user's own password: start-up asks for it, three tries at most, and
+    // goes on with it; a wrong password or a cancel never changes the file.
+    void passwordIsAskedFor_data() {
+        QTest::addColumn<QStringList>("typed"); // fewer answers than prompts: cancelled
+        QTest::addColumn<bool>("starts");
+        QTest::addColumn<QStringList>("prompts");
+        const QString first = QStringLiteral("名片文件设置了密码。请输入密码：");
+        const QString second = QStringLiteral("密码不正确，请重新输入（还可以输入 2 次）：");
+        const QString third = QStringLiteral("密码不正确，请重新输入（还可以输入 1 次）：");
+        QTest::newRow("right at once") << QStringList{"我的 密码"} << true << QStringList{first};
+        QTest::newRow("right at the third try") << QStringList{"我的密码", "", "我的 密码"} << true
+                                                << QStringList{first, second, third};
+        QTest::newRow("three wrong") << QStringList{"qzt905", "x", "我的 密码 "} << false
+                                     << QStringList{first, second, third};
+        QTest::newRow("cancelled") << QStringList{"x"} << false << QStringList{first, second};
+    }
+    void passwordIsAskedFor() {
+        QFETCH(QStringList, typed);
+        QFETCH(bool, starts);
+        QFETCH(QStringList, prompts);
+        ScratchDatabase database;
+        QCOMPARE(rekeyCardFile(database.databasePath(), builtInDatabasePassword().toUtf8(),
+                               QStringLiteral("我的 密码").toUtf8()),
+                 0);
+        const QByteArray before = hashOf(database.databasePath());
+        Messages::setScripted(true);
+        for (const QString& password : std::as_const(typed)) {
+            Messages::queuePassword(password);
+        }
+        QCOMPARE(unlockCardFile(database.databasePath()), starts);
+        QStringList asked;
+        QStringList errors;
+        for (const Messages::Shown& shown : Messages::shown()) {
+            (shown.kind == Messages::Kind::Password ? asked : errors) << shown.text;
+        }
+        QCOMPARE(asked, prompts);
+        QCOMPARE(databasePassword(),
+                 starts ? QStringLiteral("我的 密码") : builtInDatabasePassword());
+        if (!starts && typed.size() == 3) {
+            QCOMPARE(errors, QStringList{"密码连续 3 次不正确，程序将退出。名片文件没有任何改变，"
+                                         "想起密码后请重新启动本程序."});
+        } else {
+            QVERIFY(errors.isEmpty());
+        }
+        QCOMPARE(hashOf(database.databasePath()), before);
+        setDatabasePassword(QString());
+    }
+
+    // Without a password of the user's own, or with no file to open, nothing is asked.
+    void noPasswordNothingAsked() {
+        ScratchDatabase database;
+        Messages::setScripted(true);
+        QVERIFY(unlockCardFile(database.databasePath()));
+        QVERIFY(QFile::remove(database.databasePath()));
+        QVERIFY(unlockCardFile(database.databasePath()));
+        QVERIFY(Messages::shown().isEmpty());
+        QCOMPARE(databasePassword(), builtInDatabasePassword());
+    }
+
+    // The prompt as the user meets it: the box named for assistive technology, typed into,
+    // Enter.
+    void passwordPromptIsTypedInto() {
+        Messages::setScripted(false);
+        QString boxName;
+        whenModalShown([&boxName](QWidget* prompt) {
+            auto* box = prompt->findChild<QLineEdit*>(QStringLiteral("Password"));
+            QVERIFY(box);
+            QCOMPARE(box->echoMode(), QLineEdit::Password);
+            boxName = box->accessibleName();
+            QVERIFY(box->hasFocus());
+            typeText(box, QStringLiteral("abc 密码"));
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        const std::optional<QString> typed =
+            Messages::askPassword(nullptr, QStringLiteral("名片文件设置了密码。请输入密码："));
+        Messages::setScripted(true);
+        QCOMPARE(boxName, QStringLiteral("密码"));
+        QCOMPARE(typed, std::optional<QString>(QStringLiteral("abc 密码")));
     }
 
     void errorTextGetsItsFullStop_data() {

@@ -13,10 +13,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <cstdio>
+#include <functional>
 #include <thread>
+#include <unistd.h>
 
 class TestEngine : public QObject {
     Q_OBJECT
@@ -327,7 +331,60 @@ private slots:
         QCOMPARE(count("select BName from D_B"), 1);
     }
 
+    // A failed statement is told on standard error by its kind and the engine's reason, never
+    // with the values it carried; the box has none of them either.
+    void failuresKeepValuesOffStandardError_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("syntax error beside a value")
+            << "insert into D_B(BName,BTel) values('秘密7731' '13900007731')"
+            << "INSERT D_B";
+        QTest::newRow("unknown column") << "update D_B set Nowhere='秘密7731' where BName='x7731'"
+                                        << "UPDATE D_B";
+        QTest::newRow("value without quotes") << "select ID from D_B where BName=秘密7731"
+                                              << "SELECT D_B";
+        QTest::newRow("unknown table") << "delete from D_Nowhere where BName='秘密7731'"
+                                       << "DELETE D_Nowhere";
+    }
+    void failuresKeepValuesOffStandardError() {
+        QFETCH(QString, statement);
+        QFETCH(QString, kind);
+        m_connection->select(QStringLiteral("select count(*) from D_B")); // opened beforehand
+        QString shown;
+        const QString printed = standardErrorOf([&] {
+            try {
+                m_connection->execute(statement);
+            } catch (const EngineError& e) {
+                shown = e.message();
+            }
+        });
+        QVERIFY(!shown.isEmpty());
+        QVERIFY2(printed.contains(kind), qPrintable(printed));
+        QVERIFY2(!printed.contains(QStringLiteral("7731")) &&
+                     !printed.contains(QStringLiteral("秘密")),
+                 qPrintable(printed));
+        QVERIFY2(!shown.contains(QStringLiteral("7731")), qPrintable(shown));
+        qInfo("%s", qPrintable(printed.trimmed()));
+    }
+
 private:
+    // What body writes to standard error.
+    static QString standardErrorOf(const std::function<void()>& body) {
+        QTemporaryFile capture;
+        if (!capture.open()) {
+            return {};
+        }
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        ::dup2(capture.handle(), 2);
+        body();
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        capture.seek(0);
+        return QString::fromUtf8(capture.readAll());
+    }
+
     static QString sqlcipherTool() { return QStandardPaths::findExecutable("sqlcipher"); }
     // Whether the sqlcipher tool reads the provinces of the file keyed with the program's
     // password and the given page size (0: the tool's default).

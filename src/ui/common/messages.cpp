@@ -3,11 +3,15 @@
 #include "ui/common/appinfo.h"
 
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QQueue>
+#include <QVBoxLayout>
 
 namespace {
 struct Script {
@@ -70,22 +74,36 @@ void Messages::error(QWidget* parent, const QString& text) {
 
 std::optional<QString> Messages::askPassword(QWidget* parent, const QString& text) {
     if (script().on) {
-        record(Kind::Plain, AppTitle, text, false);
+        record(Kind::Password, AppTitle, text, false);
         if (script().passwords.isEmpty()) {
             return std::nullopt;
         }
         return script().passwords.dequeue();
     }
-    QInputDialog dialog(parent);
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("PasswordPrompt"));
     dialog.setWindowTitle(AppTitle);
-    dialog.setLabelText(text);
-    dialog.setTextEchoMode(QLineEdit::Password);
-    dialog.setOkButtonText(QStringLiteral("确定"));
-    dialog.setCancelButtonText(QStringLiteral("取消"));
+    auto* label = new QLabel(text, &dialog);
+    label->setWordWrap(true);
+    auto* box = new QLineEdit(&dialog);
+    box->setObjectName(QStringLiteral("Password"));
+    box->setEchoMode(QLineEdit::Password);
+    box->setAccessibleName(QStringLiteral("密码"));
+    label->setBuddy(box);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(label);
+    layout->addWidget(box);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(360);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return dialog.textValue();
+    return box->text();
 }
 
 QString Messages::openFileName(QWidget* parent, const QString& caption, const QString& filter) {

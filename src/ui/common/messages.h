@@ -14,7 +14,7 @@ class QWidget;
 // button, as pressing Enter would; a file dialog with an empty queue is cancelled).
 class Messages {
 public:
-    enum class Kind { Plain, Question, Error };
+    enum class Kind { Plain, Question, Error, Password };
     struct Shown {
         Kind kind;
         QString caption;
@@ -32,7 +32,9 @@ public:
     // The error text as shown: a "." is appended when the last character sorts after ".".
     static QString errorText(const QString& text);
 
-    // Asks for a password (the text hidden as it is typed): nothing when the user cancels.
+    // The password prompt: the text over one password box (named "密码"), 确定 and 取消.
+    // The password typed, or nothing when cancelled. Scripted, it is answered from the
+    // queue of passwords; an empty queue cancels.
     static std::optional<QString> askPassword(QWidget* parent, const QString& text);
 
     // The file-open dialog. Empty when cancelled.

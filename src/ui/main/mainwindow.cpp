@@ -23,6 +23,7 @@
 #include "ui/exchange/importwindow.h"
 #include "ui/exchange/vcardexport.h"
 #include "ui/find/findwindow.h"
+#include "ui/password/passwordwindow.h"
 #include "ui/visits/visitwindow.h"
 
 #include <QCheckBox>
@@ -280,6 +281,8 @@ void TfrmMain::buildPopupMenu() {
     item(QStringLiteral("F1"), QStringLiteral("查找 &F"), &TfrmMain::F1Click);
     item(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), &TfrmMain::R1Click);
     item(QStringLiteral("V1"), QStringLiteral("导出vCard &V"), &TfrmMain::V1Click);
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N7"));
+    item(QStringLiteral("P1"), QStringLiteral("设置密码 &P"), &TfrmMain::P1Click);
     DBGrid1->setPopupMenu(PopupMenu1);
 }
 
@@ -501,6 +504,10 @@ void TfrmMain::locateCard(const QString& id) {
 
 void TfrmMain::R1Click() {
     showChild(new TfrmDeleted(this));
+}
+
+void TfrmMain::P1Click() {
+    showChild(new TfrmPassword(this, *frmDM->ADOConnection1));
 }
 
 void TfrmMain::V1Click() {

@@ -58,6 +58,7 @@ public slots:
     void R1Click();           // the deleted cards
     void V1Click();           // 导出vCard: the list as a vCard file
     void connectClick();      // 连接服务器: where the cards live
+    void P1Click();           // 设置密码: the card file's own password
     // Puts the list's cursor on the live card with key id, showing every live card first
     // when the filter hides it.
     void locateCard(const QString& id);

@@ -309,9 +309,9 @@ private slots:
         for (QAction* action : menu->actions()) {
             captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        QCOMPARE(captions,
-                 QStringList({"新增名片 &N", "拜访记录 &B", "-", "导入名片 &I", "修改名片 &M", "-",
-                              "删除名片 &D", "-", "查找 &F", "已删除名片 &R", "导出vCard &V"}));
+        QCOMPARE(captions, QStringList({"新增名片 &N", "拜访记录 &B", "-", "导入名片 &I",
+                                        "修改名片 &M", "-", "删除名片 &D", "-", "查找 &F",
+                                        "已删除名片 &R", "导出vCard &V", "-", "设置密码 &P"}));
     }
 
 private:
