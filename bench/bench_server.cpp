@@ -64,14 +64,16 @@ QString listStatement(Connection& engine) {
     return cardListStatement(QString());
 }
 
-// libpq alone: the same statement copied out into one buffer, grown once to the size the
-// previous read needed.
-void copyIntoOneBuffer(PGconn* conn, const QByteArray& statement) {
+// libpq alone: the same statement copied out into one buffer, which grows as the rows come
+// (sized: reserved beforehand at the size the previous read needed, which no reader can know).
+void copyIntoOneBuffer(PGconn* conn, const QByteArray& statement, bool sized) {
     static size_t lastSize = 0;
     PGresult* started = PQexec(conn, "COPY (" + statement + ") TO STDOUT");
     PQclear(started);
     std::string buffer;
-    buffer.reserve(lastSize);
+    if (sized) {
+        buffer.reserve(lastSize);
+    }
     char* line = nullptr;
     int size;
     while ((size = PQgetCopyData(conn, &line, 0)) > 0) {
@@ -93,6 +95,7 @@ void listAgainstLibpq(const QString& server, const char* name, int runs) {
     const QString statement = listStatement(program);
     std::vector<double> programMs;
     std::vector<double> libpqMs;
+    std::vector<double> sizedMs;
     int rows = 0;
     auto readByProgram = [&] {
         QElapsedTimer timer;
@@ -100,30 +103,40 @@ void listAgainstLibpq(const QString& server, const char* name, int runs) {
         rows = program.select(statement)->rowCount();
         programMs.push_back(timer.nsecsElapsed() / 1e6);
     };
-    auto readByLibpq = [&] {
+    auto readByLibpq = [&](bool sized) {
         QElapsedTimer timer;
         timer.start();
-        copyIntoOneBuffer(baseline.handle(), statement.toUtf8());
-        libpqMs.push_back(timer.nsecsElapsed() / 1e6);
+        copyIntoOneBuffer(baseline.handle(), statement.toUtf8(), sized);
+        (sized ? sizedMs : libpqMs).push_back(timer.nsecsElapsed() / 1e6);
     };
-    copyIntoOneBuffer(baseline.handle(), statement.toUtf8()); // warm, and the buffer's size
-    for (int i = 0; i < runs; ++i) { // interleaved, each first every other time
-        if (i % 2 == 0) {
-            readByProgram();
-            readByLibpq();
-        } else {
-            readByLibpq();
-            readByProgram();
+    copyIntoOneBuffer(baseline.handle(), statement.toUtf8(), false); // warm, and its size
+    for (int i = 0; i < runs; ++i) { // interleaved, in turn first, second and last
+        const int first = i % 3;
+        for (int k = 0; k < 3; ++k) {
+            switch ((first + k) % 3) {
+            case 0:
+                readByProgram();
+                break;
+            case 1:
+                readByLibpq(false);
+                break;
+            default:
+                readByLibpq(true);
+            }
         }
     }
     const Timing p = fromTimes(programMs);
     const Timing l = fromTimes(libpqMs);
+    const Timing z = fromTimes(sizedMs);
     const std::string prefix(name);
     print((prefix + "_rows").c_str(), rows);
     print(prefix + "_program", p);
     print(prefix + "_libpq_copy", l);
     print((prefix + "_ratio_min").c_str(), p.minMs / l.minMs);
     print((prefix + "_ratio_median").c_str(), p.medianMs / l.medianMs);
+    print(prefix + "_libpq_copy_sized", z);
+    print((prefix + "_ratio_sized_min").c_str(), p.minMs / z.minMs);
+    print((prefix + "_ratio_sized_median").c_str(), p.medianMs / z.medianMs);
 }
 
 long peakMb() {

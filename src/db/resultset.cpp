@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <utility>
 
 QString textFromUtf8(std::string_view utf8) {
@@ -41,47 +39,18 @@ TextArena& TextArena::operator=(TextArena&& other) noexcept {
 }
 
 TextArena::~TextArena() {
-    release();
-}
-
-void TextArena::release() {
-    if (m_capacity >= MappedFrom) {
-        munmap(m_data, m_capacity);
-    } else {
-        std::free(m_data);
-    }
+    std::free(m_data);
 }
 
 void TextArena::reserve(size_t capacity) {
     if (capacity <= m_capacity) {
         return;
     }
-    void* grown = nullptr;
-    if (capacity < MappedFrom) {
-        grown = std::realloc(m_data, capacity);
-    } else {
-        const size_t page = size_t(sysconf(_SC_PAGESIZE));
-        capacity = (capacity + page - 1) / page * page;
-        if (m_capacity >= MappedFrom) {
-            grown = mremap(m_data, m_capacity, capacity, MREMAP_MAYMOVE);
-        } else {
-            grown =
-                mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (grown != MAP_FAILED && m_size > 0) {
-                std::memcpy(grown, m_data, m_size);
-            }
-            if (grown != MAP_FAILED) {
-                std::free(m_data);
-            }
-        }
-        if (grown == MAP_FAILED) {
-            grown = nullptr;
-        }
-    }
+    char* grown = static_cast<char*>(std::realloc(m_data, capacity));
     if (!grown) {
         throw std::bad_alloc();
     }
-    m_data = static_cast<char*>(grown);
+    m_data = grown;
     m_capacity = capacity;
 }
 

@@ -11,9 +11,8 @@
 // mark (U+FEFF), which is a character of a stored value like any other.
 QString textFromUtf8(std::string_view utf8);
 
-// Text kept back to back in one block. A large block is mapped memory that grows by
-// remapping its pages, never by copying them, so a result of hundreds of megabytes is written
-// once and its pages are touched once.
+// Text kept back to back in one block that grows with realloc(), which extends a block in
+// place where it can (and moves a mapped one by remapping its pages) instead of copying it.
 class TextArena {
 public:
     TextArena() = default;
@@ -29,9 +28,6 @@ public:
     void reserve(size_t capacity);
 
 private:
-    static constexpr size_t MappedFrom = 1 << 20; // bytes: smaller blocks come from malloc()
-    void release();
-
     char* m_data = nullptr;
     size_t m_size = 0;
     size_t m_capacity = 0;
