@@ -1,5 +1,7 @@
 #include "excel/sheetwriter.h"
 
+#include "db/resultset.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cmath>
@@ -67,27 +69,6 @@ struct SheetWriter::Style {
     }
 };
 
-void SheetWriter::put(int row, const Cell& cell) {
-    if (row < 1 || cell.column < 1) {
-        return;
-    }
-    if (size_t(row) > m_rows.size()) {
-        m_rows.resize(row);
-    }
-    std::vector<Cell>& cells = m_rows[row - 1];
-    if (cells.empty() || cells.back().column < cell.column) {
-        cells.push_back(cell); // the usual case: a row filled left to right
-        return;
-    }
-    auto at = std::lower_bound(cells.begin(), cells.end(), cell.column,
-                               [](const Cell& c, int column) { return c.column < column; });
-    if (at != cells.end() && at->column == cell.column) {
-        *at = cell;
-    } else {
-        cells.insert(at, cell);
-    }
-}
-
 namespace {
 // Whether the characters from at on read as an escaped character "_xHHHH_".
 bool escapeLikeAt(const QString& text, qsizetype at) {
@@ -126,6 +107,27 @@ QString escapedText(const QString& text) {
     }
     return escaped;
 }
+
+// Whether UTF-8 text goes into the file unchanged: short enough for a cell, and nothing the
+// escaping would touch (no control character, no "_", no U+FFFE or U+FFFF). Card values
+// nearly always are.
+bool carriedAsItIs(std::string_view utf8) {
+    if (utf8.size() > size_t(SheetWriter::MaxTextLength)) {
+        return false;
+    }
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == '_') {
+            return false;
+        }
+        if (byte == 0xEF && i + 2 < utf8.size() &&
+            static_cast<unsigned char>(utf8[i + 1]) == 0xBF &&
+            (static_cast<unsigned char>(utf8[i + 2]) & 0xFE) == 0xBE) {
+            return false;
+        }
+    }
+    return true;
+}
 } // namespace
 
 void SheetWriter::setText(int row, int column, const QString& text) {
@@ -133,11 +135,16 @@ void SheetWriter::setText(int row, int column, const QString& text) {
     if (length < text.size() && text.at(length).isLowSurrogate()) {
         --length; // never split a character
     }
-    const size_t offset = m_texts.size();
     const QByteArray utf8 = escapedText(text.left(length)).toUtf8();
-    m_texts.append(utf8.constData(), utf8.size());
-    m_texts += '\0'; // no NUL inside: it is escaped
-    put(row, {column, false, 0, offset});
+    put(row, {column, false, 0, 0}, std::string_view(utf8.constData(), size_t(utf8.size())));
+}
+
+void SheetWriter::setUtf8Text(int row, int column, std::string_view utf8) {
+    if (!carriedAsItIs(utf8)) {
+        setText(row, column, textFromUtf8(utf8));
+        return;
+    }
+    put(row, {column, false, 0, 0}, utf8);
 }
 
 void SheetWriter::setNumber(int row, int column, double value) {
@@ -195,58 +202,29 @@ QString SheetWriter::footerText(const QString& plain) {
     return text.replace(u'&', QStringLiteral("&&"));
 }
 
-bool SheetWriter::save(const QString& path, const std::function<bool(int row)>& rowWritten) const {
-    // Rows go out in order, one at a time, so the library need not hold the whole sheet.
-    lxw_workbook_options options = {};
-    options.constant_memory = LXW_TRUE;
-    lxw_workbook* book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
-    if (!book) {
-        return false;
-    }
+// The file being written: the workbook, the cell formats made so far, and the formats of the
+// columns for the range formats covering the row written last.
+struct SheetWriter::Stream {
+    lxw_workbook* book = nullptr;
+    lxw_worksheet* sheet = nullptr;
     FirstError error;
-    QByteArray title = m_title.toUtf8();
-    lxw_doc_properties properties = {};
-    properties.title = title.data();
-    error(workbook_set_properties(book, &properties));
-    lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
-    const bool written = sheet && writeSheet(book, sheet, rowWritten);
-    error(workbook_close(book));
-    return written && error.error == LXW_NO_ERROR;
-}
+    std::map<Style, lxw_format*> formats;
+    int formatsLastRow = 0;
+    int formatsLastColumn = 0;
+    int nextRow = 1; // the next row to write out
+    std::vector<size_t> covering;
+    std::vector<lxw_format*> columnFormats;     // by column, up to formatsLastColumn
+    std::vector<lxw_format*> columnTextFormats; // the same with the text number format
+    lxw_format* plainTextFormat = nullptr;      // right of every range format
+    double largestFont = 0;
 
-bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet,
-                             const std::function<bool(int row)>& rowWritten) const {
-    FirstError error;
-    for (const auto& [column, width] : m_widths) {
-        error(worksheet_set_column(sheet, column - 1, column - 1, width, nullptr));
-    }
-    if (m_bottomMargin >= 0) {
-        worksheet_set_margins(sheet, -1, -1, -1, m_bottomMargin / 72); // inches
-    }
-    if (m_portrait) {
-        worksheet_set_portrait(sheet);
-    }
-    if (m_a4Paper) {
-        worksheet_set_paper(sheet, A4PaperIndex);
-    }
-    if (!m_footer.isEmpty()) {
-        error(worksheet_set_footer(sheet, (QStringLiteral("&C") + m_footer).toUtf8().constData()));
-    }
-
-    int lastRow = int(m_rows.size());
-    int lastColumn = 0;
-    for (const std::vector<Cell>& cells : m_rows) {
-        if (!cells.empty()) {
-            lastColumn = std::max(lastColumn, cells.back().column);
+    ~Stream() {
+        if (book) {
+            lxw_workbook_free(book); // never finished: nothing is written
         }
     }
-    for (const RangeFormat& format : m_formats) {
-        lastRow = std::max(lastRow, format.range.lastRow);
-        lastColumn = std::max(lastColumn, format.range.lastColumn);
-    }
 
-    std::map<Style, lxw_format*> formats;
-    auto formatOf = [&](const Style& style) -> lxw_format* {
+    lxw_format* formatOf(const Style& style) {
         if (style.isDefault()) {
             return nullptr;
         }
@@ -274,66 +252,169 @@ bool SheetWriter::writeSheet(lxw_workbook* book, lxw_worksheet* sheet,
             }
         }
         return format;
-    };
+    }
+};
 
+SheetWriter::SheetWriter() = default;
+SheetWriter::~SheetWriter() = default;
+
+void SheetWriter::put(int row, Cell cell, std::string_view text) {
+    if (row < m_firstHeld || cell.column < 1) {
+        return; // before the sheet, or a row already written out
+    }
+    if (m_stream) {
+        writeRowsBefore(row);
+    }
+    if (!cell.isNumber) {
+        cell.text = m_texts.size();
+        m_texts.append(text);
+        m_texts += '\0'; // no NUL inside: it is escaped
+    }
+    const size_t index = size_t(row - m_firstHeld);
+    if (index >= m_rows.size()) {
+        m_rows.resize(index + 1);
+    }
+    std::vector<Cell>& cells = m_rows[index];
+    if (cells.empty() || cells.back().column < cell.column) {
+        cells.push_back(cell); // the usual case: a row filled left to right
+        return;
+    }
+    auto at = std::lower_bound(cells.begin(), cells.end(), cell.column,
+                               [](const Cell& c, int column) { return c.column < column; });
+    if (at != cells.end() && at->column == cell.column) {
+        *at = cell;
+    } else {
+        cells.insert(at, cell);
+    }
+}
+
+bool SheetWriter::save(const QString& path) {
+    return begin(path) && finish();
+}
+
+bool SheetWriter::begin(const QString& path) {
+    auto stream = std::make_unique<Stream>();
+    // Rows go out in order, one at a time, so the library need not hold the whole sheet.
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    stream->book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    if (!stream->book) {
+        return false;
+    }
+    QByteArray title = m_title.toUtf8();
+    lxw_doc_properties properties = {};
+    properties.title = title.data();
+    stream->error(workbook_set_properties(stream->book, &properties));
+    stream->sheet = workbook_add_worksheet(stream->book, nullptr);
+    if (!stream->sheet) {
+        return false;
+    }
+    lxw_worksheet* sheet = stream->sheet;
+    for (const auto& [column, width] : m_widths) {
+        stream->error(worksheet_set_column(sheet, column - 1, column - 1, width, nullptr));
+    }
+    if (m_bottomMargin >= 0) {
+        worksheet_set_margins(sheet, -1, -1, -1, m_bottomMargin / 72); // inches
+    }
+    if (m_portrait) {
+        worksheet_set_portrait(sheet);
+    }
+    if (m_a4Paper) {
+        worksheet_set_paper(sheet, A4PaperIndex);
+    }
+    if (!m_footer.isEmpty()) {
+        stream->error(
+            worksheet_set_footer(sheet, (QStringLiteral("&C") + m_footer).toUtf8().constData()));
+    }
+    for (const RangeFormat& format : m_formats) {
+        stream->formatsLastRow = std::max(stream->formatsLastRow, format.range.lastRow);
+        stream->formatsLastColumn = std::max(stream->formatsLastColumn, format.range.lastColumn);
+    }
+    stream->columnFormats.assign(size_t(stream->formatsLastColumn) + 1, nullptr);
+    stream->columnTextFormats.assign(size_t(stream->formatsLastColumn) + 1, nullptr);
+    Style plainText;
+    plainText.text = true;
+    stream->plainTextFormat = stream->formatOf(plainText);
+    m_stream = std::move(stream);
+    writeRowsBefore(m_firstHeld + int(m_rows.size()));
+    return true;
+}
+
+bool SheetWriter::finish() {
+    if (!m_stream) {
+        return false;
+    }
+    writeRowsBefore(std::max(m_firstHeld + int(m_rows.size()), m_stream->formatsLastRow + 1));
+    const std::unique_ptr<Stream> stream = std::move(m_stream);
+    const lxw_error closed = workbook_close(stream->book);
+    stream->book = nullptr; // closing frees it
+    return closed == LXW_NO_ERROR && stream->error.error == LXW_NO_ERROR;
+}
+
+void SheetWriter::writeRowsBefore(int row) {
+    static const std::vector<Cell> noCells;
+    while (m_firstHeld < row) {
+        writeRow(m_rows.empty() ? noCells : m_rows.front());
+        if (!m_rows.empty()) {
+            m_rows.pop_front();
+        }
+        ++m_firstHeld;
+    }
+    if (m_rows.empty()) {
+        m_texts.clear(); // every text held has gone out
+    }
+}
+
+void SheetWriter::writeRow(const std::vector<Cell>& cells) {
+    Stream& s = *m_stream;
+    const int row = s.nextRow++;
     // Rows covered by the same range formats share their cells' formats, worked out once.
     std::vector<size_t> covering;
-    std::vector<size_t> previousCovering;
-    std::vector<lxw_format*> columnFormats(lastColumn + 1, nullptr);
-    std::vector<lxw_format*> columnTextFormats(lastColumn + 1, nullptr);
-    double largestFont = 0;
-    const std::vector<Cell> noCells;
-    for (int row = 1; row <= lastRow; ++row) {
-        covering.clear();
-        for (size_t i = 0; i < m_formats.size(); ++i) {
-            if (m_formats[i].range.containsRow(row)) {
-                covering.push_back(i);
-            }
-        }
-        if (row == 1 || covering != previousCovering) {
-            largestFont = 0;
-            for (int column = 1; column <= lastColumn; ++column) {
-                Style style;
-                for (size_t i : covering) {
-                    if (m_formats[i].range.containsColumn(column)) {
-                        style.apply(m_formats[i]);
-                    }
-                }
-                columnFormats[column] = formatOf(style);
-                style.text = true;
-                columnTextFormats[column] = formatOf(style);
-                largestFont = std::max(largestFont, style.fontSize);
-            }
-            previousCovering = covering;
-        }
-        if (largestFont > DefaultFontSize) {
-            error(worksheet_set_row(sheet, row - 1, fittedRowHeight(largestFont), nullptr));
-        }
-        for (const CellRange& range : m_merges) {
-            if (range.firstRow == row) {
-                // Writes no cell itself (no text, no format): the cells follow with their own.
-                error(worksheet_merge_range(sheet, range.firstRow - 1, range.firstColumn - 1,
-                                            range.lastRow - 1, range.lastColumn - 1, "", nullptr));
-            }
-        }
-        const std::vector<Cell>& cells = size_t(row) <= m_rows.size() ? m_rows[row - 1] : noCells;
-        auto cell = cells.begin();
-        for (int column = 1; column <= lastColumn; ++column) {
-            lxw_format* format = columnFormats[column];
-            if (cell != cells.end() && cell->column == column) {
-                error(cell->isNumber
-                          ? worksheet_write_number(sheet, row - 1, column - 1, cell->number, format)
-                          : worksheet_write_string(sheet, row - 1, column - 1,
-                                                   m_texts.data() + cell->text,
-                                                   columnTextFormats[column]));
-                ++cell;
-            } else if (format) {
-                error(worksheet_write_blank(sheet, row - 1, column - 1, format));
-            }
-        }
-        if (rowWritten && !rowWritten(row)) {
-            return false;
+    for (size_t i = 0; i < m_formats.size(); ++i) {
+        if (m_formats[i].range.containsRow(row)) {
+            covering.push_back(i);
         }
     }
-    return error.error == LXW_NO_ERROR;
+    if (row == 1 || covering != s.covering) {
+        s.largestFont = 0;
+        for (int column = 1; column <= s.formatsLastColumn; ++column) {
+            Style style;
+            for (size_t i : covering) {
+                if (m_formats[i].range.containsColumn(column)) {
+                    style.apply(m_formats[i]);
+                }
+            }
+            s.columnFormats[column] = s.formatOf(style);
+            style.text = true;
+            s.columnTextFormats[column] = s.formatOf(style);
+            s.largestFont = std::max(s.largestFont, style.fontSize);
+        }
+        s.covering = std::move(covering);
+    }
+    if (s.largestFont > DefaultFontSize) {
+        s.error(worksheet_set_row(s.sheet, row - 1, fittedRowHeight(s.largestFont), nullptr));
+    }
+    for (const CellRange& range : m_merges) {
+        if (range.firstRow == row) {
+            // Writes no cell itself (no text, no format): the cells follow with their own.
+            s.error(worksheet_merge_range(s.sheet, range.firstRow - 1, range.firstColumn - 1,
+                                          range.lastRow - 1, range.lastColumn - 1, "", nullptr));
+        }
+    }
+    const int lastColumn = std::max(s.formatsLastColumn, cells.empty() ? 0 : cells.back().column);
+    auto cell = cells.begin();
+    for (int column = 1; column <= lastColumn; ++column) {
+        const bool formatted = column <= s.formatsLastColumn;
+        lxw_format* format = formatted ? s.columnFormats[column] : nullptr;
+        if (cell != cells.end() && cell->column == column) {
+            s.error(cell->isNumber
+                        ? worksheet_write_number(s.sheet, row - 1, column - 1, cell->number, format)
+                        : worksheet_write_string(
+                              s.sheet, row - 1, column - 1, m_texts.data() + cell->text,
+                              formatted ? s.columnTextFormats[column] : s.plainTextFormat));
+            ++cell;
+        } else if (format) {
+            s.error(worksheet_write_blank(s.sheet, row - 1, column - 1, format));
+        }
+    }
 }

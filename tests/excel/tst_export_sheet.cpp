@@ -84,17 +84,88 @@ private slots:
         QTest::newRow("escape lookalike") << "_x0041_ and _X0041_ and _x004G_";
         QTest::newRow("outside the basic plane") << "𠀋😀";
     }
+    // The same through the UTF-8 form the card list hands over (column C).
     void textsStayTexts() {
         QFETCH(QString, text);
         SheetWriter sheet;
         sheet.setText(1, 1, text);
         sheet.setText(1, 2, "after");
+        const QByteArray utf8 = text.toUtf8();
+        sheet.setUtf8Text(1, 3, std::string_view(utf8.constData(), size_t(utf8.size())));
         const XlsxContent book = save(sheet);
         QVERIFY2(book.isValid(), qPrintable(book.error()));
-        QCOMPARE(book.cell("A1").text, text);
-        QVERIFY(!book.cell("A1").isNumber);
-        QVERIFY(!book.cell("A1").isFormula);
+        for (const char* address : {"A1", "C1"}) {
+            QCOMPARE(book.cell(address).text, text);
+            QVERIFY(!book.cell(address).isNumber);
+            QVERIFY(!book.cell(address).isFormula);
+            QCOMPARE(book.cell(address).numberFormat, 49);
+        }
         QCOMPARE(book.cell("B1").text, QStringLiteral("after"));
+    }
+
+    // Streamed: the layout first, then rows in order, each written out when a later row is
+    // touched. The file is the one a sheet filled first gives; a cell of a row already
+    // written out is dropped, not written over the row after it.
+    void aStreamedSheetIsTheSameAsOneFilledFirst() {
+        const auto layOut = [](SheetWriter& sheet) {
+            sheet.merge({1, 1, 1, 3});
+            sheet.setFontSize({1, 1, 1, 3}, 18);
+            sheet.setBold({1, 1, 2, 3});
+            sheet.setBorders({2, 1, 6, 3});
+            sheet.setFontSize({2, 1, 6, 3}, 9);
+            sheet.setColumnWidth(1, 4);
+            sheet.setText(1, 1, "title");
+        };
+        const auto fill = [](SheetWriter& sheet, int row) {
+            sheet.setNumber(row, 1, row);
+            sheet.setText(row, 2, QStringLiteral("名%1").arg(row));
+            sheet.setText(row, 3, "_x0041_");
+        };
+        SheetWriter filledFirst;
+        layOut(filledFirst);
+        for (int row = 2; row <= 5; ++row) {
+            fill(filledFirst, row);
+        }
+        const XlsxContent expected = save(filledFirst);
+
+        SheetWriter streamed;
+        layOut(streamed);
+        const QString path = m_dir.filePath(QStringLiteral("streamed.xlsx"));
+        QVERIFY(streamed.begin(path));
+        for (int row = 2; row <= 5; ++row) {
+            fill(streamed, row);
+        }
+        streamed.setText(3, 2, "late"); // row 3 is out already
+        QVERIFY(streamed.finish());
+        const XlsxContent book(path);
+        QVERIFY2(book.isValid(), qPrintable(book.error()));
+        QCOMPARE(book.lastRow(), 6); // the bordered blank row 6 as well
+        QCOMPARE(book.merges, expected.merges);
+        QCOMPARE(book.heights, expected.heights);
+        for (int row = 1; row <= 6; ++row) {
+            for (int column = 1; column <= 4; ++column) {
+                const QString address = XlsxContent::address(row, column);
+                const XlsxContent::Cell cell = book.cell(address);
+                const XlsxContent::Cell wanted = expected.cell(address);
+                QCOMPARE(cell.present, wanted.present);
+                QCOMPARE(cell.text, wanted.text);
+                QCOMPARE(cell.fontSize, wanted.fontSize);
+                QCOMPARE(cell.bold, wanted.bold);
+                QCOMPARE(cell.edges, wanted.edges);
+            }
+        }
+        QCOMPARE(book.cell("B3").text, QStringLiteral("名3"));
+    }
+
+    void aSheetBegunAndNeverFinishedWritesNoFile() {
+        const QString path = m_dir.filePath(QStringLiteral("abandoned.xlsx"));
+        {
+            SheetWriter sheet;
+            QVERIFY(sheet.begin(path));
+            sheet.setText(1, 1, "x");
+            sheet.setText(2, 1, "y");
+        }
+        QVERIFY(!QFile::exists(path));
     }
 
     // Characters XML cannot carry travel as "_xHHHH_" escapes: the import reads back every
@@ -202,7 +273,7 @@ private slots:
     }
 
 private:
-    XlsxContent save(const SheetWriter& sheet) {
+    XlsxContent save(SheetWriter& sheet) {
         const QString path = m_dir.filePath(QStringLiteral("book%1.xlsx").arg(++m_saved));
         if (!sheet.save(path)) {
             qWarning("cannot save %s", qPrintable(path));

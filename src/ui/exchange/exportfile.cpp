@@ -2,6 +2,7 @@
 
 #include "db/engineerror.h"
 #include "db/query.h"
+#include "db/resultset.h"
 #include "excel/sheetwriter.h"
 #include "ui/common/appinfo.h"
 #include "ui/common/messages.h"
@@ -106,13 +107,8 @@ ExportFile::~ExportFile() {
     }
 }
 
-bool ExportFile::publish(const SheetWriter& sheet, WorkProgress& progress) {
-    progress.beginStage(QStringLiteral("正在写入工作簿"), sheet.rowCount());
-    const bool saved = sheet.save(m_path, [&](int row) { return progress.advance(row); });
-    if (progress.cancelled()) {
-        return false;
-    }
-    if (!saved) {
+bool ExportFile::publish(SheetWriter& sheet) {
+    if (!sheet.finish()) {
         const QStorageInfo disk(QFileInfo(m_path).absolutePath());
         throw cannotCreate(
             QStringLiteral("无法写入文件 %1%2")
@@ -134,18 +130,61 @@ void ExportFile::save(const QByteArray& bytes) {
     m_published = true;
 }
 
-void runExport(QWidget* parent, const QString& title, Query* list,
-               const std::function<SheetWriter(WorkProgress&)>& sheet) {
+namespace {
+// The list's column of each field. Throws EngineError for a name the list lacks.
+std::vector<int> columnsOf(const ResultSet& list, const QStringList& fields) {
+    std::vector<int> columns;
+    for (const QString& field : fields) {
+        const int column = list.columnIndex(field);
+        if (column < 0) {
+            throw EngineError(QStringLiteral("找不到字段“%1”").arg(field));
+        }
+        columns.push_back(column);
+    }
+    return columns;
+}
+
+// Streams the list's rows into the sheet; the cursor then goes to the last row written.
+void writeListRows(SheetWriter& sheet, Query* list, const QStringList& fields,
+                   WorkProgress& progress) {
+    const ResultSet& rows = *list->result();
+    const std::vector<int> columns = columnsOf(rows, fields);
+    const int count = rows.rowCount();
+    int position = 0;
+    while (position < count) {
+        const int row = list->rowAt(position);
+        const int sheetRow = position + 3;
+        sheet.setNumber(sheetRow, 1, position + 1);
+        for (size_t k = 0; k < columns.size(); ++k) {
+            sheet.setUtf8Text(sheetRow, int(k) + 2, rows.utf8(row, columns[k]));
+        }
+        ++position;
+        if (!progress.advance(position)) {
+            break;
+        }
+    }
+    list->setRecNo(position);
+}
+} // namespace
+
+void runExport(QWidget* parent, const QString& title, Query* list, const QStringList& fields,
+               const std::function<void(SheetWriter& sheet, int lastRow)>& layout) {
     ExportFile file(title);
     bool opened = false;
     {
         const int rows = list->recordCount();
-        WorkProgress progress(parent, QStringLiteral("正在读取列表"), rows, rows > ProgressRows);
-        const SheetWriter filled = sheet(progress);
-        opened = !progress.cancelled() && file.publish(filled, progress);
+        WorkProgress progress(parent, QStringLiteral("正在导出"), rows, rows > ProgressRows);
+        SheetWriter sheet;
+        layout(sheet, rows + 2);
+        if (!sheet.begin(file.path())) {
+            throw cannotCreate(
+                QStringLiteral("无法写入文件 %1").arg(QDir::toNativeSeparators(file.path())));
+        }
+        writeListRows(sheet, list, fields, progress);
         if (progress.cancelled()) {
             return; // the file goes with it
         }
+        opened = file.publish(sheet);
     }
     if (!opened) {
         Messages::info(parent, QStringLiteral("导出的工作簿已保存在：\n") +
@@ -156,14 +195,4 @@ void runExport(QWidget* parent, const QString& title, Query* list,
 QString pageFooter(const QString& gap) {
     return SheetWriter::footerText(AppTitle + gap + PublisherUrl + u' ') +
            QStringLiteral("共&N页，第&P页");
-}
-
-void walkRows(Query* list, WorkProgress& progress, const std::function<void(int position)>& visit) {
-    int position = 1;
-    for (list->first(); !list->eof(); list->next()) {
-        visit(position);
-        if (!progress.advance(position++)) {
-            return;
-        }
-    }
 }

@@ -27,10 +27,10 @@ public:
 
     const QString& path() const { return m_path; }
 
-    // Writes the sheet into the file and hands it to the desktop's spreadsheet program;
-    // false when none took it, or when the user cancelled the writing (the file then goes).
-    // Throws EngineError when the file cannot be written.
-    bool publish(const SheetWriter& sheet, WorkProgress& progress);
+    // Finishes the sheet streamed into the file and hands the file to the desktop's
+    // spreadsheet program; false when none took it. Throws EngineError when the file cannot
+    // be written.
+    bool publish(SheetWriter& sheet);
     // Writes bytes into the file. Throws EngineError when they cannot be written.
     void save(const QByteArray& bytes);
 
@@ -39,19 +39,18 @@ private:
     bool m_published = false;
 };
 
-// One export as the user runs it over a list: claims the file, builds the sheet from the list
-// and writes it under the wait cursor, with a progress dialog and "取消" when the list has
-// more than ProgressRows rows, and tells where the file is when no spreadsheet program opened
-// it. A cancelled export leaves no file and says nothing. Throws EngineError.
-void runExport(QWidget* parent, const QString& title, Query* list,
-               const std::function<SheetWriter(WorkProgress&)>& sheet);
+// One export as the user runs it over a list: claims the file, lays the sheet out with
+// layout (told the sheet's last row), then streams one row per row of the list into the file
+// as the list is walked, in the list's current order, from row 3 on: the row's number, then
+// each of fields (the names of list columns). Only one row of the sheet is held at a time.
+// The wait cursor shows throughout, and a progress dialog with "取消" when the list has more
+// than ProgressRows rows; the list's cursor ends on the last row written. Tells where the
+// file is when no spreadsheet program opened it. A cancelled export leaves no file and says
+// nothing. Throws EngineError.
+void runExport(QWidget* parent, const QString& title, Query* list, const QStringList& fields,
+               const std::function<void(SheetWriter& sheet, int lastRow)>& layout);
 constexpr int ProgressRows = 2000;
 
 // The centre footer of an export: the program, gap, the publisher's address, a blank and
 // the page count ("共N页，第P页").
 QString pageFooter(const QString& gap);
-
-// Moves the list to its first row, then to the next after each call of visit (given the
-// row's position, from 1), until past its end or until the user cancels; the list's cursor
-// stays on the last row visited. Throws EngineError (a closed list).
-void walkRows(Query* list, WorkProgress& progress, const std::function<void(int position)>& visit);
