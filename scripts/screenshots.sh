@@ -5,3 +5,6 @@ source "$(dirname "$0")/common.sh"
 install_missing run build screen
 build
 xvfb-run -a -s "-screen 0 1100x720x24" "$BUILD/tools/orvane_screenshots" "$ROOT/docs/screenshots"
+# The main window at twice the scale on a 1920 × 1080 screen.
+QT_SCALE_FACTOR=2 xvfb-run -a -s "-screen 0 1920x1080x24" \
+    "$BUILD/tools/orvane_screenshots" "$ROOT/docs/screenshots" main-scale2

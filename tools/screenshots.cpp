@@ -1,7 +1,9 @@
 // Takes a screenshot of each window of the program, on a scratch copy of the delivered
 // database filled with sample cards. Run on a (virtual) display by scripts/screenshots.sh.
+// With "main-scale2" it takes the main window alone under that name (for a run at twice the
+// scale).
 //
-//   orvane_screenshots <output folder>
+//   orvane_screenshots <output folder> [main-scale2]
 
 #include "app/datamodule.h"
 #include "app/startup.h"
@@ -19,9 +21,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -103,6 +107,29 @@ void fillSampleCards(DirectSql& sql) {
     insertVisit(sql, first, "2007-12-28", "其它", "寄送新年贺卡和台历");
 }
 
+// A sheet of four rows: two new cards, one that repeats a sample card, one without a name.
+QString writeReportSheet(const QTemporaryDir& folder) {
+    SheetWriter sheet;
+    int column = 1;
+    for (const CardField& field : cardFields()) {
+        sheet.setText(1, column++, field.caption);
+    }
+    const QStringList rows[] = {{"客户", "钱多多", "男"},
+                                {"客户", "张伟", "男"},
+                                {"朋友", "", "女"},
+                                {"同事", "孔丽", "女"}};
+    int row = 2;
+    for (const QStringList& card : rows) {
+        for (int c = 0; c < card.size(); ++c) {
+            sheet.setText(row, c + 1, card[c]);
+        }
+        ++row;
+    }
+    const QString path = folder.filePath(QStringLiteral("report.xlsx"));
+    sheet.save(path);
+    return path;
+}
+
 // A sheet of many cards to import, for the import under way.
 QString writeLongSheet(const QTemporaryDir& folder) {
     SheetWriter sheet;
@@ -170,8 +197,16 @@ int main(int argc, char** argv) {
     frmMain->move(0, 0);
     frmMain->show();
 
+    if (argc > 2 && QString::fromLatin1(argv[2]) == QLatin1String("main-scale2")) {
+        runSteps({[] { shoot(QStringLiteral("main-scale2")); }, [] { QApplication::exit(0); }});
+        const int result = QApplication::exec();
+        program.stop();
+        return result;
+    }
+
     QTemporaryDir scratch;
     const QString longSheet = writeLongSheet(scratch);
+    const QString reportSheet = writeReportSheet(scratch);
     const QString templatePath =
         QCoreApplication::applicationDirPath() + QStringLiteral("/../名片导入模板.xlsx");
     runSteps({
@@ -180,6 +215,13 @@ int main(int argc, char** argv) {
             frmMain->DBGrid1->titleClick(name);
             frmMain->ADOQuery1->setRecNo(3);
             shoot(QStringLiteral("main"));
+        },
+        [] {
+            // The menu bar with 名片 opened.
+            auto* bar = frmMain->findChild<QMenuBar*>();
+            bar->setActiveAction(bar->actions().first());
+            shoot(QStringLiteral("menu-bar"));
+            bar->actions().first()->menu()->close();
         },
         [] {
             // The editor on the first card, then the defaults window over it.
@@ -249,6 +291,26 @@ int main(int argc, char** argv) {
                 });
             });
             frmMain->SpeedButton3Click();
+        },
+        [&reportSheet] {
+            // The import's report, as the user meets it, then the rows it skipped.
+            inModal([&reportSheet](QWidget* import) {
+                Messages::queueFileName(reportSheet);
+                clickButton(import, "Button1");
+                Messages::setScripted(false);
+                inModal([import](QWidget* report) {
+                    shoot(QStringLiteral("import-report"));
+                    QTimer::singleShot(HoldMs, report, [report, import] {
+                        qobject_cast<QMessageBox*>(report)->button(QMessageBox::Ok)->click();
+                        QTimer::singleShot(500, import, [import] {
+                            shoot(QStringLiteral("import-skipped"));
+                            import->close();
+                        });
+                    });
+                });
+                clickButton(import, "BitBtn1");
+            });
+            frmMain->I1Click();
         },
         [] {
             // The import's file dialog.

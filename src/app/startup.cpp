@@ -14,9 +14,42 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace {
+// The texts of Qt's file dialog that Debian's Chinese translation of Qt lacks.
+class MissingQtTexts : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+
+    bool isEmpty() const override { return false; }
+
+    QString translate(const char* context, const char* sourceText, const char* disambiguation,
+                      int n) const override {
+        Q_UNUSED(disambiguation);
+        Q_UNUSED(n);
+        struct Text {
+            const char* context;
+            const char* source;
+            const char* chinese;
+        };
+        static constexpr Text Texts[] = {
+            {"QAbstractFileIconProvider", "Folder", "文件夹"},
+            {"QAbstractFileIconProvider", "Drive", "驱动器"},
+            {"QAbstractFileIconProvider", "File", "文件"},
+            {"QAbstractFileIconProvider", "Shortcut", "快捷方式"},
+            {"QAbstractFileIconProvider", "Unknown", "未知"},
+        };
+        for (const Text& text : Texts) {
+            if (qstrcmp(context, text.context) == 0 && qstrcmp(sourceText, text.source) == 0) {
+                return QString::fromUtf8(text.chinese);
+            }
+        }
+        return {};
+    }
+};
+
 // Qt's translation into Chinese: the copy beside the program, or Qt's own where the program
 // runs from a build without one.
 QString qtTranslationFile() {
@@ -36,6 +69,21 @@ void loadQtTranslation(QApplication& app) {
     } else {
         delete translator;
     }
+    // Installed last, it is asked first; it answers only the texts Qt's translation lacks.
+    QApplication::installTranslator(new MissingQtTexts(&app));
+}
+
+void useChineseFormats() {
+    // Qt reads the session's formats from LC_TIME and LC_NUMERIC, unless LC_ALL overrides
+    // every category. LC_ALL's choice passes to LANG, so that the other categories (the
+    // character set above all) stay the session's.
+    const QByteArray all = qgetenv("LC_ALL");
+    if (!all.isEmpty()) {
+        qputenv("LANG", all);
+        qunsetenv("LC_ALL");
+    }
+    qputenv("LC_TIME", "zh_CN.UTF-8");
+    qputenv("LC_NUMERIC", "zh_CN.UTF-8");
 }
 
 void prepareApplication(QApplication& app) {
@@ -46,6 +94,8 @@ void prepareApplication(QApplication& app) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     QApplication::setStyle(QStringLiteral("Fusion"));
     app.setFont(windowFont());
+    // Dates, numbers and sizes as a Chinese user reads them, whatever the session's locale.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     loadQtTranslation(app);
 }
 
@@ -89,6 +139,7 @@ int runProgram(int argc, char** argv) {
         return runCopyCommand(command);
     }
 
+    useChineseFormats();
     QApplication app(argc, argv);
     prepareApplication(app);
     if (!unlockCardFile(cardFolder(programFolder()) + QStringLiteral("Data/db.edb"))) {

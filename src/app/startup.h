@@ -8,7 +8,8 @@ class QString;
 void prepareApplication(QApplication& app);
 
 // Qt's own texts in Chinese, whatever the system's language: the buttons of the message
-// boxes (确定, 是(Y), 否(N)), the file dialog, the edit boxes' menus.
+// boxes (确定, 是(Y), 否(N)), the file dialog, the edit boxes' menus; and the few texts that
+// Qt's translation lacks ("Folder" in the file dialog).
 void loadQtTranslation(QApplication& app);
 
 // Before the card file is used: when it does not open with the built-in key, it carries the
@@ -17,6 +18,10 @@ void loadQtTranslation(QApplication& app);
 // program ends. A file that cannot be opened for another reason is left to the main window,
 // which reports it. The file is never written here.
 bool unlockCardFile(const QString& path);
+
+// Makes the formats Qt takes from the session Chinese (the dates and sizes of the file
+// dialog), whatever the session's locale. Runs before the application object is created.
+void useChineseFormats();
 
 // The program: the data module, then the main window, then the message loop.
 int runProgram(int argc, char** argv);

@@ -94,6 +94,9 @@ void ProgramFixture::start() {
     frmMain = new TfrmMain;
     frmMain->show();
     QVERIFY(QTest::qWaitForWindowExposed(frmMain));
+    // Active before a test opens anything over it: a late activation of the main window
+    // would take the focus from the window the test works in.
+    QVERIFY(QTest::qWaitForWindowActive(frmMain));
 }
 
 void ProgramFixture::stop() {
@@ -135,8 +138,10 @@ void whenModalShown(std::function<void(QWidget*)> action) {
             timer->deleteLater();
             // Shown is not always active: on a slow run (a sanitizer build) the offscreen
             // platform may leave the window below active, and keys and focus would go there.
+            // The platform may call the window active before the application has been told:
+            // keys and focus follow the application's active window.
             modal->activateWindow();
-            if (!QTest::qWaitForWindowActive(modal)) {
+            if (!QTest::qWaitFor([modal] { return QApplication::activeWindow() == modal; })) {
                 qWarning("the modal window did not become active");
             }
             action(modal);

@@ -14,8 +14,10 @@ CardDialog::CardDialog(QWidget* owner, const QString& name, int outerWidth, int 
     : ModalWindow(owner, name, outerWidth, outerHeight) {}
 
 QPushButton* CardDialog::placeSaveButton(QWidget* parent, int left, int top) {
-    return placeButton(parent, QStringLiteral("BitBtn1"), QStringLiteral("保存"), left, top,
-                       QStringLiteral(":/icons/save.svg"));
+    QPushButton* save = placeButton(parent, QStringLiteral("BitBtn1"), QStringLiteral("保存"), left,
+                                    top, QStringLiteral(":/icons/save.svg"));
+    setSaveButton(save);
+    return save;
 }
 
 void CardDialog::bindLookups() {

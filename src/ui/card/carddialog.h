@@ -9,7 +9,7 @@ class Query;
 class QPushButton;
 
 // What the card editor and the defaults window have in common: a modal window with only the
-// close box in its title bar, on which neither Enter nor Esc saves or closes; the three
+// close box in its title bar, on which Enter neither saves nor closes (Ctrl+S saves); the three
 // lookup drop-downs (category, sex, province) and the way statements run on a query.
 class CardDialog : public ModalWindow {
     Q_OBJECT

@@ -89,7 +89,6 @@ TfrmD_D::TfrmD_D(QWidget* owner) : CardDialog(owner, QStringLiteral("frmD_D"), 8
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(gridLeft(1), gridTop(0), gridWidth(1), 22);
     Button1->setAutoDefault(false);
-    Button1->setFocusPolicy(Qt::ClickFocus); // not a tab stop
     connect(Button1, &QPushButton::clicked, this, &TfrmD_D::Button1Click);
 
     GroupBox2 = placeGroup(this, QStringLiteral("工作信息"), 16, 264, 809, 101);
@@ -108,18 +107,6 @@ TfrmD_D::TfrmD_D(QWidget* owner) : CardDialog(owner, QStringLiteral("frmD_D"), 8
     BitBtn1 = placeSaveButton(this, 620, 460);
     BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 732, 460);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmD_D::BitBtn1Click);
-
-    // Tab order: the card's controls group by group with the banner after the first group,
-    // then the two buttons.
-    QList<QWidget*> tabOrder;
-    for (const CardControl& card : std::as_const(m_card)) {
-        tabOrder << card.control;
-    }
-    tabOrder.insert(tabOrder.indexOf(DBLookupComboBox3), WebBrowser1);
-    tabOrder << BitBtn1 << BitBtn2;
-    for (qsizetype i = 1; i < tabOrder.size(); ++i) {
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
-    }
 
     keepControlsShown(WebBrowser1);
     FormCreate();

@@ -35,11 +35,6 @@ TfrmMRX::TfrmMRX(QWidget* owner) : CardDialog(owner, QStringLiteral("frmMRX"), 3
     BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 183, 150);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmMRX::BitBtn1Click);
 
-    setTabOrder(DBLookupComboBox1, DBLookupComboBox2);
-    setTabOrder(DBLookupComboBox2, DBLookupComboBox3);
-    setTabOrder(DBLookupComboBox3, BitBtn1);
-    setTabOrder(BitBtn1, BitBtn2);
-
     keepControlsShown();
     FormCreate();
 }

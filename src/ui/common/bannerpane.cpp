@@ -23,9 +23,31 @@ BannerPane* BannerPane::acrossTop(QWidget* window) {
     return banner;
 }
 
+BannerPane* BannerPane::atRightOf(QWidget* bar, QSize size, int left) {
+    auto* banner = new BannerPane(bar);
+    banner->setObjectName(QStringLiteral("WebBrowser1"));
+    banner->m_largest = size;
+    banner->m_left = left;
+    banner->followParent();
+    bar->installEventFilter(banner);
+    return banner;
+}
+
+void BannerPane::followParent() {
+    const int barWidth = parentWidget()->width();
+    if (m_left < 0) {
+        setGeometry(0, 0, barWidth, height());
+        return;
+    }
+    const int width = qBound(0, barWidth - m_left, m_largest.width());
+    setGeometry(barWidth - width, (parentWidget()->height() - m_largest.height()) / 2, width,
+                m_largest.height());
+    setVisible(width > 0);
+}
+
 bool BannerPane::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && watched == parentWidget()) {
-        setGeometry(0, 0, parentWidget()->width(), height());
+        followParent();
     }
     return QTextBrowser::eventFilter(watched, event);
 }

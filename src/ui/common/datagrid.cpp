@@ -55,6 +55,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent) {
     setSortingEnabled(false);
     setWordWrap(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setTabKeyNavigation(false); // the arrows move between cells; Tab leaves the grid
 
     QHeaderView* titles = horizontalHeader();
     titles->setDefaultSectionSize(DefaultColumnWidth);
@@ -153,7 +154,7 @@ void DataGrid::titleClick(int column) {
     if (!q || !q->active() || column < 0 || column >= m_model->columnCount()) {
         return;
     }
-    const QString name = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    const QString name = q->result()->columnName(column);
     const QString ascending = name + QStringLiteral(" ASC");
     q->setSort(q->sort() == ascending ? name + QStringLiteral(" DESC") : ascending);
 }

@@ -14,8 +14,8 @@ class ResultModel;
 // the grid each time the window repaints, not once per row (a scroll asks the display server
 // where the pointer is and waits for the answer). A click on a column title sorts the open result
 // in memory: ascending first, descending on the next click of the same title, with the title marked
-// in bold red or blue. Rows are painted in alternating colours, pale green first, in the order
-// shown; the current cell keeps the grid's own selection painting.
+// in bold red with "▲" or in bold blue with "▼". Rows are painted in alternating colours, pale
+// green first, in the order shown; the current cell keeps the grid's own selection painting.
 class DataGrid : public QTableView {
     Q_OBJECT
 public:

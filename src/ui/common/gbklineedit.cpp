@@ -1,5 +1,7 @@
 #include "ui/common/gbklineedit.h"
 
+#include <QKeyEvent>
+
 #include <limits>
 
 int gbkBytes(const QString& text) {
@@ -55,6 +57,18 @@ bool GbkLineEdit::event(QEvent* event) {
     --m_eventDepth;
     limitUserEdit();
     return handled;
+}
+
+void GbkLineEdit::keyPressEvent(QKeyEvent* event) {
+    // QLineEdit types the letter of Alt+letter when no shortcut takes it. AltGr (reported as
+    // Ctrl+Alt on some keyboards) still types its characters.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if ((modifiers & Qt::AltModifier) && !(modifiers & Qt::ControlModifier) &&
+        !event->text().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }
 
 void GbkLineEdit::limitUserEdit() {

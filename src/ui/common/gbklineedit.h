@@ -12,7 +12,8 @@ QString gbkPrefix(const QString& text, int maxBytes);
 // A one-line edit box whose limit is counted in GBK bytes. The limit holds for whatever the
 // user does (typing, an input method, pasting, dropping): an insertion that would pass it is
 // cut at the last whole character that fits. A longer text set by the program (a stored
-// value) stays whole and can be shortened, never lengthened.
+// value) stays whole and can be shortened, never lengthened. Alt with a letter is a command
+// key (an access key, a menu), never text: the box leaves it to its window.
 class GbkLineEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -23,6 +24,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void limitUserEdit();

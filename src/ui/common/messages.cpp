@@ -5,12 +5,16 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QQueue>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,10 +27,17 @@ struct Script {
     QList<Messages::Shown> shown;
     QList<QUrl> opened;
     QString fileFilter;
+    QString fileFolder;
 };
 Script& script() {
     static Script s;
     return s;
+}
+
+// The folder of the file last chosen in a file dialog, for the rest of the session.
+QString& lastFolder() {
+    static QString folder;
+    return folder;
 }
 
 void record(Messages::Kind kind, const QString& caption, const QString& text, bool yesDefault) {
@@ -106,12 +117,27 @@ std::optional<QString> Messages::askPassword(QWidget* parent, const QString& tex
     return box->text();
 }
 
+QString Messages::fileDialogFolder() {
+    if (!lastFolder().isEmpty() && QFileInfo(lastFolder()).isDir()) {
+        return lastFolder();
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 QString Messages::openFileName(QWidget* parent, const QString& caption, const QString& filter) {
+    QString chosen;
     if (script().on) {
         script().fileFilter = filter;
-        return script().fileNames.isEmpty() ? QString() : script().fileNames.dequeue();
+        script().fileFolder = fileDialogFolder();
+        chosen = script().fileNames.isEmpty() ? QString() : script().fileNames.dequeue();
+    } else {
+        chosen = QFileDialog::getOpenFileName(parent, caption, fileDialogFolder(), filter);
     }
-    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    if (!chosen.isEmpty()) {
+        lastFolder() = QFileInfo(chosen).absolutePath();
+    }
+    return chosen;
 }
 
 bool Messages::openExternally(const QUrl& url) {
@@ -124,6 +150,7 @@ bool Messages::openExternally(const QUrl& url) {
 
 void Messages::setScripted(bool scripted) {
     script() = Script{};
+    lastFolder().clear();
     script().on = scripted;
 }
 
@@ -153,6 +180,10 @@ const QList<QUrl>& Messages::opened() {
 
 const QString& Messages::lastFileFilter() {
     return script().fileFilter;
+}
+
+const QString& Messages::lastFileFolder() {
+    return script().fileFolder;
 }
 
 void Messages::clearRecord() {

@@ -37,8 +37,11 @@ public:
     // queue of passwords; an empty queue cancels.
     static std::optional<QString> askPassword(QWidget* parent, const QString& text);
 
-    // The file-open dialog. Empty when cancelled.
+    // The file-open dialog, in fileDialogFolder(). Empty when cancelled.
     static QString openFileName(QWidget* parent, const QString& caption, const QString& filter);
+    // Where the next file dialog starts: the folder of the file last chosen, or the user's
+    // documents folder (the home folder when there is none).
+    static QString fileDialogFolder();
     // Hands an address or a file to the desktop (the browser, the spreadsheet program).
     static bool openExternally(const QUrl& url);
 
@@ -51,6 +54,7 @@ public:
     static const QList<Shown>& shown();
     static const QList<QUrl>& opened();
     static const QString& lastFileFilter(); // of the last file dialog
+    static const QString& lastFileFolder(); // where the last file dialog started
     static void clearRecord();
 };
 

@@ -5,11 +5,15 @@
 class QPushButton;
 
 // A window shown modally over the main window: only the close box in its title bar, the
-// window font, its outer size as laid out, centred over the window that opens it. It has
-// neither a default nor a cancel button: Esc does not close it, and Enter presses only the
-// button that has the focus.
+// window font, its outer size as laid out, centred over the window that opens it. It has no
+// default button: Enter presses only the button that has the focus. Esc closes it as its
+// "退出" does (with the same questions, if any), and Ctrl+S presses its "保存", if it has one.
 class ModalWindow : public QDialog {
     Q_OBJECT
+public:
+    // On the first showing, the Tab order follows the layout (tabInReadingOrder).
+    void setVisible(bool visible) override;
+
 signals:
     // Cards or their visits changed: the window that opened this one reads its list again.
     void cardsChanged();
@@ -22,8 +26,15 @@ protected:
     // Makes the window's smallest size the one at which every control shows: the extent of
     // the controls at their fixed places, with the left margin mirrored on the right and at
     // the bottom. A control that follows the window's width (the banner) does not count.
-    void keepControlsShown(const QWidget* follower = nullptr);
+    // When the screen has less room than that, the banner yields its height first (the
+    // controls below it move up), and the smallest size never exceeds the screen.
+    void keepControlsShown(QWidget* banner = nullptr);
 
     // "退出": a button with the standard close picture that closes the window.
     QPushButton* placeExitButton(QWidget* parent, const QString& name, int left, int top);
+    // Makes button the window's "保存": Ctrl+S presses it (while it is enabled).
+    void setSaveButton(QPushButton* button);
+
+private:
+    bool m_tabOrdered = false;
 };

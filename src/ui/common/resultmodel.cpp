@@ -89,6 +89,12 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     const bool marked = markedColumn(&descending) == section;
     switch (role) {
     case Qt::DisplayRole:
+        // The arrow tells the direction to those who cannot tell the colours apart, and to
+        // a screen reader.
+        if (marked) {
+            return m_query->result()->columnName(section) +
+                   (descending ? QStringLiteral(" ▼") : QStringLiteral(" ▲"));
+        }
         return m_query->result()->columnName(section);
     case Qt::FontRole: {
         QFont font = m_titleFont;

@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QString>
 
+#include <QList>
+
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -23,8 +25,24 @@ QPushButton* placeButton(QWidget* parent, const QString& name, const QString& ca
 // The control's accessible name: its label's text without the closing colon.
 void nameForLabel(QWidget* control, const QString& labelText);
 
-// A window centred over another one (or the screen when there is none).
+// A window centred over another one (or the screen when there is none), and kept inside the
+// screen's available area.
 void centreOver(QWidget* window, QWidget* over);
+
+// Lets the controls of a bar stand at their places while the bar is wide enough for them and
+// a right margin; as it narrows, the gaps between them (and the one after the bar's first
+// `left` pixels) close, down to `gap` pixels each. The bar's smallest width is the one with
+// every gap closed.
+void closeGapsAsBarNarrows(QWidget* bar, const QList<QWidget*>& controls, int left, int gap,
+                           int rightMargin);
+
+// Chains the Tab order of a window's controls as they read: row by row from the top, left to
+// right within a row (controls that overlap vertically share a row).
+void tabInReadingOrder(QWidget* window);
+
+// The largest client area a window can have on its screen: the screen's available area less
+// the frame and title bar that setOuterSize counts on.
+QSize roomOnScreen(const QWidget* window);
 
 // Shows the wait cursor while an operation that may take a while (reading or writing a large
 // workbook, importing many rows) runs.
@@ -37,5 +55,6 @@ public:
 };
 
 // Sizes a window by its outer size as laid out (frame and title bar included), so that its
-// client area has the room the fixed places of its controls count on.
+// client area has the room the fixed places of its controls count on; on a smaller screen
+// (or a larger scale) no larger than the room the screen has.
 void setOuterSize(QWidget* window, int width, int height);

@@ -33,9 +33,7 @@ TfrmDeleted::TfrmDeleted(QWidget* owner)
     BitBtn1 = placeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("恢复"), 644, 372);
     BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 753, 372);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmDeleted::BitBtn1Click);
-
-    setTabOrder(DBGrid1, BitBtn1);
-    setTabOrder(BitBtn1, BitBtn2);
+    keepControlsShown();
 
     runCommand(this, [this] { myRef(); });
 }

@@ -26,19 +26,25 @@ TfrmE::TfrmE(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmE"), 560, 2
         box->setObjectName(QStringLiteral("CheckBox%1").arg(number + 1));
         box->setGeometry(16 + 100 * (number % 5), 24 + 24 * (number / 5), 80, 17);
         box->setChecked(ticked);
-        if (!CheckBoxes.isEmpty()) {
-            setTabOrder(CheckBoxes.last(), box);
-        }
         CheckBoxes.append(box);
         ++number;
     }
 
+    SelectAll = placeButton(this, QStringLiteral("SelectAll"), QStringLiteral("全选"), 16, 176);
+    SelectNone = placeButton(this, QStringLiteral("SelectNone"), QStringLiteral("全不选"), 99, 176);
     BitBtn2 = placeButton(this, QStringLiteral("BitBtn2"), QStringLiteral("导出"), 335, 176,
                           QStringLiteral(":/icons/excel.svg"));
     BitBtn3 = placeExitButton(this, QStringLiteral("BitBtn3"), 439, 176);
-    setTabOrder(CheckBoxes.last(), BitBtn2);
-    setTabOrder(BitBtn2, BitBtn3);
+    connect(SelectAll, &QPushButton::clicked, this, [this] { tickAll(true); });
+    connect(SelectNone, &QPushButton::clicked, this, [this] { tickAll(false); });
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmE::BitBtn2Click);
+    keepControlsShown();
+}
+
+void TfrmE::tickAll(bool ticked) {
+    for (QCheckBox* box : std::as_const(CheckBoxes)) {
+        box->setChecked(ticked);
+    }
 }
 
 void TfrmE::BitBtn2Click() {

@@ -18,9 +18,14 @@ public:
 
     QGroupBox* GroupBox1;
     QList<QCheckBox*> CheckBoxes; // CheckBox1 to CheckBox25, in number order
+    QPushButton* SelectAll;       // 全选
+    QPushButton* SelectNone;      // 全不选
     QPushButton* BitBtn2;         // 导出
     QPushButton* BitBtn3;         // 退出
 
 public slots:
     void BitBtn2Click(); // exports the card list with the ticked fields
+
+private:
+    void tickAll(bool ticked);
 };

@@ -6,6 +6,7 @@
 #include "db/connection.h"
 #include "db/engineerror.h"
 #include "db/query.h"
+#include "db/resultset.h"
 #include "db/writelock.h"
 #include "excel/workbookconnection.h"
 #include "ui/common/datagrid.h"
@@ -28,6 +29,15 @@ constexpr int CardColumnWidth = 80;
 const QString OpenFilter =
     QStringLiteral("Excel文件(*.xls *.xlsx);;Excel 97-2003文件(*.xls);;Excel 2007文件(*.xlsx)");
 const QString VCardFilter = QStringLiteral("vCard文件(*.vcf *.vcard)");
+
+// The list of rows not imported: the row's number in the list read, the reason, the card.
+QStringList skippedRowColumns() {
+    QStringList columns{QStringLiteral("行号"), QStringLiteral("未导入原因")};
+    for (const CardField& field : cardFields()) {
+        columns << field.caption;
+    }
+    return columns;
+}
 } // namespace
 
 TfrmInData::TfrmInData(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmInData"), 990, 390) {
@@ -60,11 +70,7 @@ TfrmInData::TfrmInData(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmI
     connect(Button1, &QPushButton::clicked, this, &TfrmInData::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TfrmInData::Button2Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmInData::BitBtn1Click);
-
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, DBGrid1);
-    setTabOrder(DBGrid1, BitBtn1);
-    setTabOrder(BitBtn1, BitBtn2);
+    keepControlsShown();
 }
 
 void TfrmInData::Button1Click() {
@@ -131,20 +137,52 @@ void TfrmInData::showRows(const QString& caption) {
                         QString::number(ADOQuery1->recordCount()) + QStringLiteral(" 条数据"));
 }
 
+namespace {
+// What "导入" reports: the cards added and the rows skipped, by reason.
+QString importReport(int added, int duplicates, int nameless) {
+    QString report = QStringLiteral("数据导入 保存成功！\n新增名片 %1 张，跳过重复 %2 行，"
+                                    "跳过无姓名 %3 行。")
+                         .arg(added)
+                         .arg(duplicates)
+                         .arg(nameless);
+    if (duplicates + nameless > 0) {
+        report += QStringLiteral("\n未导入的行列在窗口中。");
+    }
+    return report;
+}
+} // namespace
+
 void TfrmInData::BitBtn1Click() {
     if (m_importing) {
         return; // pressed again from inside the import's own repaints
     }
     m_importing = true;
-    int imported = 0;
+    int added = 0;
     bool cancelled = false;
+    // The rows not imported, with their number in the list and the reason.
+    auto skipped = std::make_shared<ResultSet>(skippedRowColumns());
+    int duplicates = 0;
+    int nameless = 0;
     const bool completed = runCommand(this, [&] {
         const int rows = ADOQuery1->recordCount();
         if (rows > 0) {
             WorkProgress progress(this, QStringLiteral("正在导入名片"), rows);
             int done = 0;
             for (ADOQuery1->first(); !ADOQuery1->eof(); ADOQuery1->next()) {
-                imported += importRow() ? 1 : 0;
+                const CardValues card = rowCard();
+                switch (importRow(card)) {
+                case RowOutcome::Added:
+                    ++added;
+                    break;
+                case RowOutcome::Duplicate:
+                    ++duplicates;
+                    addSkippedRow(*skipped, ADOQuery1->recNo(), QStringLiteral("重复"), card);
+                    break;
+                case RowOutcome::Nameless:
+                    ++nameless;
+                    addSkippedRow(*skipped, ADOQuery1->recNo(), QStringLiteral("没有姓名"), card);
+                    break;
+                }
                 if (!progress.advance(++done)) {
                     cancelled = true;
                     break;
@@ -159,13 +197,29 @@ void TfrmInData::BitBtn1Click() {
     if (cancelled) {
         // The cards stored before 取消 stay; the window stays open for another try, which
         // skips them as duplicates.
-        Messages::info(this, QStringLiteral("数据导入已取消，已导入 %1 张名片。").arg(imported));
+        Messages::info(this, QStringLiteral("数据导入已取消，已导入 %1 张名片。").arg(added));
         emit cardsChanged();
         return;
     }
-    Messages::info(this, QStringLiteral("数据导入 保存成功！"));
+    Messages::info(this, importReport(added, duplicates, nameless));
     emit cardsChanged();
-    close();
+    if (skipped->rowCount() == 0) {
+        close();
+        return;
+    }
+    // The window stays open on the rows not imported, for the user to see why.
+    ADOQuery1->openResult(std::move(skipped));
+    DBGrid1->setColumnLayout({48, 72});
+    GroupBox2->setTitle(QStringLiteral("未导入的行  共有 %1 条数据").arg(ADOQuery1->recordCount()));
+}
+
+void TfrmInData::addSkippedRow(ResultSet& skipped, int number, const QString& reason,
+                               const CardValues& card) {
+    skipped.append(QString::number(number));
+    skipped.append(reason);
+    for (const CardField& field : cardFields()) {
+        skipped.append(card.value(field.column));
+    }
 }
 
 void TfrmInData::closeEvent(QCloseEvent* event) {
@@ -176,14 +230,18 @@ void TfrmInData::closeEvent(QCloseEvent* event) {
     ModalWindow::closeEvent(event);
 }
 
-bool TfrmInData::importRow() {
+CardValues TfrmInData::rowCard() const {
     // The sheet's columns are found by the fields' captions, in whatever order they stand.
     CardValues card;
     for (const CardField& field : cardFields()) {
         card.insert(field.column, ADOQuery1->fieldByName(field.caption));
     }
+    return card;
+}
+
+TfrmInData::RowOutcome TfrmInData::importRow(const CardValues& card) {
     if (card.value(QStringLiteral("BName")).isEmpty()) {
-        return false; // no name: skipped without a word, and without asking the database
+        return RowOutcome::Nameless; // without asking the database
     }
     // The check and the insert hold the write lock together, so that another program cannot
     // store the same card in between; each card is permanent once its row is done.
@@ -191,9 +249,9 @@ bool TfrmInData::importRow() {
     WriteLock lock(cards);
     ADOQuery2->openOn(cards, duplicateCheckStatement(card));
     if (ADOQuery2->recordCount() > 0) {
-        return false; // a live duplicate: skipped without a word
+        return RowOutcome::Duplicate;
     }
     ADOQuery2->executeOn(cards, cardInsertStatement(dateText(Clock::today()), card));
     lock.commit();
-    return true;
+    return RowOutcome::Added;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "db/cardfields.h"
 #include "ui/common/modalwindow.h"
+
+class ResultSet;
 
 class DataGrid;
 class Query;
@@ -10,7 +13,8 @@ class QPushButton;
 
 // The card import: opens the sheet Sheet1 of a workbook (or the cards of a vCard file), shows
 // its rows with their count, and inserts every named row that does not repeat a live card as
-// a new card.
+// a new card. It then says how many cards it added and how many rows it skipped, and shows
+// the skipped rows with the reason.
 class TfrmInData : public ModalWindow {
     Q_OBJECT
 public:
@@ -40,7 +44,12 @@ private:
     void openSheet(const QString& path);
     void openVCards(const QString& path);
     void showRows(const QString& caption);
-    bool importRow(); // true when the row became a new card
+
+    enum class RowOutcome { Added, Duplicate, Nameless };
+    CardValues rowCard() const; // the card of the current row
+    RowOutcome importRow(const CardValues& card);
+    static void addSkippedRow(ResultSet& skipped, int number, const QString& reason,
+                              const CardValues& card);
 
     bool m_importing = false;
 };

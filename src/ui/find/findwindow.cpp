@@ -8,6 +8,7 @@
 #include "find/pinyin.h"
 #include "ui/common/cardcolumns.h"
 #include "ui/common/datagrid.h"
+#include "ui/common/gbklineedit.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
 
@@ -27,7 +28,7 @@ TfrmFind::TfrmFind(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmFind"
     ADOQuery1 = new Query(this);
     ADOQuery2 = new Query(this);
 
-    Edit1 = new QLineEdit(this);
+    Edit1 = new GbkLineEdit(this); // no byte limit; Alt+letter types nothing
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(64, 16, 400, 22);
     Edit1->setPlaceholderText(QStringLiteral("姓名、电话、单位……或拼音（如 zw、zhangwei）"));
@@ -44,11 +45,10 @@ TfrmFind::TfrmFind(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmFind"
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setMinimumWidth(300);
     BitBtn1 = placeExitButton(this, QStringLiteral("BitBtn1"), 593, 340);
+    keepControlsShown();
 
     connect(Edit1, &QLineEdit::textChanged, this, &TfrmFind::Edit1Change);
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmFind::chooseCard);
-    setTabOrder(Edit1, DBGrid1);
-    setTabOrder(DBGrid1, BitBtn1);
     Edit1->setFocus();
 
     runCommand(this, [this] {

@@ -9,6 +9,7 @@
 #include "db/pgconnection.h"
 #include "db/query.h"
 #include "ui/card/cardeditor.h"
+#include "ui/card/defaultswindow.h"
 #include "ui/common/appinfo.h"
 #include "ui/common/bannerpane.h"
 #include "ui/common/cardcolumns.h"
@@ -34,10 +35,10 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -97,25 +98,18 @@ TfrmMain::TfrmMain(QWidget* parent, FirstList firstList) : QWidget(parent), m_fi
     DBGrid1 = new DataGrid(panel3);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("名片列表"));
-    DBGrid1->setFocusPolicy(Qt::ClickFocus); // not reached by Tab
     DBGrid1->setQuery(ADOQuery1);
     auto* gridLayout = new QVBoxLayout(panel3);
     gridLayout->setContentsMargins(0, 0, 0, 0);
     gridLayout->addWidget(DBGrid1);
     buildStatusBar(panel4);
+    buildCommands();
+    buildMenuBar(layout);
     buildPopupMenu();
-    keepControlsShown(panel1, panel2, panel4);
-    installShortcuts();
-
-    setTabOrder(Edit1, Edit2);
-    setTabOrder(Edit2, DBLookupComboBox1);
-    setTabOrder(DBLookupComboBox1, Edit3);
-    setTabOrder(Edit3, DBLookupComboBox2);
-    setTabOrder(DBLookupComboBox2, DBLookupComboBox3);
-    setTabOrder(DBLookupComboBox3, BitBtn1);
-    setTabOrder(BitBtn1, BitBtn3);
-    setTabOrder(BitBtn3, BitBtn2);
-    setTabOrder(BitBtn2, BitBtnConnect);
+    keepControlsShown(panel4);
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmMain::SpeedButton2Click);
+    layout->activate(); // the bands in their places, for the reading order
+    tabInReadingOrder(this);
 
     FormCreate();
 }
@@ -160,14 +154,12 @@ void TfrmMain::buildButtonBar(QWidget* bar) {
                          QStringLiteral("about"), 436),
             &QToolButton::clicked, this, &TfrmMain::SpeedButton6Click);
 
-    WebBrowser1 = new BannerPane(bar);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    // Right-aligned in the bar; on a narrow screen it yields its width to the buttons.
+    constexpr int Gap = 2; // between the last bar button and the banner
+    const int buttonsRight = placedRight(bar);
+    WebBrowser1 = BannerPane::atRightOf(bar, QSize(516, 63), buttonsRight + Gap);
     WebBrowser1->setFocusPolicy(Qt::NoFocus);
-    WebBrowser1->setFixedSize(516, 63);
-    auto* barLayout = new QHBoxLayout(bar);
-    barLayout->setContentsMargins(0, 1, 0, 1);
-    barLayout->addStretch(1);
-    barLayout->addWidget(WebBrowser1); // right-aligned in the bar
+    bar->setMinimumWidth(buttonsRight + Gap);
 }
 
 void TfrmMain::buildFilterBar(QWidget* bar) {
@@ -179,7 +171,6 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
         box->setObjectName(name);
         box->move(left, top);
         box->adjustSize();
-        box->setFocusPolicy(Qt::ClickFocus); // skipped by Tab
         return box;
     };
     auto edit = [group](const QString& name, int left, int top, const QString& accessible) {
@@ -197,19 +188,23 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
         return box;
     };
 
-    CheckBox1 = check(QStringLiteral("CheckBox1"), QStringLiteral("录入日期"), 16, 22);
-    Edit1 = edit(QStringLiteral("Edit1"), 96, 20, QStringLiteral("录入日期"));
+    // The boxes carry access keys (Alt+letter), and Space ticks or unticks the focused one.
+    // With the key in their captions the boxes need more room: the two edit boxes on the left
+    // stand a few pixels further right, and the captions of two characters are spaced less.
+    constexpr int ValueLeft = 104;
+    CheckBox1 = check(QStringLiteral("CheckBox1"), QStringLiteral("录入日期(&D)"), 16, 22);
+    Edit1 = edit(QStringLiteral("Edit1"), ValueLeft, 20, QStringLiteral("录入日期"));
     placeLabel(group, QStringLiteral("至"), 262, 24);
     Edit2 = edit(QStringLiteral("Edit2"), 312, 20, QStringLiteral("至"));
-    CheckBox2 = check(QStringLiteral("CheckBox2"), QStringLiteral("分        类"), 448, 22);
+    CheckBox2 = check(QStringLiteral("CheckBox2"), QStringLiteral("分    类(&L)"), 448, 22);
     DBLookupComboBox1 =
         lookup(QStringLiteral("DBLookupComboBox1"), 528, 20, QStringLiteral("分        类"));
-    CheckBox3 = check(QStringLiteral("CheckBox3"), QStringLiteral("姓        名"), 16, 54);
-    Edit3 = edit(QStringLiteral("Edit3"), 96, 52, QStringLiteral("姓        名"));
-    CheckBox4 = check(QStringLiteral("CheckBox4"), QStringLiteral("性        别"), 232, 54);
+    CheckBox3 = check(QStringLiteral("CheckBox3"), QStringLiteral("姓    名(&N)"), 16, 54);
+    Edit3 = edit(QStringLiteral("Edit3"), ValueLeft, 52, QStringLiteral("姓        名"));
+    CheckBox4 = check(QStringLiteral("CheckBox4"), QStringLiteral("性    别(&X)"), 232, 54);
     DBLookupComboBox2 =
         lookup(QStringLiteral("DBLookupComboBox2"), 312, 52, QStringLiteral("性        别"));
-    CheckBox5 = check(QStringLiteral("CheckBox5"), QStringLiteral("省        份"), 448, 54);
+    CheckBox5 = check(QStringLiteral("CheckBox5"), QStringLiteral("省    份(&P)"), 448, 54);
     DBLookupComboBox3 =
         lookup(QStringLiteral("DBLookupComboBox3"), 528, 52, QStringLiteral("省        份"));
 
@@ -235,6 +230,10 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
     for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3, BitBtnConnect}) {
         button->setAutoDefault(true); // Enter presses the focused button
     }
+    // On a narrow screen the three buttons close up to the filter frame.
+    closeGapsAsBarNarrows(bar, {BitBtn1, BitBtn2, BitBtn3}, group->geometry().right() + 1, 8, 16);
+    closeGapsAsBarNarrows(bar, {BitBtnConnect}, group->geometry().right() + 1 + 2 * (8 + 75), 8,
+                          16); // stays above 退出
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmMain::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TfrmMain::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &QWidget::close);
@@ -262,37 +261,109 @@ void TfrmMain::buildStatusBar(QWidget* bar) {
     Label4->installEventFilter(this);
 }
 
+// Every command of the window is one action, with its keys: the menu bar and the list's
+// pop-up menu hold the same actions, so both show the keys, and the keys work in the window
+// whether a menu is open or not.
+QAction* TfrmMain::addCommand(const QString& name, const QString& caption,
+                              const QList<QKeySequence>& keys, void (TfrmMain::*handler)()) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    action->setShortcuts(keys);
+    connect(action, &QAction::triggered, this, handler);
+    addAction(action);
+    return action;
+}
+
+void TfrmMain::buildCommands() {
+    using Keys = QList<QKeySequence>;
+    addCommand(QStringLiteral("N1"), QStringLiteral("新增名片 &N"), Keys{Qt::CTRL | Qt::Key_N},
+               &TfrmMain::SpeedButton1Click);
+    addCommand(QStringLiteral("N2"), QStringLiteral("修改名片 &M"),
+               Keys{Qt::CTRL | Qt::Key_E, Qt::Key_F2}, &TfrmMain::SpeedButton2Click);
+    // An edit box keeps Delete for its text; elsewhere it deletes the current card.
+    addCommand(QStringLiteral("N3"), QStringLiteral("删除名片 &D"), Keys{Qt::Key_Delete},
+               &TfrmMain::SpeedButton3Click);
+    addCommand(QStringLiteral("B1"), QStringLiteral("拜访记录 &B"), Keys{Qt::CTRL | Qt::Key_R},
+               &TfrmMain::SpeedButton8Click);
+    addCommand(QStringLiteral("U1"), QStringLiteral("上一条 &S"), Keys{Qt::CTRL | Qt::Key_Up},
+               &TfrmMain::SpeedButton4Click);
+    addCommand(QStringLiteral("U2"), QStringLiteral("下一条 &X"), Keys{Qt::CTRL | Qt::Key_Down},
+               &TfrmMain::SpeedButton5Click);
+    addCommand(QStringLiteral("L1"), QStringLiteral("转到名片列表 &L"),
+               Keys{Qt::Key_F6, Qt::CTRL | Qt::Key_L}, &TfrmMain::focusList);
+    addCommand(QStringLiteral("Q1"), QStringLiteral("查询 &Q"), Keys{Qt::Key_F5},
+               &TfrmMain::BitBtn1Click);
+    addCommand(QStringLiteral("F1"), QStringLiteral("查找 &F"), Keys{Qt::CTRL | Qt::Key_F},
+               &TfrmMain::F1Click);
+    addCommand(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), Keys{}, &TfrmMain::R1Click);
+    addCommand(QStringLiteral("X1"), QStringLiteral("退出 &E"), Keys{Qt::CTRL | Qt::Key_Q},
+               &TfrmMain::closeWindow);
+    addCommand(QStringLiteral("I1"), QStringLiteral("导入名片 &I"), Keys{Qt::CTRL | Qt::Key_I},
+               &TfrmMain::I1Click);
+    addCommand(QStringLiteral("C1"), QStringLiteral("导入vCard &C"), Keys{},
+               &TfrmMain::importVCards);
+    addCommand(QStringLiteral("E1"), QStringLiteral("导出Excel &E"), Keys{},
+               &TfrmMain::BitBtn2Click);
+    addCommand(QStringLiteral("V1"), QStringLiteral("导出vCard &V"), Keys{}, &TfrmMain::V1Click);
+    addCommand(QStringLiteral("S1"), QStringLiteral("设置默认项 &S"), Keys{},
+               &TfrmMain::showDefaults);
+    addCommand(QStringLiteral("C2"), QStringLiteral("连接服务器 &L"), Keys{},
+               &TfrmMain::connectClick);
+    addCommand(QStringLiteral("P1"), QStringLiteral("设置密码 &P"), Keys{}, &TfrmMain::P1Click);
+    addCommand(QStringLiteral("A1"), QStringLiteral("关于我们 &A"), Keys{Qt::Key_F1},
+               &TfrmMain::SpeedButton6Click);
+}
+
+QAction* TfrmMain::command(const char* name) const {
+    return findChild<QAction*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+}
+
+void TfrmMain::buildMenuBar(QVBoxLayout* layout) {
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    const auto menu = [bar](const char* name, const QString& title,
+                            const QList<QList<QAction*>>& groups) {
+        QMenu* items = bar->addMenu(title);
+        items->setObjectName(QLatin1String(name));
+        for (const QList<QAction*>& group : groups) {
+            if (!items->isEmpty()) {
+                items->addSeparator();
+            }
+            items->addActions(group);
+        }
+    };
+    menu("CardMenu", QStringLiteral("名片(&C)"),
+         {{command("N1"), command("N2"), command("N3"), command("B1")},
+          {command("U1"), command("U2"), command("L1")},
+          {command("Q1"), command("F1"), command("R1")},
+          {command("X1")}});
+    menu("ToolMenu", QStringLiteral("工具(&T)"),
+         {{command("I1"), command("C1")},
+          {command("E1"), command("V1")},
+          {command("S1"), command("C2"), command("P1")}});
+    menu("HelpMenu", QStringLiteral("帮助(&H)"), {{command("A1")}});
+    layout->setMenuBar(bar);
+}
+
 void TfrmMain::buildPopupMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    auto item = [this](const QString& name, const QString& caption, auto handler) {
-        QAction* action = PopupMenu1->addAction(caption, this, handler);
-        action->setObjectName(name);
-        return action;
-    };
-    item(QStringLiteral("N1"), QStringLiteral("新增名片 &N"), &TfrmMain::SpeedButton1Click);
-    item(QStringLiteral("B1"), QStringLiteral("拜访记录 &B"), &TfrmMain::SpeedButton8Click);
+    PopupMenu1->addActions({command("N1"), command("B1")});
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N4"));
-    item(QStringLiteral("I1"), QStringLiteral("导入名片 &I"), &TfrmMain::I1Click);
-    item(QStringLiteral("N2"), QStringLiteral("修改名片 &M"), &TfrmMain::SpeedButton2Click);
+    PopupMenu1->addActions({command("I1"), command("N2")});
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N5"));
-    item(QStringLiteral("N3"), QStringLiteral("删除名片 &D"), &TfrmMain::SpeedButton3Click);
+    PopupMenu1->addAction(command("N3"));
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N6"));
-    item(QStringLiteral("F1"), QStringLiteral("查找 &F"), &TfrmMain::F1Click);
-    item(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), &TfrmMain::R1Click);
-    item(QStringLiteral("V1"), QStringLiteral("导出vCard &V"), &TfrmMain::V1Click);
+    PopupMenu1->addActions({command("F1"), command("R1"), command("V1")});
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N7"));
-    item(QStringLiteral("P1"), QStringLiteral("设置密码 &P"), &TfrmMain::P1Click);
+    PopupMenu1->addAction(command("P1"));
     DBGrid1->setPopupMenu(PopupMenu1);
 }
 
 // The window's layout makes its smallest size the one at which every control shows: the bar
-// buttons beside the banner, the filter bar with its three buttons, the counters beside the
-// link, and the list with its titles and a few rows.
-void TfrmMain::keepControlsShown(QWidget* buttonBar, QWidget* filterBar, QWidget* statusBar) {
-    constexpr int Gap = 2; // between the last bar button and the banner
-    buttonBar->setMinimumWidth(placedRight(buttonBar) + Gap + WebBrowser1->width());
-    filterBar->setMinimumWidth(placedRight(filterBar) + 16); // the group box's left margin
+// buttons (the banner yields), the filter bar with its three buttons (buildFilterBar), the
+// counters beside the link, and the list with its titles and a few rows.
+void TfrmMain::keepControlsShown(QWidget* statusBar) {
     const QMargins margins = statusBar->layout()->contentsMargins();
     statusBar->setMinimumWidth(placedRight(statusBar) + margins.left() + Label4->width() +
                                margins.right());
@@ -301,23 +372,6 @@ void TfrmMain::keepControlsShown(QWidget* buttonBar, QWidget* filterBar, QWidget
                               ShownRows * DBGrid1->verticalHeader()->defaultSectionSize() +
                               DBGrid1->horizontalScrollBar()->sizeHint().height() +
                               2 * DBGrid1->frameWidth());
-}
-
-void TfrmMain::installShortcuts() {
-    const auto key = [this](const QKeySequence& keys, void (TfrmMain::*handler)()) {
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
-    };
-    key(QKeySequence(Qt::CTRL | Qt::Key_N), &TfrmMain::SpeedButton1Click);
-    key(QKeySequence(Qt::CTRL | Qt::Key_E), &TfrmMain::SpeedButton2Click);
-    key(QKeySequence(Qt::Key_F2), &TfrmMain::SpeedButton2Click);
-    // An edit box keeps Delete for its text; elsewhere it deletes the current card.
-    key(QKeySequence(Qt::Key_Delete), &TfrmMain::SpeedButton3Click);
-    key(QKeySequence(Qt::CTRL | Qt::Key_R), &TfrmMain::SpeedButton8Click);
-    key(QKeySequence(Qt::CTRL | Qt::Key_I), &TfrmMain::I1Click);
-    key(QKeySequence(Qt::CTRL | Qt::Key_F), &TfrmMain::F1Click);
-    key(QKeySequence(Qt::Key_F6), &TfrmMain::focusList);
-    key(QKeySequence(Qt::CTRL | Qt::Key_L), &TfrmMain::focusList);
-    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmMain::SpeedButton2Click);
 }
 
 void TfrmMain::focusList() {
@@ -436,8 +490,10 @@ void TfrmMain::SpeedButton3Click() {
     if (!hasCard()) {
         return;
     }
-    if (!Messages::confirm(this, QStringLiteral("确认要删除名片信息吗？该删除将不可恢复！"),
-                           QStringLiteral("删除名片"), false)) {
+    // The card stays in the file, with its visits, and "已删除名片" restores it.
+    const QString question = QStringLiteral("确定要删除名片 %1 吗？删除后可在“已删除名片”中恢复。")
+                                 .arg(currentCardField(QStringLiteral("姓名")));
+    if (!Messages::confirm(this, question, QStringLiteral("删除名片"), false)) {
         return;
     }
     runCommand(this, [this] {
@@ -463,6 +519,23 @@ void TfrmMain::SpeedButton8Click() {
 
 void TfrmMain::I1Click() {
     showChild(new TfrmInData(this));
+}
+
+void TfrmMain::importVCards() {
+    auto* import = new TfrmInData(this);
+    // The file dialog of 导入vCard comes up over the import window once it is shown.
+    QMetaObject::invokeMethod(import, &TfrmInData::Button2Click, Qt::QueuedConnection);
+    showChild(import);
+}
+
+void TfrmMain::showDefaults() {
+    auto* defaults = new TfrmMRX(this);
+    defaults->exec();
+    defaults->deleteLater();
+}
+
+void TfrmMain::closeWindow() {
+    close();
 }
 
 void TfrmMain::F1Click() {

@@ -11,7 +11,10 @@ class Query;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QAction;
+class QKeySequence;
 class QMenu;
+class QVBoxLayout;
 class QPushButton;
 class QToolButton;
 
@@ -59,6 +62,9 @@ public slots:
     void V1Click();           // 导出vCard: the list as a vCard file
     void connectClick();      // 连接服务器: where the cards live
     void P1Click();           // 设置密码: the card file's own password
+    void importVCards();      // 导入vCard: the import window, opening a vCard file
+    void showDefaults();      // 设置默认项
+    void closeWindow();       // 退出
     // Puts the list's cursor on the live card with key id, showing every live card first
     // when the filter hides it.
     void locateCard(const QString& id);
@@ -75,9 +81,13 @@ private:
     void buildButtonBar(QWidget* bar);
     void buildFilterBar(QWidget* bar);
     void buildStatusBar(QWidget* bar);
+    void buildCommands();
+    QAction* addCommand(const QString& name, const QString& caption,
+                        const QList<QKeySequence>& keys, void (TfrmMain::*handler)());
+    QAction* command(const char* name) const;
+    void buildMenuBar(QVBoxLayout* layout);
     void buildPopupMenu();
-    void keepControlsShown(QWidget* buttonBar, QWidget* filterBar, QWidget* statusBar);
-    void installShortcuts();
+    void keepControlsShown(QWidget* statusBar);
     QToolButton* addBarButton(QWidget* bar, const QString& name, const QString& caption,
                               const QString& icon, int left);
     // Shows a child window modally; the list follows the changes it reports.

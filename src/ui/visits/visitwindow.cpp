@@ -48,14 +48,6 @@ TfrmList::TfrmList(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmList"
 
     buildPopupMenu();
 
-    setTabOrder(Edit1, ComboBox1);
-    setTabOrder(ComboBox1, Edit2);
-    setTabOrder(Edit2, BitBtn1);
-    setTabOrder(BitBtn1, BitBtn2);
-    setTabOrder(BitBtn2, DBGrid1);
-    setTabOrder(DBGrid1, WebBrowser1);
-    setTabOrder(WebBrowser1, BitBtn3);
-
     keepControlsShown(WebBrowser1);
     FormCreate();
 }
@@ -95,6 +87,7 @@ void TfrmList::buildButtons() {
     BitBtn3 = placeButton(this, QStringLiteral("BitBtn3"), QStringLiteral("Excel"), 623, 450,
                           QStringLiteral(":/icons/excel.svg"));
     BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 724, 450);
+    setSaveButton(BitBtn1);
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmList::BitBtn1Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TfrmList::BitBtn3Click);
 }

@@ -538,6 +538,7 @@ private slots:
                 widget = widget->nextInFocusChain();
             } while (widget->objectName() != QLatin1String("DBLookupComboBox1"));
             QCOMPARE(order, QStringList({"DBLookupComboBox1",
+                                         "Button1",
                                          "EditB1",
                                          "DBLookupComboBox2",
                                          "EditB2",
@@ -547,7 +548,6 @@ private slots:
                                          "EditB6",
                                          "EditB7",
                                          "EditB8",
-                                         "WebBrowser1",
                                          "DBLookupComboBox3",
                                          "EditD1",
                                          "EditD2",
@@ -563,22 +563,33 @@ private slots:
                                          "EditF3",
                                          "EditF4",
                                          "BitBtn1",
-                                         "BitBtn2"}));
+                                         "BitBtn2",
+                                         "WebBrowser1"}));
 
-            // Enter in a box does not save, Esc does not close.
+            // Enter in a box does not save.
             retype(editor, "EditB1", "张三");
             QTest::keyClick(editor->focusWidget(), Qt::Key_Return);
-            QTest::keyClick(editor->focusWidget(), Qt::Key_Escape);
-            QVERIFY(editor->isVisible());
             QVERIFY(Messages::shown().isEmpty());
             QCOMPARE(cardCount(m_program->sql()), 0);
-            // Enter on the focused "保存" presses it, as on any focused button.
+            // Ctrl+S saves from wherever the focus is.
+            QTest::keyClick(editor->focusWidget(), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(Messages::shown().size(), 1);
+            QCOMPARE(cardCount(m_program->sql()), 1);
+            // Alt with a letter types nothing into the box.
+            retype(editor, "EditB3", "13800138000");
+            QTest::keyClick(editor->focusWidget(), Qt::Key_S, Qt::AltModifier);
+            QCOMPARE(control<QLineEdit>(editor, "EditB3")->text(), QStringLiteral("13800138000"));
+            // Enter on the focused "保存" presses it, as on any focused button: the blank
+            // card is refused.
             auto* save = control<QPushButton>(editor, "BitBtn1");
+            control<QLineEdit>(editor, "EditB3")->clear();
             save->setFocus();
             QTest::keyClick(save, Qt::Key_Return);
-            QTest::keyClick(save, Qt::Key_Escape);
-            QVERIFY(editor->isVisible());
-            QCOMPARE(Messages::shown().size(), 1);
+            QCOMPARE(Messages::shown().size(), 2);
+            QCOMPARE(Messages::shown().last().text, QStringLiteral("姓名 不能为空！"));
+            // Esc closes the editor, as 退出 does.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(!editor->isVisible());
         }));
         QCOMPARE(cardCount(m_program->sql()), 1);
     }

@@ -40,10 +40,12 @@ private slots:
         QCOMPARE(frmMain->ADOQuery1->sort(), QStringLiteral("姓名 ASC"));
         QCOMPARE(values(name), QStringList({"Alice", "李四", "王五", "张三"}));
         QCOMPARE(mark(name), QColor(255, 0, 0));
+        QCOMPARE(title(name), QStringLiteral("姓名 ▲"));
         clickTitle(name);
         QCOMPARE(frmMain->ADOQuery1->sort(), QStringLiteral("姓名 DESC"));
         QCOMPARE(values(name), QStringList({"张三", "王五", "李四", "Alice"}));
         QCOMPARE(mark(name), QColor(0, 0, 255));
+        QCOMPARE(title(name), QStringLiteral("姓名 ▼"));
         clickTitle(name);
         QCOMPARE(values(name), QStringList({"Alice", "李四", "王五", "张三"}));
         QCOMPARE(mark(name), QColor(255, 0, 0));
@@ -61,6 +63,8 @@ private slots:
                  QStringList({"2007-12-31", "2008-01-15", "2008-02-20", "2008-03-01"}));
         QCOMPARE(mark(column("录入日期")), QColor(255, 0, 0));
         QCOMPARE(mark(column("姓名")), QColor()); // plain again
+        QCOMPARE(title(column("姓名")), QStringLiteral("姓名"));
+        QCOMPARE(title(column("录入日期")), QStringLiteral("录入日期 ▲"));
     }
 
     void refreshDropsTheSort() {
@@ -122,6 +126,9 @@ private:
             return {};
         }
         return model->headerData(section, Qt::Horizontal, Qt::ForegroundRole).value<QColor>();
+    }
+    QString title(int section) {
+        return m_grid->model()->headerData(section, Qt::Horizontal).toString();
     }
     QStringList values(int section) {
         QStringList result;

@@ -1,5 +1,6 @@
 // The three kinds of box as the user meets them, not scripted: Qt's texts in Chinese on
-// their buttons, the access keys Y and N, and the default button Enter presses.
+// their buttons, the access keys Y and N, and the default button Enter presses. The file
+// dialog: where it starts, and Chinese texts and dates under a session that is not Chinese.
 
 #include "app/startup.h"
 #include "testsupport.h"
@@ -7,7 +8,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -69,9 +78,9 @@ private slots:
             Messages::error(nullptr, QStringLiteral("找不到数据库文件"));
             break;
         case Box::DeleteQuestion:
-            answer = Messages::confirm(nullptr,
-                                       QStringLiteral("确认要删除名片信息吗？该删除将不可恢复！"),
-                                       QStringLiteral("删除名片"), false);
+            answer = Messages::confirm(
+                nullptr, QStringLiteral("确定要删除名片 张三 吗？删除后可在“已删除名片”中恢复。"),
+                QStringLiteral("删除名片"), false);
             break;
         case Box::ExitQuestion:
             answer =
@@ -84,6 +93,47 @@ private slots:
         QCOMPARE(answer, yes);
     }
 
+    // The session is C.UTF-8 (the tests' own); the program's formats are Chinese all the same.
+    void fileDialogStartsInDocumentsThenInTheLastFolder() {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        QDir(home.path()).mkpath(QStringLiteral("Documents/名片"));
+        QDir(home.path()).mkpath(QStringLiteral("导出/子文件夹"));
+        QFile workbook(home.filePath(QStringLiteral("导出/名片.xlsx")));
+        QVERIFY(workbook.open(QIODevice::WriteOnly));
+        workbook.write(QByteArray(3000, 'x'));
+        workbook.close();
+
+        QStringList startedIn;
+        QString folderType;
+        QString modified;
+        whenModalShown([&](QWidget* window) { startedIn << chooseIn(window, QString()); });
+        QCOMPARE(Messages::openFileName(nullptr, QStringLiteral("打开"), QString()), QString());
+        whenModalShown([&](QWidget* window) {
+            startedIn << chooseIn(window, home.filePath(QStringLiteral("导出/名片.xlsx")));
+        });
+        QCOMPARE(Messages::openFileName(nullptr, QStringLiteral("打开"), QString()),
+                 home.filePath(QStringLiteral("导出/名片.xlsx")));
+        whenModalShown([&](QWidget* window) {
+            auto* model = window->findChild<QFileSystemModel*>();
+            const QModelIndex folder = model->index(home.filePath(QStringLiteral("导出/子文件夹")));
+            QTRY_VERIFY(model->data(folder.siblingAtColumn(2)).isValid());
+            folderType = model->data(folder.siblingAtColumn(2)).toString();
+            modified = model->data(folder.siblingAtColumn(3)).toString();
+            startedIn << chooseIn(window, QString());
+        });
+        Messages::openFileName(nullptr, QStringLiteral("打开"), QString());
+        qputenv("HOME", oldHome);
+
+        QCOMPARE(startedIn, QStringList({home.filePath(QStringLiteral("Documents")),
+                                         home.filePath(QStringLiteral("Documents")),
+                                         home.filePath(QStringLiteral("导出"))}));
+        QCOMPARE(folderType, QStringLiteral("文件夹"));
+        QVERIFY2(modified.startsWith(QDate::currentDate().toString(QStringLiteral("yyyy/M/d"))),
+                 qPrintable(modified)); // as 2026/12/10 09:05, not "10 Dec 2026"
+    }
+
     // Scripted mode still takes its answers from the queue and records what was shown.
     void scriptedModeKeepsWorking() {
         Messages::setScripted(true);
@@ -94,7 +144,34 @@ private slots:
                                    false));
         QCOMPARE(Messages::shown().size(), 2);
     }
+
+private:
+    // The folder the file dialog shows; then it takes path (typed as the file name and
+    // accepted with Enter) or is cancelled.
+    static QString chooseIn(QWidget* window, const QString& path) {
+        auto* dialog = qobject_cast<QFileDialog*>(window);
+        if (!dialog) {
+            return QStringLiteral("not a file dialog");
+        }
+        const QString folder = dialog->directory().absolutePath();
+        if (path.isEmpty()) {
+            dialog->reject();
+        } else {
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(path);
+            QTest::keyClick(name, Qt::Key_Return);
+        }
+        return folder;
+    }
 };
 
-QTEST_MAIN(TestMessages)
+// The program makes its formats Chinese before the application object exists; so does this test.
+int main(int argc, char** argv) {
+    useChineseFormats();
+    QApplication app(argc, argv);
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    TestMessages test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_messages.moc"

@@ -189,14 +189,18 @@ private slots:
             QCOMPARE(exportButton->text(), QStringLiteral("导出"));
             QCOMPARE(exportButton->geometry(), QRect(335, 176, 75, 25));
             QVERIFY(!exportButton->icon().isNull());
-            QCOMPARE(previous->nextInFocusChain(), exportButton);
+            auto* selectAll = window->findChild<QPushButton*>("SelectAll");
+            auto* selectNone = window->findChild<QPushButton*>("SelectNone");
+            QCOMPARE(selectAll->text(), QStringLiteral("全选"));
+            QCOMPARE(selectNone->text(), QStringLiteral("全不选"));
+            QCOMPARE(previous->nextInFocusChain(), selectAll);
+            QCOMPARE(selectAll->nextInFocusChain(), selectNone);
+            QCOMPARE(selectNone->nextInFocusChain(), exportButton);
             QCOMPARE(exitButton->text(), QStringLiteral("退出"));
             QCOMPARE(exitButton->geometry(), QRect(439, 176, 75, 25));
             QVERIFY(!exitButton->isDefault() && !exportButton->isDefault());
 
-            QTest::keyClick(window, Qt::Key_Escape); // no cancel button
-            QVERIFY(window->isVisible());
-            QTest::mouseClick(exitButton, Qt::LeftButton);
+            QTest::keyClick(window, Qt::Key_Escape); // as 退出
             QVERIFY(!window->isVisible());
         });
         clickExcel();
@@ -205,22 +209,31 @@ private slots:
     }
 
     void exportsTheTickedFields_data() {
+        QTest::addColumn<QString>("button"); // 全选 or 全不选, clicked before the boxes
         QTest::addColumn<QList<int>>("clicks");
         QTest::addColumn<QStringList>("fields");
-        QTest::newRow("the default nine columns") << QList<int>() << captionsOf(TickedAtStart);
-        QTest::newRow("no box ticked") << TickedAtStart << QStringList();
+        QTest::newRow("the default nine columns")
+            << QString() << QList<int>() << captionsOf(TickedAtStart);
+        QTest::newRow("no box ticked") << QString() << TickedAtStart << QStringList();
+        QTest::newRow("全选") << "SelectAll" << QList<int>() << Captions;
+        QTest::newRow("全不选, then two boxes")
+            << "SelectNone" << QList<int>{3, 1} << QStringList{"录入日期", "姓名"};
+        QTest::newRow("全选, then one box unticked")
+            << "SelectAll" << QList<int>{1} << Captions.mid(1);
         QList<int> unticked;
         for (int k = 1; k <= 25; ++k) {
             if (!TickedAtStart.contains(k)) {
                 unticked << k;
             }
         }
-        QTest::newRow("all 25 boxes") << unticked << Captions;
+        QTest::newRow("all 25 boxes") << QString() << unticked << Captions;
         QTest::newRow("in box order, whatever the click order")
-            << QList<int>{25, 3, 1, 12} << QStringList{"录入日期", "分类", "性别",     "固定电话",
-                                                       "移动电话", "城市", "单位名称", "补充信息"};
+            << QString() << QList<int>{25, 3, 1, 12}
+            << QStringList{"录入日期", "分类", "性别",     "固定电话",
+                           "移动电话", "城市", "单位名称", "补充信息"};
     }
     void exportsTheTickedFields() {
+        QFETCH(QString, button);
         QFETCH(QList<int>, clicks);
         QFETCH(QStringList, fields);
         const QList<Card> cards = fixtureCards();
@@ -232,6 +245,9 @@ private slots:
         QCOMPARE(list->recNo(), 1);
 
         whenModalShown([&](QWidget* window) {
+            if (!button.isEmpty()) {
+                QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
+            }
             for (int box : clicks) {
                 QTest::mouseClick(checkBox(window, box), Qt::LeftButton);
             }

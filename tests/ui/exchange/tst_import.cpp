@@ -47,6 +47,18 @@ const QString CardColumns = QStringLiteral(
 
 const QString Success = QStringLiteral("数据导入 保存成功！");
 
+// The report of a run: the cards added and the rows skipped, by reason.
+QString report(int added, int duplicates = 0, int nameless = 0) {
+    QString text = Success + QStringLiteral("\n新增名片 %1 张，跳过重复 %2 行，跳过无姓名 %3 行。")
+                                 .arg(added)
+                                 .arg(duplicates)
+                                 .arg(nameless);
+    if (duplicates + nameless > 0) {
+        text += QStringLiteral("\n未导入的行列在窗口中。");
+    }
+    return text;
+}
+
 // A card row in header order: category, name and sex, the other fields empty.
 QStringList card(const QString& type, const QString& name, const QString& sex) {
     QStringList row(CardHeaders.size());
@@ -128,9 +140,7 @@ private slots:
                 QCOMPARE(w->BitBtn1->geometry(), QRect(760, 310, 75, 25));
                 QCOMPARE(w->BitBtn2->text(), QStringLiteral("退出"));
                 QCOMPARE(w->BitBtn2->geometry(), QRect(864, 310, 75, 25));
-                QTest::keyClick(w, Qt::Key_Escape);
-                QVERIFY(w->isVisible());
-                QTest::mouseClick(w->BitBtn2, Qt::LeftButton);
+                QTest::keyClick(w, Qt::Key_Escape); // as 退出
                 QVERIFY(!w->isVisible());
                 checked = true;
             },
@@ -178,9 +188,20 @@ private slots:
             QVERIFY(w->ADOQuery1->sort().isEmpty());
 
             QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
-            QVERIFY(!w->isVisible());
+            // The report names both kinds of skipped rows, and the window stays on them.
+            QCOMPARE(Messages::shown().last().text,
+                     QStringLiteral("数据导入 保存成功！\n新增名片 3 张，跳过重复 1 行，"
+                                    "跳过无姓名 1 行。\n未导入的行列在窗口中。"));
+            QVERIFY(w->isVisible());
+            QCOMPARE(w->GroupBox2->title(), QStringLiteral("未导入的行  共有 2 条数据"));
+            QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("行号"));
+            QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("未导入原因"));
+            QCOMPARE(model->rowCount(), 2);
+            QCOMPARE(model->data(model->index(0, 1)).toString() + u'/' +
+                         model->data(model->index(1, 1)).toString(),
+                     QStringLiteral("重复/没有姓名"));
+            w->close();
         });
-        QCOMPARE(Messages::shown().last().text, Success);
         QCOMPARE(Messages::shown().last().kind, Messages::Kind::Plain);
         DirectSql& sql = m_program->sql();
         QCOMPARE(storedCards(sql), QStringList({"客户/张三/男", "同事/李四/女", "朋友/王五/男"}));
@@ -218,33 +239,37 @@ private slots:
         QCOMPARE(frmMain->findChild<QLabel*>("Label1")->text(), QStringLiteral("名片数量：3"));
     }
 
-    // The duplicate check: empty names and repeats of live cards are skipped silently, also
-    // repeats of a card imported earlier in the same run; deleted cards block nothing.
+    // The duplicate check: empty names and repeats of live cards are skipped, also repeats of
+    // a card imported earlier in the same run; deleted cards block nothing. The report counts
+    // both kinds, and the window stays open on the skipped rows with their reasons.
     void duplicates_data() {
         QTest::addColumn<QList<QStringList>>("existing"); // category, name, sex, live flag
         QTest::addColumn<QList<QStringList>>("rows");
         QTest::addColumn<QStringList>("imported");
+        QTest::addColumn<QStringList>("skippedRows"); // number/reason/name
         const QStringList zhang = {"客户", "张三", "男"};
         QTest::newRow("an empty name")
             << QList<QStringList>{} << QList<QStringList>{{"客户", "", "男"}, zhang}
-            << QStringList{"客户/张三/男"};
-        QTest::newRow("a live card") << QList<QStringList>{zhang + QStringList{"否"}}
-                                     << QList<QStringList>{zhang} << QStringList{};
-        QTest::newRow("a deleted card") << QList<QStringList>{zhang + QStringList{"是"}}
-                                        << QList<QStringList>{zhang} << QStringList{"客户/张三/男"};
+            << QStringList{"客户/张三/男"} << QStringList{"1/没有姓名/"};
+        QTest::newRow("a live card")
+            << QList<QStringList>{zhang + QStringList{"否"}} << QList<QStringList>{zhang}
+            << QStringList{} << QStringList{"1/重复/张三"};
+        QTest::newRow("a deleted card")
+            << QList<QStringList>{zhang + QStringList{"是"}} << QList<QStringList>{zhang}
+            << QStringList{"客户/张三/男"} << QStringList{};
         QTest::newRow("another category or sex")
             << QList<QStringList>{zhang + QStringList{"否"}}
             << QList<QStringList>{{"同事", "张三", "男"}, {"客户", "张三", "女"}}
-            << QStringList{"同事/张三/男", "客户/张三/女"};
+            << QStringList{"同事/张三/男", "客户/张三/女"} << QStringList{};
         QTest::newRow("a row repeated in the sheet")
             << QList<QStringList>{} << QList<QStringList>{zhang, {"客户", "李四", "女"}, zhang}
-            << QStringList{"客户/张三/男", "客户/李四/女"};
+            << QStringList{"客户/张三/男", "客户/李四/女"} << QStringList{"3/重复/张三"};
         QTest::newRow("a repeated row of a live card")
             << QList<QStringList>{zhang + QStringList{"否"}} << QList<QStringList>{zhang, zhang}
-            << QStringList{};
+            << QStringList{} << QStringList{"1/重复/张三", "2/重复/张三"};
         QTest::newRow("every row skipped")
             << QList<QStringList>{} << QList<QStringList>{{"", "", ""}, {"客户", "", ""}}
-            << QStringList{};
+            << QStringList{} << QStringList{"1/没有姓名/", "2/没有姓名/"};
     }
     void duplicates() {
         QFETCH(QList<QStringList>, existing);
@@ -264,15 +289,33 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("cards.xlsx"));
         writeSheet(path, CardHeaders, sheet);
         m_program->start();
+        QStringList skipped; // as the window lists them: number, reason, name
+        int nameless = 0;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            nameless += rows[i][1].isEmpty() ? 1 : 0;
+        }
+        const int duplicates = int(rows.size() - imported.size()) - nameless;
         runWindow([&](TfrmInData* w) {
             openWorkbook(w, path);
             QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
-            QVERIFY(!w->isVisible());
+            QCOMPARE(w->isVisible(), duplicates + nameless > 0);
+            if (w->isVisible()) {
+                QCOMPARE(w->GroupBox2->title(),
+                         QStringLiteral("未导入的行  共有 %1 条数据").arg(duplicates + nameless));
+                for (w->ADOQuery1->first(); !w->ADOQuery1->eof(); w->ADOQuery1->next()) {
+                    skipped << w->ADOQuery1->fieldByName(QStringLiteral("行号")) + u'/' +
+                                   w->ADOQuery1->fieldByName(QStringLiteral("未导入原因")) + u'/' +
+                                   w->ADOQuery1->fieldByName(QStringLiteral("姓名"));
+                }
+                w->close();
+            }
         });
         QCOMPARE(storedCards(sql), before + imported);
         QCOMPARE(messagesOf(Messages::Kind::Plain), 1);
-        QCOMPARE(Messages::shown().last().text, Success);
+        QCOMPARE(Messages::shown().last().text, report(int(imported.size()), duplicates, nameless));
         QCOMPARE(messagesOf(Messages::Kind::Error), 0);
+        QFETCH(QStringList, skippedRows);
+        QCOMPARE(skipped, skippedRows);
     }
 
     // Formulas in every card column, as written by spreadsheet programs: each imports the
@@ -404,7 +447,7 @@ private slots:
             QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
             QVERIFY(!w->isVisible());
         });
-        QCOMPARE(Messages::shown().last().text, Success);
+        QCOMPARE(Messages::shown().last().text, report(0));
         QCOMPARE(frmMain->ADOQuery1->recordCount(), 1);
         QCOMPARE(m_program->sql().count(QStringLiteral("select ID from D_B")), 1);
     }
@@ -768,7 +811,7 @@ private:
             QVERIFY(!w->isVisible());
         });
         QCOMPARE(messagesOf(Messages::Kind::Error), 0);
-        QCOMPARE(Messages::shown().last().text, Success);
+        QCOMPARE(Messages::shown().last().text, report(rows));
         QCOMPARE(m_program->sql().count(QStringLiteral("select ID from D_B")), rows);
     }
 

@@ -26,7 +26,6 @@
 #include <QToolButton>
 
 namespace {
-const QString Success = QStringLiteral("数据导入 保存成功！");
 
 // A card with every field set, each value made of base and the field's column.
 CardValues fullCard(const QString& type, const QString& name, const QString& sex,
@@ -142,7 +141,9 @@ private slots:
             QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
             QVERIFY(!w->isVisible());
         });
-        QCOMPARE(Messages::shown().last().text, Success);
+        QCOMPARE(
+            Messages::shown().last().text,
+            QStringLiteral("数据导入 保存成功！\n新增名片 3 张，跳过重复 0 行，跳过无姓名 0 行。"));
         QCOMPARE(frmMain->ADOQuery1->recordCount(), 3);
         const QList<CardValues> stored = storedCards(m_program->sql());
         QCOMPARE(stored.size(), 3);
@@ -178,7 +179,10 @@ private slots:
             QCOMPARE(w->GroupBox2->title(), QStringLiteral("vCard数据  共有 5 条数据"));
             QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
         });
-        QCOMPARE(Messages::shown().last().text, Success);
+        QCOMPARE(
+            Messages::shown().last().text,
+            QStringLiteral("数据导入 保存成功！\n新增名片 2 张，跳过重复 2 行，跳过无姓名 1 行。"
+                           "\n未导入的行列在窗口中。"));
         QCOMPARE(sql.count("select ID from D_B where theDel='否' and BName='张三'"), 1);
         QCOMPARE(sql.count("select ID from D_B where theDel='否' and BName='李四'"), 1);
         QCOMPARE(sql.count("select ID from D_B where BName='王五'"), 1);

@@ -76,7 +76,9 @@ private slots:
         const Messages::Shown question = Messages::shown().last();
         QCOMPARE(question.kind, Messages::Kind::Question);
         QCOMPARE(question.caption, QStringLiteral("删除名片"));
-        QCOMPARE(question.text, QStringLiteral("确认要删除名片信息吗？该删除将不可恢复！"));
+        // It names the card and says it can be restored (the card and its visits stay).
+        QCOMPARE(question.text,
+                 QStringLiteral("确定要删除名片 删除 吗？删除后可在“已删除名片”中恢复。"));
         QVERIFY(!question.yesIsDefault);
 
         QCOMPARE(label("Label1"),

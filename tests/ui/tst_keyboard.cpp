@@ -1,0 +1,277 @@
+// The program by keyboard alone: every command in the menu bar with its keys, each key doing
+// what its item does, Tab walking every window as it reads (left to right, top to bottom),
+// Esc closing every child window, and the filter boxes ticked and unticked from the keyboard.
+
+#include "testsupport.h"
+#include "ui/common/messages.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <functional>
+
+namespace {
+QWidget* mainWindow() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("frmMain")) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+QWidget* focused() {
+    return QApplication::focusWidget();
+}
+
+// The control the focus is in, by name: an edit box inside a drop-down counts as the drop-down.
+QString focusedName() {
+    QWidget* widget = focused();
+    if (widget && widget->objectName().isEmpty() && qobject_cast<QComboBox*>(widget->parent())) {
+        widget = widget->parentWidget();
+    }
+    return widget ? widget->objectName() : QString();
+}
+
+// Presses Tab from the control named first until the focus comes back to it; the names on
+// the way, first included.
+QStringList tabCycle(QWidget* window, const QString& first) {
+    auto* start = window->findChild<QWidget*>(first);
+    if (!start) {
+        return {QStringLiteral("no ") + first};
+    }
+    start->setFocus(Qt::TabFocusReason);
+    QStringList names{focusedName()};
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(focused(), Qt::Key_Tab);
+        if (focusedName() == first && names.size() > 1) {
+            return names;
+        }
+        if (names.last() != focusedName()) { // a control with stops of its own (links)
+            names << focusedName();
+        }
+    }
+    return names;
+}
+
+void press(QWidget* window, const QString& name) {
+    if (auto* button = window->findChild<QAbstractButton*>(name)) {
+        QTest::mouseClick(button, Qt::LeftButton);
+    } else if (auto* action = window->findChild<QAction*>(name)) {
+        action->trigger();
+    } else {
+        QFAIL(qPrintable(name));
+    }
+}
+} // namespace
+
+class TestKeyboard : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_program = std::make_unique<ProgramFixture>();
+        insertCard(m_program->sql(), "客户", "张三", "男");
+        insertCard(m_program->sql(), "同事", "李四", "女");
+        m_program->start();
+        mainWindow()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(mainWindow()));
+    }
+    void cleanup() { m_program.reset(); }
+
+    // Every command of the pop-up menu and of the bar buttons is in the menu bar, and the
+    // items show their keys.
+    void menuBarHoldsEveryCommandWithItsKeys() {
+        auto* bar = mainWindow()->findChild<QMenuBar*>();
+        QVERIFY(bar);
+        QStringList titles;
+        QHash<QString, QString> keys; // item -> keys shown
+        for (QAction* menuAction : bar->actions()) {
+            titles << menuAction->text();
+            for (QAction* item : menuAction->menu()->actions()) {
+                if (!item->isSeparator()) {
+                    keys.insert(item->text(), item->shortcut().toString());
+                }
+            }
+        }
+        QCOMPARE(titles, QStringList({"名片(&C)", "工具(&T)", "帮助(&H)"}));
+        for (QAction* item : mainWindow()->findChild<QMenu*>("PopupMenu1")->actions()) {
+            QVERIFY2(item->isSeparator() || keys.contains(item->text()), qPrintable(item->text()));
+        }
+        const QHash<QString, QString> expected{
+            {"新增名片 &N", "Ctrl+N"}, {"修改名片 &M", "Ctrl+E"}, {"删除名片 &D", "Del"},
+            {"拜访记录 &B", "Ctrl+R"}, {"上一条 &S", "Ctrl+Up"},  {"下一条 &X", "Ctrl+Down"},
+            {"查询 &Q", "F5"},         {"查找 &F", "Ctrl+F"},     {"已删除名片 &R", ""},
+            {"退出 &E", "Ctrl+Q"},     {"导入名片 &I", "Ctrl+I"}, {"导入vCard &C", ""},
+            {"导出Excel &E", ""},      {"导出vCard &V", ""},      {"设置默认项 &S", ""},
+            {"关于我们 &A", "F1"},     {"连接服务器 &L", ""},     {"设置密码 &P", ""},
+            {"转到名片列表 &L", "F6"}};
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            QVERIFY2(keys.contains(it.key()), qPrintable(it.key()));
+            QCOMPARE(keys.value(it.key()), it.value());
+        }
+    }
+
+    // Each key of the main window does what its menu item does.
+    void keysOfTheMainWindow_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("window"); // the window it opens, or what it shows
+        const int ctrl = Qt::ControlModifier;
+        QTest::newRow("Ctrl+N 新增名片") << int(Qt::Key_N) << ctrl << "frmD_D";
+        QTest::newRow("Ctrl+E 修改名片") << int(Qt::Key_E) << ctrl << "frmD_D";
+        QTest::newRow("F2 修改名片") << int(Qt::Key_F2) << 0 << "frmD_D";
+        QTest::newRow("Ctrl+R 拜访记录") << int(Qt::Key_R) << ctrl << "frmList";
+        QTest::newRow("Ctrl+I 导入名片") << int(Qt::Key_I) << ctrl << "frmInData";
+        QTest::newRow("Ctrl+F 查找") << int(Qt::Key_F) << ctrl << "frmFind";
+        QTest::newRow("Del 删除名片") << int(Qt::Key_Delete) << 0 << "question 删除名片";
+        QTest::newRow("Ctrl+Q 退出") << int(Qt::Key_Q) << ctrl << "question Orvane名片管理";
+        QTest::newRow("F1 关于我们") << int(Qt::Key_F1) << 0 << "the publisher's site";
+    }
+    void keysOfTheMainWindow() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, window);
+        mainWindow()->findChild<QWidget*>("DBGrid1")->setFocus();
+        QString seen;
+        if (window.startsWith(QLatin1String("frm"))) {
+            whenModalShown([&](QWidget* modal) {
+                seen = modal->objectName();
+                modal->close();
+            });
+        }
+        Messages::queueAnswer(false); // a question is answered No
+        QTest::keyClick(focused(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        if (!Messages::shown().isEmpty()) {
+            seen = QStringLiteral("question ") + Messages::shown().last().caption;
+        } else if (!Messages::opened().isEmpty()) {
+            seen = QStringLiteral("the publisher's site");
+        }
+        QCOMPARE(seen, window);
+    }
+
+    // Tab walks the main window as it reads: the filter rows with their boxes, the three
+    // buttons, then the list.
+    void mainWindowTabOrder() {
+        QCOMPARE(tabCycle(mainWindow(), QStringLiteral("CheckBox1")).join(u' '),
+                 QStringList({"CheckBox1", "Edit1", "Edit2", "CheckBox2", "DBLookupComboBox1",
+                              "BitBtnConnect", "CheckBox3", "Edit3", "CheckBox4",
+                              "DBLookupComboBox2", "CheckBox5", "DBLookupComboBox3", "BitBtn1",
+                              "BitBtn2", "BitBtn3", "DBGrid1"})
+                     .join(u' '));
+    }
+
+    // A box ticked by typing a value unticks by its access key or by Space, and "查询" then
+    // leaves that filter out.
+    void filterBoxesTickAndUntickFromTheKeyboard() {
+        QWidget* window = mainWindow();
+        auto* byName = window->findChild<QCheckBox*>("CheckBox3");
+        auto* name = window->findChild<QLineEdit*>("Edit3");
+        name->setFocus();
+        typeText(name, QStringLiteral("张"));
+        QVERIFY(byName->isChecked());
+        QTest::keyClick(name, Qt::Key_N, Qt::AltModifier);
+        QTRY_VERIFY(!byName->isChecked());
+        QCOMPARE(name->text(), QStringLiteral("张")); // Alt+N typed nothing
+        QCOMPARE(focused(), byName);
+        QTest::keyClick(byName, Qt::Key_Space);
+        QVERIFY(byName->isChecked());
+        QTest::keyClick(byName, Qt::Key_Space);
+        QVERIFY(!byName->isChecked());
+        QTest::keyClick(window, Qt::Key_F5); // 查询: both cards, the name not applied
+        QCOMPARE(window->findChild<QWidget*>("Label1")->property("text").toString(),
+                 QStringLiteral("名片数量：2"));
+    }
+
+    // Every child window: Tab as it reads, and Esc closes it as 退出 does.
+    void childWindows_data() {
+        QTest::addColumn<QStringList>("opening"); // buttons or menu items, window by window
+        QTest::addColumn<QStringList>("tabs");    // from the first control round to it
+        QTest::newRow("card editor") << QStringList{"SpeedButton1"}
+                                     << QStringList{"WebBrowser1",
+                                                    "DBLookupComboBox1",
+                                                    "Button1",
+                                                    "EditB1",
+                                                    "DBLookupComboBox2",
+                                                    "EditB2",
+                                                    "EditB3",
+                                                    "EditB4",
+                                                    "EditB5",
+                                                    "EditB6",
+                                                    "EditB7",
+                                                    "EditB8",
+                                                    "DBLookupComboBox3",
+                                                    "EditD1",
+                                                    "EditD2",
+                                                    "EditD3",
+                                                    "EditD4",
+                                                    "EditD5",
+                                                    "EditD6",
+                                                    "EditD7",
+                                                    "EditD8",
+                                                    "EditD9",
+                                                    "EditF1",
+                                                    "EditF2",
+                                                    "EditF3",
+                                                    "EditF4",
+                                                    "BitBtn1",
+                                                    "BitBtn2"};
+        QTest::newRow("defaults") << QStringList{"SpeedButton1", "Button1"}
+                                  << QStringList{"DBLookupComboBox1", "DBLookupComboBox2",
+                                                 "DBLookupComboBox3", "BitBtn1", "BitBtn2"};
+        QTest::newRow("visits") << QStringList{"SpeedButton8"}
+                                << QStringList{"WebBrowser1", "DBGrid1", "Edit1",   "ComboBox1",
+                                               "Edit2",       "BitBtn1", "BitBtn3", "BitBtn2"};
+        QTest::newRow("import") << QStringList{"SpeedButton7"}
+                                << QStringList{"Button2", "Button1", "DBGrid1", "BitBtn1",
+                                               "BitBtn2"};
+        QStringList exportTabs;
+        for (int box = 1; box <= 25; ++box) {
+            exportTabs << QStringLiteral("CheckBox%1").arg(box);
+        }
+        exportTabs << "SelectAll"
+                   << "SelectNone"
+                   << "BitBtn2"
+                   << "BitBtn3";
+        QTest::newRow("export options") << QStringList{"BitBtn2"} << exportTabs;
+        QTest::newRow("deleted cards")
+            << QStringList{"R1"} << QStringList{"DBGrid1", "BitBtn1", "BitBtn2"};
+        QTest::newRow("find") << QStringList{"F1"} << QStringList{"Edit1", "DBGrid1", "BitBtn1"};
+    }
+    void childWindows() {
+        QFETCH(QStringList, opening);
+        QFETCH(QStringList, tabs);
+        QStringList walked;
+        bool closedByEsc = false;
+        std::function<void(int)> openFrom = [&](int step) {
+            whenModalShown([&, step](QWidget* window) {
+                if (step + 1 < opening.size()) {
+                    openFrom(step + 1);
+                    press(window, opening[step + 1]);
+                    window->close();
+                    return;
+                }
+                walked = tabCycle(window, tabs.first());
+                QTest::keyClick(focused(), Qt::Key_Escape);
+                closedByEsc = !window->isVisible();
+                window->close();
+            });
+        };
+        openFrom(0);
+        press(mainWindow(), opening[0]);
+        QCOMPARE(walked.join(u' '), tabs.join(u' '));
+        QVERIFY(closedByEsc);
+    }
+
+private:
+    std::unique_ptr<ProgramFixture> m_program;
+};
+
+QTEST_MAIN(TestKeyboard)
+#include "tst_keyboard.moc"
