@@ -295,6 +295,7 @@ int main(int argc, char** argv) {
         [&reportSheet] {
             // The import's report, as the user meets it, then the rows it skipped.
             inModal([&reportSheet](QWidget* import) {
+                Messages::setScripted(true);
                 Messages::queueFileName(reportSheet);
                 clickButton(import, "Button1");
                 Messages::setScripted(false);

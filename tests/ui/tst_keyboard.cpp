@@ -241,7 +241,8 @@ private slots:
                    << "BitBtn3";
         QTest::newRow("export options") << QStringList{"BitBtn2"} << exportTabs;
         QTest::newRow("deleted cards")
-            << QStringList{"R1"} << QStringList{"DBGrid1", "BitBtn1", "BitBtn2"};
+            << QStringList{"R1"}
+            << QStringList{"DBGrid1", "BitBtn4", "BitBtn3", "BitBtn1", "BitBtn2"};
         QTest::newRow("find") << QStringList{"F1"} << QStringList{"Edit1", "DBGrid1", "BitBtn1"};
     }
     void childWindows() {

@@ -199,7 +199,7 @@ private slots:
             QCOMPARE(model->rowCount(), 2);
             QCOMPARE(model->data(model->index(0, 1)).toString() + u'/' +
                          model->data(model->index(1, 1)).toString(),
-                     QStringLiteral("重复/没有姓名"));
+                     QStringLiteral("没有姓名/重复"));
             w->close();
         });
         QCOMPARE(Messages::shown().last().kind, Messages::Kind::Plain);
