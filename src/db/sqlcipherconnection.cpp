@@ -272,7 +272,16 @@ QString SqlCipherConnection::explain(int code) const {
 
 void SqlCipherConnection::fail(int code, const QString& sql) {
     reportFailure(statementKind(sql), m_db, code);
-    throw EngineError(explain(code));
+    switch (code & 0xff) {
+    case SQLITE_CONSTRAINT:
+        // A rule of the file refused the write: its own words say which.
+        throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    case SQLITE_ERROR:
+        throw EngineError(
+            QStringLiteral("数据库无法执行这条语句（%1）").arg(engineReason(m_db, code)));
+    default:
+        throw EngineError(explain(code));
+    }
 }
 
 void SqlCipherConnection::ensureOpen() {
