@@ -316,14 +316,8 @@ private slots:
         if (name == u"file.xlsx") {
             QCOMPARE(QFileInfo(path).size(), amount);
         }
-        const ChildRun run = runChild(helper(), {path});
-        const long grownKb = run.peakKb - m_baselineKb;
-        qInfo("%s: %lld bytes, peak %ld MB above the small one, %lld ms: %s",
-              QTest::currentDataTag(), QFileInfo(path).size(), grownKb / 1024, run.milliseconds,
-              qPrintable(run.output));
-        if (keep.isEmpty()) {
-            QFile::remove(path);
-        }
+        const auto [run, grownKb] =
+            readLimitCase(helper(), path, m_baselineKb, QTest::currentDataTag());
         QVERIFY(run.exitedNormally);
         const QString expected = outcome.startsWith(QLatin1String("rows "))
                                      ? outcome

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryFile>
@@ -83,4 +84,25 @@ inline ChildRun runChild(const QString& program, const QStringList& arguments) {
     }
     run.output = lines.join(u'\n');
     return run;
+}
+
+// A limit case read by a helper in a child process: the run, and how far its peak rose above
+// the baseline (a small file read the same way). The case goes to the test log with the file's
+// size; the file is removed afterwards unless ORVANE_LIMIT_FILES asked to keep it.
+struct LimitRun {
+    ChildRun run;
+    long grownKb = 0;
+};
+
+inline LimitRun readLimitCase(const QString& helper, const QString& path, long baselineKb,
+                              const char* tag) {
+    LimitRun limit{runChild(helper, {path})};
+    limit.grownKb = limit.run.peakKb - baselineKb;
+    qInfo("%s: %lld bytes, peak %ld MB above the small one, %lld ms: %s", tag,
+          QFileInfo(path).size(), limit.grownKb / 1024, limit.run.milliseconds,
+          qPrintable(limit.run.output));
+    if (qEnvironmentVariableIsEmpty("ORVANE_LIMIT_FILES")) {
+        QFile::remove(path);
+    }
+    return limit;
 }

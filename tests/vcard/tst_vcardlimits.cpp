@@ -132,14 +132,8 @@ private slots:
                              QStringLiteral(".vcf");
         const QString path = QDir(keep.isEmpty() ? m_dir.path() : keep).filePath(name);
         QVERIFY(reinterpret_cast<Writer>(writer)(path, amount));
-        const ChildRun run = runChild(helper(), {path});
-        const long grownKb = run.peakKb - m_baselineKb;
-        qInfo("%s: %lld bytes, peak %ld MB above the small one, %lld ms: %s",
-              QTest::currentDataTag(), QFileInfo(path).size(), grownKb / 1024, run.milliseconds,
-              qPrintable(run.output));
-        if (keep.isEmpty()) {
-            QFile::remove(path);
-        }
+        const auto [run, grownKb] =
+            readLimitCase(helper(), path, m_baselineKb, QTest::currentDataTag());
         QVERIFY(run.exitedNormally);
         QCOMPARE(run.output, outcome);
         if (PeakMeasuresTheProgram) {
