@@ -251,3 +251,12 @@ void writeSheet(const QString& path, const QStringList& headers, const QList<QSt
     }
     QCOMPARE(workbook_close(book), LXW_NO_ERROR);
 }
+
+QWidget* mainWindow() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("frmMain")) {
+            return window;
+        }
+    }
+    return nullptr;
+}

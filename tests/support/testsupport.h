@@ -43,6 +43,9 @@ private:
 // The program as a user meets it, on a scratch database: the data module and the main window
 // created as at start-up, the message service scripted, a fixed "today". The program folder
 // may be given a name of its own.
+// The program's main window among the top-level windows; null while there is none.
+QWidget* mainWindow();
+
 class ProgramFixture {
 public:
     explicit ProgramFixture(const QString& folderName = QString());

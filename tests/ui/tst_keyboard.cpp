@@ -17,15 +17,6 @@
 #include <functional>
 
 namespace {
-QWidget* mainWindow() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == QLatin1String("frmMain")) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
 QWidget* focused() {
     return QApplication::focusWidget();
 }

@@ -15,15 +15,6 @@
 #include <functional>
 
 namespace {
-QWidget* mainWindow() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == QLatin1String("frmMain")) {
-            return window;
-        }
-    }
-    return nullptr;
-}
-
 void press(QWidget* window, const char* name) {
     if (auto* button = window->findChild<QAbstractButton*>(QString::fromLatin1(name))) {
         QTest::mouseClick(button, Qt::LeftButton);
