@@ -6,12 +6,13 @@
 //   bench_cardlist                             100,000 cards
 //   ORVANE_BENCH_MILLION=1 bench_cardlist      then a million cards (several minutes)
 
-#include "app/datamodule.h"
 #include "benchsupport.h"
 #include "db/cardlist.h"
+#include "db/cardstore.h"
 #include "db/cipherfile.h"
 #include "db/connection.h"
 #include "db/connectionsettings.h"
+#include "db/filedialect.h"
 #include "db/query.h"
 #include "db/sqltext.h"
 #include "testsupport.h"
@@ -73,7 +74,7 @@ Timing engineAlone(const QString& path, int runs) {
     sqlite3* db = nullptr;
     openCardFile(QFile::encodeName(path), databasePassword().toUtf8(),
                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, {}, &db);
-    const QByteArray list = cardListStatement(QString()).toUtf8();
+    const QByteArray list = cardListStatement(fileDialect(), QString()).toUtf8();
     const QByteArray visits = visitCountStatement(QString()).toUtf8();
     auto readAll = [db](const QByteArray& sql) {
         std::string values;
@@ -137,11 +138,12 @@ private:
     const QElapsedTimer& m_sinceStart;
 };
 
+std::unique_ptr<Program> program;
+
 Startup startProgram() {
     QElapsedTimer timer;
     timer.start();
-    frmDM = new TfrmDM;
-    frmMain = new TfrmMain(nullptr, TfrmMain::FirstList::AfterFirstPaint);
+    program = std::make_unique<Program>(TfrmMain::FirstList::AfterFirstPaint);
     FirstPaint paint(timer);
     frmMain->installEventFilter(&paint);
     frmMain->show();
@@ -158,17 +160,14 @@ Startup startProgram() {
 void stopProgram() {
     Messages::queueAnswer(true);
     frmMain->close();
-    delete frmMain;
-    frmMain = nullptr;
-    delete frmDM;
-    frmDM = nullptr;
+    program.reset();
 }
 
 // A title click's sort of the list, from the statement's order.
 Timing sortTiming(const QString& column, int runs) {
     return timeRuns(runs, [&] {
-        frmMain->ADOQuery1->setSort(QString());
-        frmMain->ADOQuery1->setSort(column + QStringLiteral(" ASC"));
+        frmMain->cardList->setSort(QString());
+        frmMain->cardList->setSort(column + QStringLiteral(" ASC"));
     });
 }
 
@@ -213,7 +212,7 @@ int main(int argc, char** argv) {
     const Timing refresh = timeRuns(Runs, [] { frmMain->myRef(); });
     const long rssMb = residentMb();
 
-    const int nameColumn = frmMain->ADOQuery1->result()->columnIndex(QStringLiteral("姓名"));
+    const int nameColumn = frmMain->cardList->result()->columnIndex(QStringLiteral("姓名"));
     const Timing byName = sortTiming(QStringLiteral("姓名"), Runs);
     // A column whose every value differs: each one is collated.
     const Timing distinct = sortTiming(QStringLiteral("电子邮箱"), Runs);
@@ -232,7 +231,7 @@ int main(int argc, char** argv) {
     frmMain->myRef();
     QElapsedTimer walk;
     walk.start();
-    for (frmMain->ADOQuery1->first(); !frmMain->ADOQuery1->eof(); frmMain->ADOQuery1->next()) {
+    for (frmMain->cardList->first(); !frmMain->cardList->eof(); frmMain->cardList->next()) {
     }
     QApplication::processEvents();
     const double walkMs = walk.nsecsElapsed() / 1e6;
@@ -244,7 +243,7 @@ int main(int argc, char** argv) {
     QFile::remove(today.database().databasePath());
     QFile::copy(olderPages, today.database().databasePath());
     today.start();
-    frmDM->ADOConnection1->execute(QStringLiteral("PRAGMA cache_size = -2000"));
+    today.store().engine().execute(QStringLiteral("PRAGMA cache_size = -2000"));
     const Timing todayRefresh = timeRuns(Runs, [] { frmMain->myRef(); });
     today.stop();
 

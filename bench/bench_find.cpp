@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer opening;
     opening.start();
-    auto* find = new TfrmFind(frmMain);
+    auto* find = new TfrmFind(frmMain, program.store());
     find->show();
     QApplication::processEvents();
     const double openMs = double(opening.nsecsElapsed()) / 1e6;
@@ -77,12 +77,12 @@ int main(int argc, char** argv) {
                                   QStringLiteral("长城"),  QStringLiteral("cckj")};
     std::vector<double> keystrokes;
     for (const QString& search : searches) {
-        find->Edit1->clear();
+        find->searchBox->clear();
         QApplication::processEvents();
         for (qsizetype typed = 1; typed <= search.size(); ++typed) {
             QElapsedTimer key;
             key.start();
-            find->Edit1->setText(search.left(typed));
+            find->searchBox->setText(search.left(typed));
             QApplication::processEvents();
             keystrokes.push_back(double(key.nsecsElapsed()) / 1e6);
         }

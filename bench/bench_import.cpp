@@ -10,14 +10,15 @@
 //                                              moments, each checked as the one halfway
 //   bench_import --import-child <folder> <xlsx>  (internal) the importing copy
 
-#include "app/datamodule.h"
 #include "benchsupport.h"
 #include "db/cardfields.h"
 #include "db/cards.h"
+#include "db/cardstore.h"
 #include "db/cipherfile.h"
 #include "db/connection.h"
 #include "db/connectionsettings.h"
 #include "db/engineerror.h"
+#include "db/filedialect.h"
 #include "db/query.h"
 #include "excel/workbookreader.h"
 #include "testsupport.h"
@@ -46,10 +47,14 @@ constexpr int Cards = 100000;
 constexpr int Rows = 10000;
 constexpr int KillAt = Rows / 2;
 
-const QStringList CardHeaders = {
-    "分类",     "姓名",     "性别",     "固定电话", "移动电话", "电子邮箱", "QQ号码",   "MSN号码",
-    "阿里旺旺", "描述",     "省份",     "城市",     "单位名称", "所在部门", "担任职务", "单位地址",
-    "单位电话", "单位传真", "邮政编码", "单位网站", "家庭地址", "家庭电话", "家属姓名", "补充信息"};
+// The import sheet's headers: the captions of the card fields.
+const QStringList CardHeaders = [] {
+    QStringList headers;
+    for (const CardField& field : cardFields()) {
+        headers << field.caption;
+    }
+    return headers;
+}();
 
 void generate(DirectSql& sql) {
     sql.exec(QStringLiteral(
@@ -169,9 +174,10 @@ double engineInsertsMs(const QString& databasePath, const QStringList& journal,
             card.insert(cardFields()[size_t(c)].column, values[c]);
         }
         if (!oneTransaction) {
-            statements.push_back(duplicateCheckStatement(card).toUtf8());
+            statements.push_back(duplicateCheckStatement(fileDialect(), card).toUtf8());
         }
-        statements.push_back(cardInsertStatement(QStringLiteral("2008-03-07"), card).toUtf8());
+        statements.push_back(
+            cardInsertStatement(fileDialect(), QStringLiteral("2008-03-07"), card).toUtf8());
     }
     QElapsedTimer timer;
     timer.start();
@@ -192,10 +198,10 @@ double engineInsertsMs(const QString& databasePath, const QStringList& journal,
 }
 
 // The journal settings of the program's connection, as statements for another connection.
-QStringList journalSettings() {
+QStringList journalSettings(Connection& engine) {
     QStringList pragmas;
     for (const char* name : {"journal_mode", "synchronous"}) {
-        const auto value = frmDM->ADOConnection1->select(QStringLiteral("PRAGMA %1").arg(name));
+        const auto value = engine.select(QStringLiteral("PRAGMA %1").arg(name));
         pragmas << QStringLiteral("PRAGMA %1 = %2").arg(name, value->text(0, 0));
     }
     return pragmas;
@@ -290,20 +296,20 @@ int main(int argc, char** argv) {
     const QString batchFolder = folderWith(root, QStringLiteral("batch"), database);
 
     program.start();
-    const QStringList journal = journalSettings();
+    const QStringList journal = journalSettings(program.store().engine());
     const double engineMs =
         engineInsertsMs(engineFolder + QStringLiteral("Data/db.edb"), journal, false);
     const double oneTransactionMs =
         engineInsertsMs(batchFolder + QStringLiteral("Data/db.edb"), journal, true);
-    auto* window = new TfrmInData(frmMain);
+    auto* window = new TfrmInData(frmMain, program.store());
     window->show();
     Messages::queueFileName(workbook);
     QElapsedTimer timer;
     timer.start();
-    window->Button1Click();
+    window->openWorkbook();
     const double openMs = timer.nsecsElapsed() / 1e6;
     timer.restart();
-    window->BitBtn1Click();
+    window->importRows();
     const double importMs = timer.nsecsElapsed() / 1e6;
     timer.restart();
     frmMain->myRef();

@@ -5,7 +5,6 @@
 //
 //   orvane_screenshots <output folder> [main-scale2]
 
-#include "app/datamodule.h"
 #include "app/startup.h"
 #include "db/cardfields.h"
 #include "db/connectionsettings.h"
@@ -192,8 +191,7 @@ int main(int argc, char** argv) {
     ProgramFixture program;              // scratch database, scripted message boxes
     QApplication::setFont(windowFont()); // the program's own font, which the fixture replaces
     fillSampleCards(program.sql());
-    frmDM = new TfrmDM;
-    frmMain = new TfrmMain;
+    program.create();
     frmMain->move(0, 0);
     frmMain->show();
 
@@ -211,9 +209,9 @@ int main(int argc, char** argv) {
         QCoreApplication::applicationDirPath() + QStringLiteral("/../名片导入模板.xlsx");
     runSteps({
         [] {
-            const int name = frmMain->ADOQuery1->result()->columnIndex(QStringLiteral("姓名"));
+            const int name = frmMain->cardList->result()->columnIndex(QStringLiteral("姓名"));
             frmMain->DBGrid1->titleClick(name);
-            frmMain->ADOQuery1->setRecNo(3);
+            frmMain->cardList->setRecNo(3);
             shoot(QStringLiteral("main"));
         },
         [] {
@@ -225,8 +223,8 @@ int main(int argc, char** argv) {
         },
         [] {
             // The editor on the first card, then the defaults window over it.
-            frmMain->ADOQuery1->setSort(QString());
-            frmMain->ADOQuery1->last();
+            frmMain->cardList->setSort(QString());
+            frmMain->cardList->last();
             inModal([](QWidget* editor) {
                 shoot(QStringLiteral("editor"));
                 inModal([](QWidget* defaults) {
@@ -236,7 +234,7 @@ int main(int argc, char** argv) {
                 clickButton(editor, "Button1");
                 editor->close();
             });
-            frmMain->SpeedButton2Click();
+            frmMain->changeCard();
         },
         [] {
             inModal([](QWidget* visits) {
@@ -245,14 +243,14 @@ int main(int argc, char** argv) {
                 shoot(QStringLiteral("visits"));
                 visits->close();
             });
-            frmMain->SpeedButton8Click();
+            frmMain->showVisits();
         },
         [] {
             inModal([](QWidget* options) {
                 shoot(QStringLiteral("export-options"));
                 options->close();
             });
-            frmMain->BitBtn2Click();
+            frmMain->showExportOptions();
         },
         [templatePath] {
             inModal([templatePath](QWidget* import) {
@@ -261,7 +259,7 @@ int main(int argc, char** argv) {
                 shoot(QStringLiteral("import"));
                 import->close();
             });
-            frmMain->I1Click();
+            frmMain->importCards();
         },
         [&longSheet] {
             // The import under way: shot once 1,200 rows are in, then cancelled.
@@ -278,7 +276,7 @@ int main(int argc, char** argv) {
                 WorkProgress::clearTestHook();
                 import->close();
             });
-            frmMain->I1Click();
+            frmMain->importCards();
         },
         [] {
             // The delete question as the user meets it: Qt's own box, not the scripted one.
@@ -290,7 +288,7 @@ int main(int argc, char** argv) {
                     qobject_cast<QMessageBox*>(question)->button(QMessageBox::No)->click();
                 });
             });
-            frmMain->SpeedButton3Click();
+            frmMain->deleteCard();
         },
         [&reportSheet] {
             // The import's report, as the user meets it, then the rows it skipped.
@@ -325,7 +323,7 @@ int main(int argc, char** argv) {
                 Messages::setScripted(true);
                 import->close();
             });
-            frmMain->I1Click();
+            frmMain->importCards();
         },
         [] {
             // 查找 with a pinyin search: "cs" finds 长沙 by the reading chang of 长.
@@ -335,7 +333,7 @@ int main(int argc, char** argv) {
                 shoot(QStringLiteral("find"));
                 find->close();
             });
-            frmMain->F1Click();
+            frmMain->findCards();
         },
         [] { QApplication::exit(0); },
     });

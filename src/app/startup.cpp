@@ -1,13 +1,12 @@
 #include "app/startup.h"
 
 #include "app/commandline.h"
-#include "app/datamodule.h"
+#include "app/program.h"
 #include "db/connectionsettings.h"
 #include "db/sqlcipherconnection.h"
 #include "ui/common/appinfo.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
-#include "ui/main/mainwindow.h"
 #include "version.h"
 
 #include <QApplication>
@@ -146,11 +145,7 @@ int runProgram(int argc, char** argv) {
         return 1;
     }
 
-    frmDM = new TfrmDM(&app);
-    frmMain = new TfrmMain(nullptr, TfrmMain::FirstList::AfterFirstPaint);
-    frmMain->show();
-    const int result = QApplication::exec();
-    delete frmMain;
-    frmMain = nullptr;
-    return result;
+    const Program program(TfrmMain::FirstList::AfterFirstPaint);
+    program.mainWindow()->show();
+    return QApplication::exec();
 }

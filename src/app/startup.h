@@ -23,5 +23,5 @@ bool unlockCardFile(const QString& path);
 // dialog), whatever the session's locale. Runs before the application object is created.
 void useChineseFormats();
 
-// The program: the data module, then the main window, then the message loop.
+// The program: the card store and the main window (Program), then the message loop.
 int runProgram(int argc, char** argv);

@@ -1,49 +1,50 @@
 #include "db/cardlist.h"
 
 #include "db/cardfields.h"
-#include "db/sqltext.h"
+#include "db/dialect.h"
 
-QString filterClause(const FilterInput& in) {
+QString filterClause(const Dialect& d, const FilterInput& in) {
     QString clause;
     if (in.byDate) {
-        clause += QStringLiteral(" AND (theDate Between '") + sqlText(in.dateFrom) +
-                  QStringLiteral("' AND '") + sqlText(in.dateTo) + QStringLiteral("')");
+        clause += QStringLiteral(" AND (theDate Between ") + d.literal(in.dateFrom) +
+                  QStringLiteral(" AND ") + d.literal(in.dateTo) + u')';
     }
     if (in.byType) {
-        clause += QStringLiteral(" AND (theType = '") + sqlText(in.type) + QStringLiteral("')");
+        clause += QStringLiteral(" AND (theType = ") + d.literal(in.type) + u')';
     }
     if (in.byName) {
-        clause += QStringLiteral(" AND (BName Like '%") + sqlText(in.name) + QStringLiteral("%')");
+        clause +=
+            QStringLiteral(" AND (") + d.containsMatch(QStringLiteral("BName"), in.name) + u')';
     }
     if (in.bySex) {
-        clause += QStringLiteral(" AND (BSex = '") + sqlText(in.sex) + QStringLiteral("')");
+        clause += QStringLiteral(" AND (BSex = ") + d.literal(in.sex) + u')';
     }
     if (in.byProvince) {
-        clause += QStringLiteral(" AND (DArea = '") + sqlText(in.province) + QStringLiteral("')");
+        clause += QStringLiteral(" AND (DArea = ") + d.literal(in.province) + u')';
     }
     return clause;
 }
 
 namespace {
 // The key, the entry date and every field under its caption.
-QString cardListColumns() {
-    QString columns =
-        QStringLiteral("ID,") + EntryDateColumn + QStringLiteral(" as ") + EntryDateCaption;
+QString cardListColumns(const Dialect& d) {
+    QString columns = QStringLiteral("ID,") + EntryDateColumn + QStringLiteral(" as ") +
+                      d.alias(EntryDateCaption);
     for (const CardField& field : cardFields()) {
-        columns += u',' + field.column + QStringLiteral(" as ") + field.caption;
+        columns += u',' + field.column + QStringLiteral(" as ") + d.alias(field.caption);
     }
     return columns;
 }
 } // namespace
 
-QString cardListStatement(const QString& filterClause) {
-    return QStringLiteral("select ") + cardListColumns() +
+QString cardListStatement(const Dialect& d, const QString& filterClause) {
+    return QStringLiteral("select ") + cardListColumns(d) +
            QStringLiteral(" from D_B Where (theDel='否') ") + filterClause +
            QStringLiteral(" Order by ID Desc");
 }
 
-QString deletedCardListStatement() {
-    return QStringLiteral("select ") + cardListColumns() +
+QString deletedCardListStatement(const Dialect& d) {
+    return QStringLiteral("select ") + cardListColumns(d) +
            QStringLiteral(" from D_B Where theDel='是' Order by ID Desc");
 }
 

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class Dialect;
+
 // The card list of the main window: its filter, its statement and the visit count.
 
 // What the filter bar holds when "查询" is pressed.
@@ -17,13 +19,16 @@ struct FilterInput {
     QString sex;
     bool byProvince = false;
     QString province;
+
+    // True when no condition is ticked: every live card.
+    bool isEmpty() const { return !byDate && !byType && !byName && !bySex && !byProvince; }
 };
 
 // The conditions appended to the card list, in their fixed order, each starting " AND (".
-QString filterClause(const FilterInput& input);
+QString filterClause(const Dialect& dialect, const FilterInput& input);
 // The card list: every live card under the filter clause, newest first.
-QString cardListStatement(const QString& filterClause);
+QString cardListStatement(const Dialect& dialect, const QString& filterClause);
 // The deleted cards, with the columns of the card list, newest first.
-QString deletedCardListStatement();
+QString deletedCardListStatement(const Dialect& dialect);
 // The visits of exactly the cards of the list.
 QString visitCountStatement(const QString& filterClause);

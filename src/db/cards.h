@@ -4,31 +4,43 @@
 
 #include <QString>
 
-// The statements on single cards, shared by the card editor, the main window and the import.
+class Dialect;
 
-// Finds a live card with the same category, name and sex as card.
-QString duplicateCheckStatement(const CardValues& card);
+// The statements on single cards, run by the card store.
 
-// What is said when a live card with the same category, name and sex exists:
-// "客户 张三 男 已经存在！".
-QString duplicateCardMessage(const CardValues& card);
+// Finds a live card other than the one with key exceptId (0: any) with the same category,
+// name and sex as card.
+QString duplicateCheckStatement(const Dialect& dialect, const CardValues& card,
+                                qint64 exceptId = 0);
 
 // Inserts card as a live card entered on date. Throws EngineError when card names a column
 // that is no card field.
-QString cardInsertStatement(const QString& date, const CardValues& card);
+QString cardInsertStatement(const Dialect& dialect, const QString& date, const CardValues& card);
 
-// Writes every field of card into the card with key id. Throws EngineError on a bad key or
-// a column that is no card field.
-QString cardUpdateStatement(const QString& id, const CardValues& card);
+// Writes every field of card into the card with key id. Throws EngineError on a column that
+// is no card field.
+QString cardUpdateStatement(const Dialect& dialect, qint64 id, const CardValues& card);
 
-// The whole row of the card with key id. Throws EngineError on a bad key.
-QString cardStatement(const QString& id);
+// The whole row of the card with key id.
+QString cardStatement(qint64 id);
 
-// The key of the card with key id while it is live. Throws EngineError on a bad key.
-QString liveCardStatement(const QString& id);
+// The key of the card with key id while it is live.
+QString liveCardStatement(qint64 id);
 
-// Marks the card with key id deleted; it stays in the file. Throws EngineError on a bad key.
-QString softDeleteStatement(const QString& id);
+// Marks the card with key id deleted; it stays in the register.
+QString softDeleteStatement(qint64 id);
 
-// Sets the deleted card with key id live again. Throws EngineError on a bad key.
-QString restoreCardStatement(const QString& id);
+// Sets the deleted card with key id live again.
+QString restoreCardStatement(qint64 id);
+
+// The key of the card with key id while it is deleted.
+QString deletedCardStatement(qint64 id);
+
+// Removes the deleted card with key id and its visits for good (a live card stays).
+QStringList purgeCardStatements(const Dialect& dialect, qint64 id);
+
+// The keys of every deleted card.
+QString deletedKeysStatement();
+
+// Removes every deleted card and its visits for good.
+QStringList purgeDeletedStatements(const Dialect& dialect);

@@ -5,7 +5,6 @@
 #include "db/lookups.h"
 #include "db/resultset.h"
 
-#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -17,17 +16,15 @@ class Connection;
 enum class WriteOutcome {
     Done,      // written and committed
     Duplicate, // a live card with the same category, name and sex exists: nothing written
-    Gone,      // the card is no longer live (deleted or restored by someone else): nothing written
-    Changed,   // someone else saved the card since it was read (team register): nothing written
+    Gone,      // the card is not (or no longer) in the state the write needs: nothing written
 };
 
-// A card as read from the register: its key, its fields by column and the revision it had
-// when it was read (always 0 on the local file, which keeps no revisions).
+// A card as read from the register: its key, its entry date and its fields by column.
 struct StoredCard {
     qint64 id = 0;
     QString entryDate;
+    bool live = false;
     CardValues values;
-    qint64 revision = 0;
 };
 
 // The defaults a new card starts from (the one row of D_Mr).
@@ -37,26 +34,25 @@ struct CardDefaults {
     QString province;
 };
 
-// The register's whole operations over one engine. Each write takes the engine's write lock
-// for itself, checks what the register's rules require (no live duplicate) and commits, or
-// writes nothing; it reports a typed outcome. Engine failures throw EngineError with a text
-// fit for the error box.
-//
-// cardsChanged() is emitted after every committed write of this store (and, on a shared
-// register, when another program's commit is seen), so the windows showing cards re-read.
-class CardStore : public QObject {
-    Q_OBJECT
+// The card register's whole operations over one engine. Each write takes the engine's write
+// lock for itself, checks what the register's rules require (no two live cards with the same
+// category, name and sex) and commits, or writes nothing; it reports a typed outcome. Engine
+// failures throw EngineError with a text fit for the error box, and leave nothing half written.
+class CardStore {
 public:
-    explicit CardStore(std::unique_ptr<Connection> engine, QObject* parent = nullptr);
-    ~CardStore() override;
+    explicit CardStore(std::unique_ptr<Connection> engine);
+    ~CardStore();
+    CardStore(const CardStore&) = delete;
+    CardStore& operator=(const CardStore&) = delete;
 
-    // The engine behind the store (for start-up, the workers and the tests).
+    // The engine behind the store (for tests and benchmarks that look into it).
     Connection& engine() const { return *m_engine; }
 
-    // The card list under a filter, newest first, with the columns and captions of the list.
+    // The live cards under a filter, newest first: ID, 录入日期 and every field under its
+    // caption.
     std::shared_ptr<ResultSet> cardList(const FilterInput& filter);
-    // How many visits the cards under the filter have.
-    qint64 visitCount(const FilterInput& filter);
+    // How many visits the live cards under the filter have.
+    int visitCount(const FilterInput& filter);
     // The deleted cards, with the columns of the card list, newest first.
     std::shared_ptr<ResultSet> deletedCards();
 
@@ -69,31 +65,39 @@ public:
     };
     // Adds card as a live card entered on entryDate, unless a live duplicate exists.
     Inserted insertCard(const CardValues& card, const QString& entryDate);
-    // Writes values over the card read as opened, if it is still live, no other live card
-    // has the same category, name and sex, and (team register) nobody saved it since.
-    WriteOutcome updateCard(const StoredCard& opened, const CardValues& values);
+    // Writes values over the card with key id if it is still live (Gone otherwise) and no
+    // other live card has the same category, name and sex (Duplicate otherwise). Its entry
+    // date and live flag stay.
+    WriteOutcome updateCard(qint64 id, const CardValues& values);
     // Marks the card deleted; it stays in the register, with its visits, for restoring.
     void softDelete(qint64 id);
-    // Makes a deleted card live again, unless a live duplicate exists now.
+    // Makes a deleted card live again, unless a live duplicate exists now (Duplicate) or the
+    // card is not deleted (Gone).
     WriteOutcome restore(qint64 id);
+    // Removes a deleted card and its visits from the register for good; Gone when the card is
+    // live again (restored meanwhile) or gone already, and then nothing is removed.
+    WriteOutcome purgeCard(qint64 id);
+    // Removes every deleted card and its visits for good; returns how many cards went.
+    int purgeDeletedCards();
 
     // The visits of a card, newest first: ID, 拜访日期, 拜访方式, 拜访内容.
     std::shared_ptr<ResultSet> visits(qint64 cardId);
+    // Records a visit; returns its key.
     qint64 addVisit(qint64 cardId, const QString& date, const QString& kind, const QString& memo);
+    // Removes a visit for good.
     void removeVisit(qint64 visitId);
 
     // Every name of a lookup list, in the register's order.
     QStringList lookup(Lookup list);
 
-    // The stored defaults (empty texts when there are none).
-    CardDefaults defaults();
+    // The stored defaults; nothing unless D_Mr holds exactly one row.
+    std::optional<CardDefaults> defaults();
     // Stores the defaults: D_Mr then holds exactly this one row.
     void storeDefaults(const CardDefaults& defaults);
 
-signals:
-    void cardsChanged();
-
 private:
+    bool liveDuplicateExists(const CardValues& card, qint64 exceptId = 0);
+
     std::unique_ptr<Connection> m_engine;
 };
 

@@ -5,8 +5,11 @@
 #include <QString>
 #include <memory>
 
-// A connection to a data source. It is given a connection string and opens by itself when
-// the first statement runs over it; it stays open until close() or its end.
+class Dialect;
+
+// A connection to a card register: the engine interface under the card store (today the
+// card file). It is given a connection string and opens by itself when the first statement
+// runs over it; it stays open until close() or its end.
 class Connection {
 public:
     Connection() = default;
@@ -16,18 +19,18 @@ public:
 
     void setConnectionString(const QString& text) { m_connectionString = text; }
     const QString& connectionString() const { return m_connectionString; }
-    // Kept for the shape of the connection settings; no connection here ever asks the user.
-    void setLoginPrompt(bool prompt) { m_loginPrompt = prompt; }
-    bool loginPrompt() const { return m_loginPrompt; }
 
     // Runs a query and returns its whole result. Throws EngineError.
     virtual std::shared_ptr<ResultSet> select(const QString& sql) = 0;
     // Runs a command that gives no result. Throws EngineError.
     virtual void execute(const QString& sql) = 0;
+    // Runs an insert and returns the key of the new row. Throws EngineError.
+    virtual qint64 insert(const QString& sql) = 0;
+    // What differs in this engine's statements.
+    virtual const Dialect& dialect() const = 0;
     virtual bool connected() const = 0;
     virtual void close() = 0;
 
 private:
     QString m_connectionString;
-    bool m_loginPrompt = true;
 };

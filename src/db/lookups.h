@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "db/cardfields.h"
 
-// The three lookup lists, each a table of names.
-enum class Lookup { Category, Sex, Province };
+#include <QString>
 
 // Every name of the list, in the column theName.
 QString lookupListStatement(Lookup list);

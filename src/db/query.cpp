@@ -1,6 +1,5 @@
 #include "db/query.h"
 
-#include "db/connection.h"
 #include "db/engineerror.h"
 #include "db/resultorder.h"
 
@@ -20,30 +19,6 @@ void Query::close() {
     emit resultChanged();
 }
 
-void Query::open() {
-    if (!m_connection) {
-        throw EngineError(QStringLiteral("查询没有连接到数据库"));
-    }
-    close();
-    openResult(m_connection->select(m_sql));
-}
-
-void Query::openOn(Connection* connection, const QString& statement) {
-    setConnection(connection);
-    close();
-    clear();
-    add(statement);
-    open();
-}
-
-void Query::executeOn(Connection* connection, const QString& statement) {
-    setConnection(connection);
-    close();
-    clear();
-    add(statement);
-    execSQL();
-}
-
 void Query::openResult(std::shared_ptr<const ResultSet> result) {
     close();
     m_result = std::move(result);
@@ -51,14 +26,6 @@ void Query::openResult(std::shared_ptr<const ResultSet> result) {
     m_eof = m_pos < 0;
     emit resultChanged();
     emit currentChanged(m_pos);
-}
-
-void Query::execSQL() {
-    if (!m_connection) {
-        throw EngineError(QStringLiteral("查询没有连接到数据库"));
-    }
-    close();
-    m_connection->execute(m_sql);
 }
 
 void Query::requireOpen() const {

@@ -7,35 +7,16 @@
 #include <memory>
 #include <vector>
 
-class Connection;
-
-// A statement object of a window. Every statement runs the same way: attach it to a
-// connection, close it, clear its text, add the text, then open() a query or execSQL() a
-// command. An open query holds its whole result in memory with a cursor on one row.
+// The open result of a window (the card list, a card's visits, a sheet's rows): the whole
+// result in memory with a cursor on one row and an in-memory sort, which the grids show and
+// follow. The card store reads the result; the window opens the query on it.
 class Query : public QObject {
     Q_OBJECT
 public:
     explicit Query(QObject* parent = nullptr);
 
-    void setConnection(Connection* connection) { m_connection = connection; }
-    Connection* connection() const { return m_connection; }
-
     void close();
-    void clear() { m_sql.clear(); }
-    void add(const QString& text) { m_sql += text; }
-    const QString& sql() const { return m_sql; }
-
-    // Runs the statement as a query; on failure the query stays closed. Throws EngineError.
-    void open();
-    // Runs the statement as a command, giving no result. Throws EngineError.
-    void execSQL();
-    // The whole sequence every statement of the program follows: attach to the connection,
-    // close, clear the text, add the statement, then open it as a query or run it as a
-    // command. Throw EngineError.
-    void openOn(Connection* connection, const QString& statement);
-    void executeOn(Connection* connection, const QString& statement);
-
-    // Opens the query on a result read by other means (a workbook sheet).
+    // Opens the query on a result, the cursor on its first row.
     void openResult(std::shared_ptr<const ResultSet> result);
 
     bool active() const { return m_result != nullptr; }
@@ -71,8 +52,6 @@ private:
     void requireOpen() const;
     void moveTo(int position);
 
-    Connection* m_connection = nullptr;
-    QString m_sql;
     std::shared_ptr<const ResultSet> m_result;
     std::vector<int> m_order; // empty: statement order
     QString m_sort;

@@ -3,6 +3,7 @@
 #include "db/cipherfile.h"
 #include "db/connectionstring.h"
 #include "db/engineerror.h"
+#include "db/filedialect.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -30,6 +31,7 @@ std::function<void(bool)>& lockWaitFeedback() {
     return feedback;
 }
 qint64 longestWait = 0;
+int waits = 0;
 
 struct StatementGuard {
     sqlite3_stmt* stmt;
@@ -142,6 +144,10 @@ qint64 SqlCipherConnection::longestLockWait() {
     return longestWait;
 }
 
+int SqlCipherConnection::lockWaits() {
+    return waits;
+}
+
 void SqlCipherConnection::close() {
     if (!m_db) {
         return;
@@ -156,14 +162,6 @@ void SqlCipherConnection::close() {
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     m_copy.reset();
-}
-
-QString SqlCipherConnection::toEngineDialect(const QString& sql) {
-    static const QRegularExpression deleteStar(QStringLiteral("^(\\s*)delete\\s+\\*\\s+from\\b"),
-                                               QRegularExpression::CaseInsensitiveOption);
-    QString result = sql;
-    result.replace(deleteStar, QStringLiteral("\\1DELETE FROM"));
-    return result;
 }
 
 bool SqlCipherConnection::otherProgramProgressed() {
@@ -209,6 +207,7 @@ void SqlCipherConnection::finishWait() {
         return;
     }
     m_waiting = false;
+    ++waits;
     longestWait = std::max(longestWait, nowMs() - m_waitStart);
     if (lockWaitFeedback() && onUserInterfaceThread()) {
         lockWaitFeedback()(false);
@@ -418,7 +417,7 @@ sqlite3_stmt* SqlCipherConnection::prepare(const QString& sql) {
         throw EngineError(QStringLiteral("上一个操作还在等待数据库，请稍后再试"));
     }
     ensureOpen();
-    const QByteArray text = toEngineDialect(sql).toUtf8();
+    const QByteArray text = sql.toUtf8();
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
     const int rc = sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &stmt, &tail);
@@ -485,4 +484,13 @@ void SqlCipherConnection::execute(const QString& sql) {
     if (rc != SQLITE_DONE) {
         fail(rc, sql);
     }
+}
+
+qint64 SqlCipherConnection::insert(const QString& sql) {
+    execute(sql);
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+const Dialect& SqlCipherConnection::dialect() const {
+    return fileDialect();
 }

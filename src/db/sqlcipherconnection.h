@@ -32,12 +32,10 @@ public:
 
     std::shared_ptr<ResultSet> select(const QString& sql) override;
     void execute(const QString& sql) override;
+    qint64 insert(const QString& sql) override;
+    const Dialect& dialect() const override;
     bool connected() const override { return m_db != nullptr; }
     void close() override;
-
-    // The statement as the engine runs it: the few Jet forms the program's statements use
-    // ("Delete * from") become their SQLite equivalents. Exposed for tests.
-    static QString toEngineDialect(const QString& sql);
 
     // How long a writer waits after the other program's last sign of progress.
     static constexpr int LockWaitMs = 30000;
@@ -49,6 +47,8 @@ public:
     static void setLockWaitFeedback(std::function<void(bool waiting)> feedback);
     // The longest lock wait any connection of this program has seen, in milliseconds.
     static qint64 longestLockWait();
+    // How many statements of this program have waited for another program's lock.
+    static int lockWaits();
 
     // Whether the key opens the card file at path, found without writing to the file (a
     // wrong key cannot damage it): a file the engine would have to repair first is tried on

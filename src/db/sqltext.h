@@ -2,14 +2,8 @@
 
 #include <QString>
 
-// The one way a text value enters a statement. The statements of this program put values
-// between single quotes; sqlText() gives the part that goes between them, so that no value
-// can end its literal early or change what the statement does:
-//   "... BName='" + sqlText(name) + "' ..."
-// A quote is doubled. A NUL character, which cannot stand inside an SQLite literal, is
-// spliced in as '||char(0)||' so the value still arrives whole.
+// The body of a text literal of the card file, the part between its single quotes (the file
+// dialect's literal() puts them around it): a quote is doubled, and a NUL character, which
+// cannot stand inside an SQLite literal, is spliced in as '||char(0)||' so the value still
+// arrives whole. Tests that write to a card file directly use it too.
 QString sqlText(const QString& value);
-
-// A key spliced into a statement as a bare number ("... where ID=" + sqlId(id)).
-// Throws EngineError unless the text is a plain decimal integer.
-QString sqlId(const QString& id);

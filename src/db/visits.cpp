@@ -1,20 +1,23 @@
 #include "db/visits.h"
 
-#include "db/sqltext.h"
+#include "db/dialect.h"
 
-QString visitListStatement(const QString& cardId) {
-    return QStringLiteral("SELECT ID,LDate as 拜访日期,LType as 拜访方式,LMemo as 拜访内容") +
-           QStringLiteral(" FROM DList WHERE DID=") + sqlId(cardId) +
+QString visitListStatement(const Dialect& d, qint64 cardId) {
+    return QStringLiteral("SELECT ID,LDate as ") + d.alias(QStringLiteral("拜访日期")) +
+           QStringLiteral(",LType as ") + d.alias(QStringLiteral("拜访方式")) +
+           QStringLiteral(",LMemo as ") + d.alias(QStringLiteral("拜访内容")) +
+           QStringLiteral(" FROM DList WHERE DID=") + QString::number(cardId) +
            QStringLiteral(" ORDER BY LDate DESC");
 }
 
-QString visitInsertStatement(const QString& cardId, const QString& date, const QString& kind,
-                             const QString& memo) {
-    return QStringLiteral("insert into DList(DID,LDate,LType,LMemo) Values(") + sqlId(cardId) +
-           QStringLiteral(",'") + sqlText(date) + QStringLiteral("','") + sqlText(kind) +
-           QStringLiteral("','") + sqlText(memo) + QStringLiteral("')");
+QString visitInsertStatement(const Dialect& d, qint64 cardId, const QString& date,
+                             const QString& kind, const QString& memo) {
+    return QStringLiteral("insert into DList(DID,LDate,LType,LMemo) Values(") +
+           QString::number(cardId) + u',' + d.literal(date) + u',' + d.literal(kind) + u',' +
+           d.literal(memo) + u')';
 }
 
-QString visitDeleteStatement(const QString& visitId) {
-    return QStringLiteral("Delete * from DList where ID=") + sqlId(visitId);
+QString visitDeleteStatement(const Dialect& d, qint64 visitId) {
+    return d.deleteFrom(QStringLiteral("DList")) + QStringLiteral(" where ID=") +
+           QString::number(visitId);
 }

@@ -1,22 +1,11 @@
 #include "db/writelock.h"
 
 #include "db/connection.h"
+#include "db/dialect.h"
 #include "db/engineerror.h"
 
-QString beginWriteStatement() {
-    return QStringLiteral("BEGIN IMMEDIATE");
-}
-
-QString commitStatement() {
-    return QStringLiteral("COMMIT");
-}
-
-QString rollbackStatement() {
-    return QStringLiteral("ROLLBACK");
-}
-
-WriteLock::WriteLock(Connection* connection) : m_connection(connection) {
-    m_connection->execute(beginWriteStatement());
+WriteLock::WriteLock(Connection& connection) : m_connection(connection) {
+    m_connection.execute(m_connection.dialect().beginWrite());
 }
 
 WriteLock::~WriteLock() {
@@ -24,13 +13,13 @@ WriteLock::~WriteLock() {
         return;
     }
     try {
-        m_connection->execute(rollbackStatement());
+        m_connection.execute(QStringLiteral("ROLLBACK"));
     } catch (const EngineError&) {
         // The engine already ended the transaction (a failed write does): nothing to give back.
     }
 }
 
 void WriteLock::commit() {
-    m_connection->execute(commitStatement());
+    m_connection.execute(QStringLiteral("COMMIT"));
     m_open = false;
 }

@@ -187,7 +187,7 @@ private slots:
                    QStringLiteral("男"));
         program.start();
         QVERIFY(Messages::shown().isEmpty());
-        QCOMPARE(frmMain->ADOQuery1->recordCount(), 1);
+        QCOMPARE(frmMain->cardList->recordCount(), 1);
         program.stop();
     }
 

@@ -1,10 +1,10 @@
-// The workbook connection and its sheet readers: workbooks written by a spreadsheet program
+// The workbook reader and its sheet readers: workbooks written by a spreadsheet program
 // (.xls and .xlsx fixtures), by libxlsxwriter, and by hand for damaged and hostile parts.
 
 #include "db/engineerror.h"
 #include "db/query.h"
 #include "excel/sheetcells.h"
-#include "excel/workbookconnection.h"
+#include "excel/workbookreader.h"
 #include "excel/ziparchive.h"
 #include "workbookfiles.h"
 
@@ -93,11 +93,7 @@ class TestWorkbookReader : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        m_connection = std::make_unique<WorkbookConnection>();
-        m_query = std::make_unique<Query>();
-        m_query->setConnection(m_connection.get());
-    }
+    void init() { m_query = std::make_unique<Query>(); }
 
     // The same rows from the spreadsheet program's .xls and .xlsx: Sheet1 found though it is
     // not the first sheet, names trimmed, numbers and dates as a user would type them.
@@ -385,51 +381,11 @@ private slots:
             openError(path),
             QStringLiteral("无法读取文件“%1”：%2").arg(QDir::toNativeSeparators(path), reason));
         QVERIFY(!m_query->active());
-        QVERIFY(!m_connection->connected());
     }
 
     void noSheet1InXls() {
         QCOMPARE(openError(Fixtures + QStringLiteral("nosheet1.xls")),
                  QStringLiteral("工作簿中没有名为 Sheet1 的工作表"));
-    }
-
-    // Only the sheet statement is understood; nothing is ever written to a workbook.
-    void statements_data() {
-        QTest::addColumn<QString>("sql");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("as the import writes it") << "Select * from [Sheet1$]" << true;
-        QTest::newRow("other letters and blanks") << "  SELECT  *\tFROM [sheet1$] " << true;
-        QTest::newRow("another sheet") << "Select * from [Sheet2$]" << false;
-        QTest::newRow("some columns") << "Select 姓名 from [Sheet1$]" << false;
-        QTest::newRow("a second statement") << "Select * from [Sheet1$]; drop x" << false;
-        QTest::newRow("a condition") << "Select * from [Sheet1$] where 1=1" << false;
-    }
-    void statements() {
-        QFETCH(QString, sql);
-        QFETCH(bool, accepted);
-        m_connection->setConnectionString(connectionString(Fixtures + "cards.xls"));
-        try {
-            m_connection->select(sql);
-            QVERIFY(accepted);
-        } catch (const EngineError& e) {
-            QVERIFY2(!accepted, qPrintable(e.message()));
-            QVERIFY(e.message().contains(sql));
-        }
-        QVERIFY_THROWS_EXCEPTION(EngineError, m_connection->execute(sql));
-    }
-
-    void opensOnFirstReadAndCloses() {
-        m_connection->setConnectionString(connectionString(Fixtures + "cards.xls"));
-        QVERIFY(!m_connection->connected());
-        m_query->add(QStringLiteral("Select * from [Sheet1$]"));
-        m_query->open();
-        QVERIFY(m_connection->connected());
-        m_connection->close();
-        QVERIFY(!m_connection->connected());
-
-        m_connection->setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;"));
-        QVERIFY_THROWS_EXCEPTION(EngineError, m_query->open());
-        QVERIFY(!m_query->active());
     }
 
     void textForms_data() {
@@ -494,19 +450,11 @@ private:
         return usage.ru_maxrss;
     }
 
-    static QString connectionString(const QString& path) {
-        return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
-               QStringLiteral(";Extended Properties=Excel 8.0;Persist Security Info=False");
-    }
-
-    // The sheet query opened on the workbook; the engine's message, or empty when it opened.
+    // The sheet Sheet1 read into the query; the reader's message, or empty when it was read.
     QString openError(const QString& path) {
-        m_connection->setConnectionString(connectionString(path));
         m_query->close();
-        m_query->clear();
-        m_query->add(QStringLiteral("Select * from [Sheet1$]"));
         try {
-            m_query->open();
+            m_query->openResult(readWorkbookSheet(path, QStringLiteral("Sheet1")));
         } catch (const EngineError& e) {
             return e.message();
         }
@@ -624,7 +572,6 @@ private:
     }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<WorkbookConnection> m_connection;
     std::unique_ptr<Query> m_query;
 };
 

@@ -1,14 +1,12 @@
 #include "testsupport.h"
 
-#include "app/datamodule.h"
+#include "app/program.h"
 #include "db/clock.h"
 #include "db/connectionsettings.h"
-#include "db/query.h"
 #include "db/sqlcipherconnection.h"
 #include "db/sqltext.h"
 #include "ui/common/messages.h"
 #include "ui/exchange/importwindow.h"
-#include "ui/main/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -89,9 +87,16 @@ DirectSql& ProgramFixture::sql() {
     return *m_sql;
 }
 
+CardStore& ProgramFixture::store() {
+    return m_program->store();
+}
+
+void ProgramFixture::create(TfrmMain::FirstList firstList) {
+    m_program = std::make_unique<Program>(firstList);
+}
+
 void ProgramFixture::start() {
-    frmDM = new TfrmDM;
-    frmMain = new TfrmMain;
+    create();
     frmMain->show();
     QVERIFY(QTest::qWaitForWindowExposed(frmMain));
     // Active before a test opens anything over it: a late activation of the main window
@@ -100,14 +105,11 @@ void ProgramFixture::start() {
 }
 
 void ProgramFixture::stop() {
-    if (frmMain) {
+    if (m_program) {
         Messages::queueAnswer(true);
         frmMain->close();
-        delete frmMain;
-        frmMain = nullptr;
+        m_program.reset();
     }
-    delete frmDM;
-    frmDM = nullptr;
     Messages::setScripted(true);
 }
 
@@ -124,7 +126,8 @@ void insertVisit(DirectSql& sql, const QString& cardId, const QString& date, con
                  const QString& memo) {
     sql.exec(
         QStringLiteral("INSERT INTO DList (DID, LDate, LType, LMemo) VALUES (%1, '%2', '%3', '%4')")
-            .arg(sqlId(cardId), sqlText(date), sqlText(kind), sqlText(memo)));
+            .arg(QString::number(cardId.toLongLong()), sqlText(date), sqlText(kind),
+                 sqlText(memo)));
 }
 
 void whenModalShown(std::function<void(QWidget*)> action) {
@@ -217,12 +220,11 @@ void typeText(QWidget* widget, const QString& text) {
 int runImportProgram(const QString& folder, const QString& workbook) {
     Messages::setScripted(true);
     setProgramFolder(folder);
-    frmDM = new TfrmDM;
-    frmMain = new TfrmMain;
-    auto* window = new TfrmInData(frmMain);
+    Program program;
+    auto* window = new TfrmInData(program.mainWindow(), program.store());
     Messages::queueFileName(workbook);
-    window->Button1Click();
-    window->BitBtn1Click();
+    window->openWorkbook();
+    window->importRows();
     const QString error = lastErrorText();
     if (!error.isEmpty()) {
         std::fprintf(stderr, "import failed: %s\n", qPrintable(error));

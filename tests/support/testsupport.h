@@ -7,6 +7,10 @@
 #include <functional>
 #include <memory>
 
+#include "app/program.h"
+
+class CardStore;
+class Program;
 class QApplication;
 class QWidget;
 
@@ -40,7 +44,7 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// The program as a user meets it, on a scratch database: the data module and the main window
+// The program as a user meets it, on a scratch database: the card store and the main window
 // created as at start-up, the message service scripted, a fixed "today". The program folder
 // may be given a name of its own.
 // The program's main window among the top-level windows; null while there is none.
@@ -51,17 +55,22 @@ public:
     explicit ProgramFixture(const QString& folderName = QString());
     ~ProgramFixture();
 
-    // Creates frmDM and frmMain (the start-up sequence runs) and shows the main window.
+    // Starts the program (the card store, then frmMain with its start-up sequence) and shows
+    // the main window.
     void start();
-    // Closes every window and releases the data module, answering the exit question Yes.
+    // Starts the program without showing the main window.
+    void create(TfrmMain::FirstList firstList = TfrmMain::FirstList::BeforeShowing);
+    // Closes every window and ends the program, answering the exit question Yes.
     void stop();
 
     ScratchDatabase& database() { return m_db; }
     DirectSql& sql();
+    CardStore& store(); // the running program's
 
 private:
     ScratchDatabase m_db;
     std::unique_ptr<DirectSql> m_sql;
+    std::unique_ptr<Program> m_program;
 };
 
 // Inserts a live card with the given category, name and sex (and the entry date), directly.

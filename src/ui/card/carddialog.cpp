@@ -1,17 +1,15 @@
 #include "ui/card/carddialog.h"
 
-#include "app/datamodule.h"
-#include "db/defaults.h"
-#include "db/query.h"
-#include "db/writelock.h"
+#include "db/cardstore.h"
 #include "ui/common/lookupcombo.h"
+#include "ui/common/lookuplists.h"
 #include "ui/common/widgets.h"
 
-#include <QKeyEvent>
 #include <QPushButton>
 
-CardDialog::CardDialog(QWidget* owner, const QString& name, int outerWidth, int outerHeight)
-    : ModalWindow(owner, name, outerWidth, outerHeight) {}
+CardDialog::CardDialog(QWidget* owner, CardStore& store, LookupLists& lookups, const QString& name,
+                       int outerWidth, int outerHeight)
+    : ModalWindow(owner, name, outerWidth, outerHeight), m_store(store), m_lookups(lookups) {}
 
 QPushButton* CardDialog::placeSaveButton(QWidget* parent, int left, int top) {
     QPushButton* save = placeButton(parent, QStringLiteral("BitBtn1"), QStringLiteral("保存"), left,
@@ -21,33 +19,17 @@ QPushButton* CardDialog::placeSaveButton(QWidget* parent, int left, int top) {
 }
 
 void CardDialog::bindLookups() {
-    frmDM->DBComType(DBLookupComboBox1);
-    frmDM->DBComSex(DBLookupComboBox2);
-    frmDM->DBComP(DBLookupComboBox3);
+    m_lookups.bind(typeBox, Lookup::Category);
+    m_lookups.bind(sexBox, Lookup::Sex);
+    m_lookups.bind(provinceBox, Lookup::Province);
 }
 
-void CardDialog::selectStoredDefaults(Query* query) {
-    openQuery(query, defaultsStatement());
-    if (query->recordCount() != 1) {
+void CardDialog::selectStoredDefaults() {
+    const std::optional<CardDefaults> defaults = m_store.defaults();
+    if (!defaults) {
         return;
     }
-    DBLookupComboBox1->setKeyValue(query->fieldByName(QStringLiteral("theType")));
-    DBLookupComboBox2->setKeyValue(query->fieldByName(QStringLiteral("theSex")));
-    DBLookupComboBox3->setKeyValue(query->fieldByName(QStringLiteral("theP")));
-}
-
-void CardDialog::openQuery(Query* query, const QString& statement) {
-    query->openOn(frmDM->ADOConnection1, statement);
-}
-
-void CardDialog::execCommand(Query* query, const QString& statement) {
-    query->executeOn(frmDM->ADOConnection1, statement);
-}
-
-void CardDialog::execCommands(Query* query, const QStringList& statements) {
-    WriteLock lock(frmDM->ADOConnection1);
-    for (const QString& statement : statements) {
-        execCommand(query, statement);
-    }
-    lock.commit();
+    typeBox->setKeyValue(defaults->type);
+    sexBox->setKeyValue(defaults->sex);
+    provinceBox->setKeyValue(defaults->province);
 }

@@ -1,10 +1,7 @@
 #include "ui/card/cardeditor.h"
 
-#include "app/datamodule.h"
-#include "db/cards.h"
+#include "db/cardstore.h"
 #include "db/clock.h"
-#include "db/query.h"
-#include "db/writelock.h"
 #include "ui/card/defaultswindow.h"
 #include "ui/common/bannerpane.h"
 #include "ui/common/gbklineedit.h"
@@ -14,6 +11,7 @@
 
 #include <QGroupBox>
 #include <QPushButton>
+#include <array>
 
 namespace {
 // The grid inside a group: four columns 200 pixels apart, rows 24 pixels apart; a control
@@ -32,89 +30,46 @@ int gridWidth(int span) {
 }
 } // namespace
 
-// Where a field's control stands in the grid of its group: row and column from 0, spanning
-// one or more columns.
-struct EditorPlace {
-    const char* column;
-    const char* name; // the control's name
-    int row;
-    int gridColumn;
-    int span = 1;
-};
-
-namespace {
-
-const EditorPlace BasicPlaces[] = {
-    {"theType", "DBLookupComboBox1", 0, 0},
-    {"BName", "EditB1", 1, 0},
-    {"BSex", "DBLookupComboBox2", 1, 1},
-    {"BPho", "EditB2", 1, 2},
-    {"BMob", "EditB3", 1, 3},
-    {"BMail", "EditB4", 2, 0},
-    {"BQQ", "EditB5", 2, 1},
-    {"BMSN", "EditB6", 2, 2},
-    {"BWW", "EditB7", 2, 3},
-    {"BDes", "EditB8", 3, 0, 4},
-};
-const EditorPlace WorkPlaces[] = {
-    {"DArea", "DBLookupComboBox3", 0, 0},
-    {"DCity", "EditD1", 0, 1},
-    {"DName", "EditD2", 0, 2, 2},
-    {"DPart", "EditD3", 1, 0},
-    {"DJob", "EditD4", 1, 1},
-    {"DAdd", "EditD5", 1, 2, 2},
-    {"DPho", "EditD6", 2, 0},
-    {"DFax", "EditD7", 2, 1},
-    {"DPos", "EditD8", 2, 2},
-    {"DWWW", "EditD9", 2, 3},
-};
-const EditorPlace FamilyPlaces[] = {
-    {"FAdd", "EditF1", 0, 0, 2},
-    {"FPho", "EditF2", 0, 2},
-    {"FPro", "EditF3", 0, 3},
-    {"FDes", "EditF4", 1, 0, 4},
-};
-} // namespace
-
-TfrmD_D::TfrmD_D(QWidget* owner) : CardDialog(owner, QStringLiteral("frmD_D"), 860, 540) {
-    ADOQuery1 = new Query(this);
-    ADOQuery2 = new Query(this);
-
+TfrmD_D::TfrmD_D(QWidget* owner, CardStore& store, LookupLists& lookups, qint64 cardId)
+    : CardDialog(owner, store, lookups, QStringLiteral("frmD_D"), 860, 540), m_cardId(cardId) {
+    setWindowTitle(isNewMode() ? QStringLiteral("新增 名片") : QStringLiteral("修改 名片"));
     WebBrowser1 = BannerPane::acrossTop(this); // only the banner follows the window's width
 
     GroupBox1 = placeGroup(this, QStringLiteral("基本信息"), 16, 128, 809, 129);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    placeFields(GroupBox1, BasicPlaces);
-    Button1 = new QPushButton(QStringLiteral("设置默认项"), GroupBox1);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(gridLeft(1), gridTop(0), gridWidth(1), 22);
-    Button1->setAutoDefault(false);
-    connect(Button1, &QPushButton::clicked, this, &TfrmD_D::Button1Click);
-
     GroupBox2 = placeGroup(this, QStringLiteral("工作信息"), 16, 264, 809, 101);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    placeFields(GroupBox2, WorkPlaces);
-
     GroupBox3 = placeGroup(this, QStringLiteral("家庭信息"), 16, 372, 809, 77);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    placeFields(GroupBox3, FamilyPlaces);
+    placeFields();
 
-    DBLookupComboBox1 = fieldControl<LookupCombo>("theType");
-    DBLookupComboBox2 = fieldControl<LookupCombo>("BSex");
-    DBLookupComboBox3 = fieldControl<LookupCombo>("DArea");
-    EditB1 = fieldControl<GbkLineEdit>("BName");
+    defaultsButton = new QPushButton(QStringLiteral("设置默认项"), GroupBox1);
+    defaultsButton->setObjectName(QStringLiteral("Button1"));
+    defaultsButton->setGeometry(gridLeft(1), gridTop(0), gridWidth(1), 22);
+    defaultsButton->setAutoDefault(false);
+    connect(defaultsButton, &QPushButton::clicked, this, &TfrmD_D::showDefaults);
 
-    BitBtn1 = placeSaveButton(this, 620, 460);
-    BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 732, 460);
-    connect(BitBtn1, &QPushButton::clicked, this, &TfrmD_D::BitBtn1Click);
+    typeBox = fieldControl<LookupCombo>("theType");
+    sexBox = fieldControl<LookupCombo>("BSex");
+    provinceBox = fieldControl<LookupCombo>("DArea");
+    nameBox = fieldControl<GbkLineEdit>("BName");
+
+    saveButton = placeSaveButton(this, 620, 460);
+    exitButton = placeExitButton(this, QStringLiteral("BitBtn2"), 732, 460);
+    connect(saveButton, &QPushButton::clicked, this, &TfrmD_D::save);
 
     keepControlsShown(WebBrowser1);
-    FormCreate();
+    WebBrowser1->navigate(BannerPane::Page::Child);
+    m_openFailed = !runCommand(this, [this] { bindLookups(); });
 }
 
-void TfrmD_D::placeFields(QGroupBox* group, std::span<const EditorPlace> places) {
-    for (const EditorPlace& place : places) {
-        const CardField& field = cardField(QString::fromLatin1(place.column));
+// Every field of the table gets its control where the table places it: a drop-down for a
+// lookup field, otherwise an edit box taking the field's bytes.
+void TfrmD_D::placeFields() {
+    const std::array<QGroupBox*, 3> groups{GroupBox1, GroupBox2, GroupBox3};
+    for (const CardField& field : cardFields()) {
+        const EditorPlace& place = field.editorPlace;
+        QGroupBox* group = groups.at(size_t(place.group));
         QWidget* control = nullptr;
         if (field.isLookup()) {
             control = new LookupCombo(group);
@@ -123,78 +78,72 @@ void TfrmD_D::placeFields(QGroupBox* group, std::span<const EditorPlace> places)
             edit->setMaxBytes(field.maxBytes);
             control = edit;
         }
-        control->setObjectName(QString::fromLatin1(place.name));
-        control->setGeometry(gridLeft(place.gridColumn), gridTop(place.row), gridWidth(place.span),
-                             22);
-        placeBuddyLabel(group, field.editorLabel, labelLeft(place.gridColumn), control);
-        m_card << CardControl{field.column, control};
+        control->setObjectName(place.controlName);
+        control->setGeometry(gridLeft(place.column), gridTop(place.row), gridWidth(place.span), 22);
+        placeBuddyLabel(group, field.editorLabel, labelLeft(place.column), control);
+        m_card.append({field.column, control});
     }
 }
 
 template <typename Control> Control* TfrmD_D::fieldControl(const char* column) const {
-    for (const CardControl& card : m_card) {
-        if (card.column == QLatin1String(column)) {
-            return static_cast<Control*>(card.control);
+    for (const auto& [name, control] : m_card) {
+        if (name == QLatin1String(column)) {
+            return static_cast<Control*>(control);
         }
     }
     Q_UNREACHABLE();
-}
-
-void TfrmD_D::FormCreate() {
-    WebBrowser1->navigate(BannerPane::Page::Child);
-    m_openFailed = !runCommand(this, [this] { bindLookups(); });
 }
 
 void TfrmD_D::showEvent(QShowEvent* event) {
     CardDialog::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        FormShow();
+        prepareCard();
     }
 }
 
-void TfrmD_D::FormShow() {
-    const auto prepareCard = [this] {
+void TfrmD_D::prepareCard() {
+    const auto prepare = [this] {
         if (isNewMode()) {
-            myNew();
+            blankCard();
         } else {
-            myLoad();
+            loadCard();
         }
     };
     if (!m_openFailed) {
-        runCommand(this, prepareCard);
+        runCommand(this, prepare);
         return;
     }
     // Opening the window is one action, and its failure has been shown once already: what
     // can still be read is shown, a further failure of the same opening is not.
     try {
-        prepareCard();
+        prepare();
     } catch (const EngineError&) {
     }
 }
 
-void TfrmD_D::myNew() {
-    selectStoredDefaults(ADOQuery1);
-    for (const CardControl& card : std::as_const(m_card)) {
-        if (auto* edit = qobject_cast<GbkLineEdit*>(card.control)) {
+void TfrmD_D::blankCard() {
+    selectStoredDefaults();
+    for (const auto& [column, control] : std::as_const(m_card)) {
+        if (auto* edit = qobject_cast<GbkLineEdit*>(control)) {
             edit->clear();
         }
     }
-    EditB1->setFocus();
+    nameBox->setFocus();
 }
 
-void TfrmD_D::myLoad() {
-    openQuery(ADOQuery1, cardStatement(theID));
-    if (ADOQuery1->recordCount() != 1) {
-        myNew();
+void TfrmD_D::loadCard() {
+    const std::optional<StoredCard> card = m_store.card(m_cardId);
+    if (!card) {
+        blankCard();
         return;
     }
-    for (const CardControl& card : std::as_const(m_card)) {
-        const QString value = ADOQuery1->fieldByName(card.column);
-        if (auto* combo = qobject_cast<LookupCombo*>(card.control)) {
+    for (const auto& [column, control] : std::as_const(m_card)) {
+        const QString value = card->values.value(column);
+        if (auto* combo = qobject_cast<LookupCombo*>(control)) {
             combo->setStoredValue(value); // kept even when the list no longer holds it
         } else {
-            auto* edit = static_cast<GbkLineEdit*>(card.control);
+            auto* edit = static_cast<GbkLineEdit*>(control);
             edit->setText(value);
             edit->setCursorPosition(0); // a long value shows its start
         }
@@ -203,94 +152,66 @@ void TfrmD_D::myLoad() {
 
 CardValues TfrmD_D::cardValues() const {
     CardValues values;
-    for (const CardControl& card : m_card) {
-        if (auto* combo = qobject_cast<LookupCombo*>(card.control)) {
-            values.insert(card.column, combo->shownText());
+    for (const auto& [column, control] : m_card) {
+        if (auto* combo = qobject_cast<LookupCombo*>(control)) {
+            values.insert(column, combo->shownText());
         } else {
-            values.insert(card.column, static_cast<GbkLineEdit*>(card.control)->text());
+            values.insert(column, static_cast<GbkLineEdit*>(control)->text());
         }
     }
     return values;
 }
 
-void TfrmD_D::BitBtn1Click() {
+void TfrmD_D::save() {
     runCommand(this, [this] {
-        const QString today = dateText(Clock::today());
-        if (EditB1->text().isEmpty()) {
+        if (nameBox->text().isEmpty()) {
             refuse(QStringLiteral("姓名 不能为空！"));
             return;
         }
-        const CardValues values = cardValues();
         if (isNewMode()) {
-            saveNewCard(today, values);
+            saveNewCard(cardValues());
         } else {
-            saveChangedCard(values);
+            saveChangedCard(cardValues());
         }
     });
 }
 
 void TfrmD_D::refuse(const QString& message) {
     Messages::info(this, message);
-    EditB1->setFocus();
+    nameBox->setFocus();
 }
 
-bool TfrmD_D::liveDuplicateExists(const CardValues& values) {
-    openQuery(ADOQuery1, duplicateCheckStatement(values));
-    return ADOQuery1->recordCount() > 0;
-}
-
-// The check and the insert hold the write lock together: another program cannot store the
-// same card in between.
-bool TfrmD_D::insertUnlessDuplicate(const QString& today, const CardValues& values) {
-    WriteLock lock(frmDM->ADOConnection1);
-    if (liveDuplicateExists(values)) {
-        return false;
-    }
-    execCommand(ADOQuery2, cardInsertStatement(today, values));
-    lock.commit();
-    return true;
-}
-
-void TfrmD_D::saveNewCard(const QString& today, const CardValues& values) {
-    if (!insertUnlessDuplicate(today, values)) {
+void TfrmD_D::saveNewCard(const CardValues& values) {
+    if (m_store.insertCard(values, dateText(Clock::today())).outcome == WriteOutcome::Duplicate) {
         refuse(duplicateCardMessage(values));
         return;
     }
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 新增 保存成功！"));
     emit cardsChanged();
-    myNew();
+    blankCard();
 }
 
 // The card may have gone since it was loaded (or was never found, and a blank card stands in
-// its place), or may have been deleted: an update would then change no live card, so the
-// change is refused rather than reported as saved.
-bool TfrmD_D::editedCardIsLive() {
-    openQuery(ADOQuery1, liveCardStatement(theID));
-    return ADOQuery1->recordCount() == 1;
-}
-
-bool TfrmD_D::updateIfLive(const CardValues& values) {
-    WriteLock lock(frmDM->ADOConnection1);
-    if (!editedCardIsLive()) {
-        return false;
-    }
-    execCommand(ADOQuery2, cardUpdateStatement(theID, values));
-    lock.commit();
-    return true;
-}
-
+// its place), or may have been deleted: the change is then refused rather than reported as
+// saved. Nor may a change make the card the same as another live card.
 void TfrmD_D::saveChangedCard(const CardValues& values) {
-    if (!updateIfLive(values)) {
+    switch (m_store.updateCard(m_cardId, values)) {
+    case WriteOutcome::Gone:
         refuse(QStringLiteral("该名片已不存在或已被删除，修改没有保存！"));
         return;
+    case WriteOutcome::Duplicate:
+        refuse(duplicateCardMessage(values));
+        return;
+    case WriteOutcome::Done:
+        break;
     }
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 修改 保存成功！"));
     emit cardsChanged();
     close();
 }
 
-void TfrmD_D::Button1Click() {
-    frmMRX = new TfrmMRX(this);
-    frmMRX->exec();
-    frmMRX->deleteLater();
+void TfrmD_D::showDefaults() {
+    defaultsWindow = new TfrmMRX(this, m_store, m_lookups);
+    defaultsWindow->exec();
+    defaultsWindow->deleteLater();
 }

@@ -1,7 +1,6 @@
 #include "ui/card/defaultswindow.h"
 
-#include "db/defaults.h"
-#include "db/query.h"
+#include "db/cardstore.h"
 #include "ui/common/lookupcombo.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
@@ -19,38 +18,33 @@ LookupCombo* placeLookup(QGroupBox* group, const QString& name, const QString& l
 }
 } // namespace
 
-TfrmMRX::TfrmMRX(QWidget* owner) : CardDialog(owner, QStringLiteral("frmMRX"), 300, 230) {
+TfrmMRX::TfrmMRX(QWidget* owner, CardStore& store, LookupLists& lookups)
+    : CardDialog(owner, store, lookups, QStringLiteral("frmMRX"), 300, 230) {
     setWindowTitle(QStringLiteral("设置默认项"));
-    ADOQuery1 = new Query(this);
 
     GroupBox1 = placeGroup(this, QStringLiteral("默认选项设置"), 16, 8, 249, 129);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    DBLookupComboBox1 = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox1"),
-                                    QStringLiteral("分        类："), 20);
-    DBLookupComboBox2 = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox2"),
-                                    QStringLiteral("性        别："), 52);
-    DBLookupComboBox3 = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox3"),
-                                    QStringLiteral("省        份："), 84);
-    BitBtn1 = placeSaveButton(this, 79, 150);
-    BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 183, 150);
-    connect(BitBtn1, &QPushButton::clicked, this, &TfrmMRX::BitBtn1Click);
+    typeBox = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox1"),
+                          QStringLiteral("分        类："), 20);
+    sexBox = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox2"),
+                         QStringLiteral("性        别："), 52);
+    provinceBox = placeLookup(GroupBox1, QStringLiteral("DBLookupComboBox3"),
+                              QStringLiteral("省        份："), 84);
+    saveButton = placeSaveButton(this, 79, 150);
+    exitButton = placeExitButton(this, QStringLiteral("BitBtn2"), 183, 150);
+    connect(saveButton, &QPushButton::clicked, this, &TfrmMRX::save);
 
     keepControlsShown();
-    FormCreate();
-}
-
-void TfrmMRX::FormCreate() {
     runCommand(this, [this] {
         bindLookups();
-        selectStoredDefaults(ADOQuery1);
+        selectStoredDefaults();
     });
 }
 
-void TfrmMRX::BitBtn1Click() {
+void TfrmMRX::save() {
     runCommand(this, [this] {
-        execCommands(ADOQuery1, defaultsStoreStatements(DBLookupComboBox1->shownText(),
-                                                        DBLookupComboBox2->shownText(),
-                                                        DBLookupComboBox3->shownText()));
+        m_store.storeDefaults(
+            {typeBox->shownText(), sexBox->shownText(), provinceBox->shownText()});
         Messages::info(this, QStringLiteral("默认选项 保存成功！"));
         close();
     });

@@ -4,21 +4,17 @@
 
 class QGroupBox;
 
-// The defaults window: the category, sex and province every new card starts with, kept in
-// the single row of D_Mr.
+// The defaults window: the category, sex and province every new card starts with.
 class TfrmMRX : public CardDialog {
     Q_OBJECT
 public:
-    explicit TfrmMRX(QWidget* owner);
+    TfrmMRX(QWidget* owner, CardStore& store, LookupLists& lookups);
 
 public slots:
-    void BitBtn1Click(); // 保存
+    void save(); // 保存
 
 private:
-    void FormCreate();
-
-    Query* ADOQuery1;
     QGroupBox* GroupBox1;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QPushButton* saveButton;
+    QPushButton* exitButton;
 };

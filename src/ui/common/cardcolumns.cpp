@@ -1,8 +1,14 @@
 #include "ui/common/cardcolumns.h"
 
+#include "db/cardfields.h"
+
 const QList<int>& cardListWidths() {
-    static const QList<int> widths = {0,   -1,  -1,  100, -1,  100, 100, 100, 100,
-                                      100, 100, 200, -1,  -1,  150, 100, 100, 150,
-                                      100, 100, -1,  100, 150, 100, -1,  200};
+    static const QList<int> widths = [] {
+        QList<int> list{0, -1}; // the key hidden, the entry date at the grid's default
+        for (const CardField& field : cardFields()) {
+            list << field.listWidth;
+        }
+        return list;
+    }();
     return widths;
 }

@@ -1,7 +1,6 @@
 #include "ui/common/lookupcombo.h"
 
-#include "db/query.h"
-#include "db/resultset.h"
+#include "ui/common/lookuplists.h"
 
 #include <QAccessibleWidget>
 #include <QSignalBlocker>
@@ -57,27 +56,22 @@ LookupCombo::LookupCombo(QWidget* parent) : QComboBox(parent) {
     });
 }
 
-void LookupCombo::setListSource(Query* query, const QString& keyField) {
-    if (m_source != query) {
+void LookupCombo::setListSource(LookupList* list) {
+    if (m_source != list) {
         if (m_source) {
             disconnect(m_source, nullptr, this, nullptr);
         }
-        m_source = query;
-        connect(query, &Query::resultChanged, this, &LookupCombo::reload);
+        m_source = list;
+        connect(list, &LookupList::changed, this, &LookupCombo::reload);
     }
-    m_keyField = keyField;
     reload();
 }
 
 void LookupCombo::reload() {
     const QSignalBlocker blocker(this);
     clear();
-    const ResultSet* result = m_source ? m_source->result() : nullptr;
-    const int column = result ? result->columnIndex(m_keyField) : -1;
-    if (column >= 0) {
-        for (int row = 0; row < result->rowCount(); ++row) {
-            addItem(result->text(row, column));
-        }
+    if (m_source) {
+        addItems(m_source->names());
     }
     addUnlistedEntry();
     setCurrentIndex(findText(m_value, Qt::MatchExactly));

@@ -3,11 +3,11 @@
 #include <QComboBox>
 #include <QPointer>
 
-class Query;
+class LookupList;
 
-// A drop-down that picks one name from a lookup list. Its list is the "theName" column of a
-// query shared by every drop-down of the same kind: when the query is opened again, each
-// drop-down reloads the names and shows its own value again if it is still there. Its value
+// A drop-down that picks one name from a lookup list, shared by every drop-down of the same
+// kind: when the list is read again, each drop-down reloads the names and shows its own value
+// again if it is still there. Its value
 // and its shown text are the chosen name; with nothing chosen both are empty.
 //
 // The mouse wheel changes the value only while the drop-down has the focus; over an
@@ -17,7 +17,7 @@ class LookupCombo : public QComboBox {
 public:
     explicit LookupCombo(QWidget* parent = nullptr);
 
-    void setListSource(Query* query, const QString& keyField);
+    void setListSource(LookupList* list);
     // Selects the row holding name; shows nothing when no row holds it.
     void setKeyValue(const QString& name);
     // A value read from a stored card: selected like setKeyValue, but a name the list does not
@@ -36,8 +36,7 @@ private:
     void reload();
     void addUnlistedEntry();
 
-    QPointer<Query> m_source;
-    QString m_keyField;
+    QPointer<LookupList> m_source;
     QString m_value;
     QString m_unlisted; // a stored name kept although the list does not hold it
 };

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "db/query.h"
+
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QPointer>
 #include <vector>
-
-class Query;
 
 // A read-only table model over an open query: its columns, its rows in the query's current
 // order, and the sort marks on the titles (the sorted column in bold red when ascending,

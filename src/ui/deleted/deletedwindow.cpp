@@ -1,13 +1,7 @@
 #include "ui/deleted/deletedwindow.h"
 
-#include "app/datamodule.h"
-#include "db/cardfields.h"
-#include "db/cardlist.h"
-#include "db/cards.h"
-#include "db/purge.h"
+#include "db/cardstore.h"
 #include "db/query.h"
-#include "db/visits.h"
-#include "db/writelock.h"
 #include "ui/common/cardcolumns.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
@@ -16,56 +10,58 @@
 #include <QLabel>
 #include <QPushButton>
 
-TfrmDeleted::TfrmDeleted(QWidget* owner)
-    : ModalWindow(owner, QStringLiteral("frmDeleted"), 860, 460) {
+TfrmDeleted::TfrmDeleted(QWidget* owner, CardStore& store)
+    : ModalWindow(owner, QStringLiteral("frmDeleted"), 860, 460), m_store(store) {
     setWindowTitle(QStringLiteral("已删除名片"));
 
-    ADOQuery1 = new Query(this);
-    ADOQuery2 = new Query(this);
+    deletedList = new Query(this);
 
     DBGrid1 = new DataGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("已删除名片"));
     DBGrid1->setGeometry(16, 16, 812, 344);
-    DBGrid1->setQuery(ADOQuery1);
+    DBGrid1->setQuery(deletedList);
 
-    Label1 = placeLabel(this, QString(), 16, 378);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setMinimumWidth(300);
-    BitBtn4 =
+    deletedCount = placeLabel(this, QString(), 16, 378);
+    deletedCount->setObjectName(QStringLiteral("Label1"));
+    deletedCount->setMinimumWidth(300);
+    purgeAllButton =
         placeButton(this, QStringLiteral("BitBtn4"), QStringLiteral("全部彻底删除"), 424, 372);
-    BitBtn4->resize(95, BitBtn4->height());
-    BitBtn3 = placeButton(this, QStringLiteral("BitBtn3"), QStringLiteral("彻底删除"), 535, 372);
-    BitBtn1 = placeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("恢复"), 644, 372);
-    BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 753, 372);
-    connect(BitBtn1, &QPushButton::clicked, this, &TfrmDeleted::BitBtn1Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &TfrmDeleted::BitBtn3Click);
-    connect(BitBtn4, &QPushButton::clicked, this, &TfrmDeleted::BitBtn4Click);
+    purgeAllButton->resize(95, purgeAllButton->height());
+    purgeButton = placeButton(this, QStringLiteral("BitBtn3"), QStringLiteral("彻底删除"), 535, 372);
+    restoreButton = placeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("恢复"), 644, 372);
+    exitButton = placeExitButton(this, QStringLiteral("BitBtn2"), 753, 372);
+    connect(restoreButton, &QPushButton::clicked, this, &TfrmDeleted::restoreCard);
+    connect(purgeButton, &QPushButton::clicked, this, &TfrmDeleted::purgeCard);
+    connect(purgeAllButton, &QPushButton::clicked, this, &TfrmDeleted::purgeAllCards);
     keepControlsShown();
 
     runCommand(this, [this] { myRef(); });
 }
 
 void TfrmDeleted::myRef() {
-    ADOQuery1->openOn(frmDM->ADOConnection1, deletedCardListStatement());
+    deletedList->close(); // a list that cannot be read shows no cards
+    deletedList->openResult(m_store.deletedCards());
     DBGrid1->setColumnLayout(cardListWidths());
-    Label1->setText(QStringLiteral("已删除名片数量：") + QString::number(ADOQuery1->recordCount()));
+    deletedCount->setText(QStringLiteral("已删除名片数量：") +
+                          QString::number(deletedList->recordCount()));
 }
 
 bool TfrmDeleted::hasCard() const {
-    return ADOQuery1->active() && ADOQuery1->recordCount() > 0;
+    return deletedList->active() && deletedList->recordCount() > 0;
 }
 
-void TfrmDeleted::BitBtn1Click() {
+void TfrmDeleted::restoreCard() {
     if (!hasCard()) {
         return;
     }
     runCommand(this, [this] {
-        CardValues card;
-        for (const char* column : {"theType", "BName", "BSex"}) {
-            card.insert(column, ADOQuery1->fieldByName(cardField(column).caption));
-        }
-        if (!restoreUnlessDuplicate(ADOQuery1->fieldByName(QStringLiteral("ID")), card)) {
+        const qint64 id = deletedList->fieldByName(QStringLiteral("ID")).toLongLong();
+        if (m_store.restore(id) == WriteOutcome::Duplicate) {
+            CardValues card;
+            for (const char* column : {"theType", "BName", "BSex"}) {
+                card.insert(column, deletedList->fieldByName(cardField(column).caption));
+            }
             Messages::info(this, duplicateCardMessage(card));
             return;
         }
@@ -74,55 +70,40 @@ void TfrmDeleted::BitBtn1Click() {
     });
 }
 
-// The check and the restore hold the write lock together: another program cannot store the
-// same card in between.
-bool TfrmDeleted::restoreUnlessDuplicate(const QString& id, const CardValues& card) {
-    Connection* cards = frmDM->ADOConnection1;
-    WriteLock lock(cards);
-    ADOQuery2->openOn(cards, duplicateCheckStatement(card));
-    if (ADOQuery2->recordCount() > 0) {
-        return false;
-    }
-    ADOQuery2->executeOn(cards, restoreCardStatement(id));
-    lock.commit();
-    return true;
-}
-
-void TfrmDeleted::BitBtn3Click() {
+void TfrmDeleted::purgeCard() {
     if (!hasCard()) {
         return;
     }
     runCommand(this, [this] {
-        const QString id = ADOQuery1->fieldByName(QStringLiteral("ID"));
-        ADOQuery2->openOn(frmDM->ADOConnection1, visitListStatement(id));
+        const qint64 id = deletedList->fieldByName(QStringLiteral("ID")).toLongLong();
         const QString question =
             QStringLiteral("确定要彻底删除名片 %1 吗？名片和它的 %2 条拜访记录将从数据文件中删除，"
                            "不能恢复。")
-                .arg(ADOQuery1->fieldByName(QStringLiteral("姓名")))
-                .arg(ADOQuery2->recordCount());
+                .arg(deletedList->fieldByName(QStringLiteral("姓名")))
+                .arg(m_store.visits(id)->rowCount());
         if (!Messages::confirm(this, question, QStringLiteral("彻底删除"), false)) {
             return;
         }
-        if (purgeCard(frmDM->ADOConnection1, id) == PurgeOutcome::NotDeleted) {
+        if (m_store.purgeCard(id) == WriteOutcome::Gone) {
             Messages::info(this, QStringLiteral("该名片已不在已删除名片中，没有删除。"));
         }
         myRef();
     });
 }
 
-void TfrmDeleted::BitBtn4Click() {
+void TfrmDeleted::purgeAllCards() {
     if (!hasCard()) {
         return;
     }
     const QString question =
         QStringLiteral("确定要彻底删除全部 %1 张已删除的名片吗？这些名片和它们的拜访记录将从"
                        "数据文件中删除，不能恢复。")
-            .arg(ADOQuery1->recordCount());
+            .arg(deletedList->recordCount());
     if (!Messages::confirm(this, question, QStringLiteral("彻底删除"), false)) {
         return;
     }
     runCommand(this, [this] {
-        purgeDeletedCards(frmDM->ADOConnection1);
+        m_store.purgeDeletedCards();
         myRef();
     });
 }

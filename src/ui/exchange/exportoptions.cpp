@@ -30,14 +30,16 @@ TfrmE::TfrmE(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmE"), 560, 2
         ++number;
     }
 
-    SelectAll = placeButton(this, QStringLiteral("SelectAll"), QStringLiteral("全选"), 16, 176);
-    SelectNone = placeButton(this, QStringLiteral("SelectNone"), QStringLiteral("全不选"), 99, 176);
-    BitBtn2 = placeButton(this, QStringLiteral("BitBtn2"), QStringLiteral("导出"), 335, 176,
-                          QStringLiteral(":/icons/excel.svg"));
-    BitBtn3 = placeExitButton(this, QStringLiteral("BitBtn3"), 439, 176);
-    connect(SelectAll, &QPushButton::clicked, this, [this] { tickAll(true); });
-    connect(SelectNone, &QPushButton::clicked, this, [this] { tickAll(false); });
-    connect(BitBtn2, &QPushButton::clicked, this, &TfrmE::BitBtn2Click);
+    selectAllButton =
+        placeButton(this, QStringLiteral("SelectAll"), QStringLiteral("全选"), 16, 176);
+    selectNoneButton =
+        placeButton(this, QStringLiteral("SelectNone"), QStringLiteral("全不选"), 99, 176);
+    exportButton = placeButton(this, QStringLiteral("BitBtn2"), QStringLiteral("导出"), 335, 176,
+                               QStringLiteral(":/icons/excel.svg"));
+    exitButton = placeExitButton(this, QStringLiteral("BitBtn3"), 439, 176);
+    connect(selectAllButton, &QPushButton::clicked, this, [this] { tickAll(true); });
+    connect(selectNoneButton, &QPushButton::clicked, this, [this] { tickAll(false); });
+    connect(exportButton, &QPushButton::clicked, this, &TfrmE::exportList);
     keepControlsShown();
 }
 
@@ -47,7 +49,7 @@ void TfrmE::tickAll(bool ticked) {
     }
 }
 
-void TfrmE::BitBtn2Click() {
+void TfrmE::exportList() {
     runCommand(this, [this] {
         QStringList fields;
         for (QCheckBox* box : CheckBoxes) {

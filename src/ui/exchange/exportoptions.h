@@ -18,13 +18,13 @@ public:
 
     QGroupBox* GroupBox1;
     QList<QCheckBox*> CheckBoxes; // CheckBox1 to CheckBox25, in number order
-    QPushButton* SelectAll;       // 全选
-    QPushButton* SelectNone;      // 全不选
-    QPushButton* BitBtn2;         // 导出
-    QPushButton* BitBtn3;         // 退出
+    QPushButton* selectAllButton;  // 全选
+    QPushButton* selectNoneButton; // 全不选
+    QPushButton* exportButton;     // 导出
+    QPushButton* exitButton;       // 退出
 
 public slots:
-    void BitBtn2Click(); // exports the card list with the ticked fields
+    void exportList(); // exports the card list with the ticked fields
 
 private:
     void tickAll(bool ticked);

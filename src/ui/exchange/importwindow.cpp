@@ -1,14 +1,11 @@
 #include "ui/exchange/importwindow.h"
 
-#include "app/datamodule.h"
-#include "db/cards.h"
+#include "db/cardstore.h"
 #include "db/clock.h"
-#include "db/connection.h"
 #include "db/engineerror.h"
 #include "db/query.h"
 #include "db/resultset.h"
-#include "db/writelock.h"
-#include "excel/workbookconnection.h"
+#include "excel/workbookreader.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
@@ -40,18 +37,18 @@ QStringList skippedRowColumns() {
 }
 } // namespace
 
-TfrmInData::TfrmInData(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmInData"), 990, 390) {
+TfrmInData::TfrmInData(QWidget* owner, CardStore& store)
+    : ModalWindow(owner, QStringLiteral("frmInData"), 990, 390), m_store(store) {
     setWindowTitle(QStringLiteral("导入名片"));
 
-    ADOQuery1 = new Query(this);
-    ADOQuery2 = new Query(this);
+    sheetRows = new Query(this);
 
     GroupBox1 = placeGroup(this, QStringLiteral("打开EXCEL文件"), 16, 8, 945, 57);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     Label1 = placeLabel(GroupBox1, QStringLiteral("打开的EXCEL文件的底部一定是Sheet1"), 8, 24);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Button1 = placeButton(GroupBox1, QStringLiteral("Button1"), QStringLiteral("打开"), 840, 20);
-    Button2 =
+    openButton = placeButton(GroupBox1, QStringLiteral("Button1"), QStringLiteral("打开"), 840, 20);
+    vCardButton =
         placeButton(GroupBox1, QStringLiteral("Button2"), QStringLiteral("导入vCard"), 752, 20);
 
     GroupBox2 = placeGroup(this, QStringLiteral("EXCEL数据"), 16, 72, 945, 225);
@@ -63,17 +60,17 @@ TfrmInData::TfrmInData(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmI
     // The rows are imported in the sheet's order: a title click does not sort them.
     DBGrid1->horizontalHeader()->setSectionsClickable(false);
 
-    BitBtn1 = placeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("导入"), 760, 310,
-                          QStringLiteral(":/icons/import.svg"));
-    BitBtn2 = placeExitButton(this, QStringLiteral("BitBtn2"), 864, 310);
+    importButton = placeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("导入"), 760, 310,
+                               QStringLiteral(":/icons/import.svg"));
+    exitButton = placeExitButton(this, QStringLiteral("BitBtn2"), 864, 310);
 
-    connect(Button1, &QPushButton::clicked, this, &TfrmInData::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TfrmInData::Button2Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &TfrmInData::BitBtn1Click);
+    connect(openButton, &QPushButton::clicked, this, &TfrmInData::openWorkbook);
+    connect(vCardButton, &QPushButton::clicked, this, &TfrmInData::openVCards);
+    connect(importButton, &QPushButton::clicked, this, &TfrmInData::importRows);
     keepControlsShown();
 }
 
-void TfrmInData::Button1Click() {
+void TfrmInData::openWorkbook() {
     runCommand(this, [this] {
         const QString path = Messages::openFileName(this, QStringLiteral("打开"), OpenFilter);
         if (!path.isEmpty()) {
@@ -83,58 +80,53 @@ void TfrmInData::Button1Click() {
 }
 
 void TfrmInData::openSheet(const QString& path) {
-    Connection* workbook = frmDM->ExcelADOCon;
-    workbook->close();
-    ADOQuery1->close(); // the sheet of the workbook closed with it
-    workbook->setConnectionString(workbookConnectionString(path));
-    workbook->setLoginPrompt(false);
+    sheetRows->close(); // the sheet shown before goes, whatever becomes of this one
     {
         const BusyCursor busy;
-        ADOQuery1->openOn(workbook, SheetStatement);
+        showRows(readWorkbookSheet(path, QStringLiteral("Sheet1")));
     }
-
-    if (DBGrid1->query() != ADOQuery1) {
-        DBGrid1->setQuery(ADOQuery1);
-    }
-    const int columns = ADOQuery1->result()->columnCount();
+    const int columns = sheetRows->result()->columnCount();
     const int fields = int(cardFields().size());
     if (columns < fields) {
         throw EngineError(QStringLiteral("工作表 Sheet1 只有 %1 列，少于名片的 %2 个字段")
                               .arg(columns)
                               .arg(fields));
     }
-    showRows(QStringLiteral("EXCEL数据"));
+    countRows(QStringLiteral("EXCEL数据"));
 }
 
-void TfrmInData::Button2Click() {
+void TfrmInData::openVCards() {
     runCommand(this, [this] {
         const QString path = Messages::openFileName(this, QStringLiteral("导入vCard"), VCardFilter);
         if (!path.isEmpty()) {
-            openVCards(path);
+            openVCardFile(path);
         }
     });
 }
 
-void TfrmInData::openVCards(const QString& path) {
+void TfrmInData::openVCardFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         throw EngineError(QStringLiteral("无法打开文件 %1：%2")
                               .arg(QDir::toNativeSeparators(path), file.errorString()));
     }
     // The whole file is read before anything is shown: a bad file leaves the window as it was.
-    std::shared_ptr<ResultSet> rows = readVCardRows(file);
-    ADOQuery1->openResult(std::move(rows));
-    if (DBGrid1->query() != ADOQuery1) {
-        DBGrid1->setQuery(ADOQuery1);
-    }
-    showRows(QStringLiteral("vCard数据"));
+    showRows(readVCardRows(file));
+    countRows(QStringLiteral("vCard数据"));
 }
 
-// The rows read, their count in the frame's caption: "EXCEL数据  共有 3 条数据".
-void TfrmInData::showRows(const QString& caption) {
+void TfrmInData::showRows(std::shared_ptr<const ResultSet> rows) {
+    sheetRows->openResult(std::move(rows));
+    if (DBGrid1->query() != sheetRows) {
+        DBGrid1->setQuery(sheetRows);
+    }
+}
+
+// The rows read laid out, their count in the frame's caption: "EXCEL数据  共有 3 条数据".
+void TfrmInData::countRows(const QString& caption) {
     DBGrid1->setColumnLayout(QList<int>(int(cardFields().size()), CardColumnWidth));
     GroupBox2->setTitle(caption + QStringLiteral("  共有 ") +
-                        QString::number(ADOQuery1->recordCount()) + QStringLiteral(" 条数据"));
+                        QString::number(sheetRows->recordCount()) + QStringLiteral(" 条数据"));
 }
 
 namespace {
@@ -152,7 +144,7 @@ QString importReport(int added, int duplicates, int nameless) {
 }
 } // namespace
 
-void TfrmInData::BitBtn1Click() {
+void TfrmInData::importRows() {
     if (m_importing) {
         return; // pressed again from inside the import's own repaints
     }
@@ -164,11 +156,11 @@ void TfrmInData::BitBtn1Click() {
     int duplicates = 0;
     int nameless = 0;
     const bool completed = runCommand(this, [&] {
-        const int rows = ADOQuery1->recordCount();
+        const int rows = sheetRows->recordCount();
         if (rows > 0) {
             WorkProgress progress(this, QStringLiteral("正在导入名片"), rows);
             int done = 0;
-            for (ADOQuery1->first(); !ADOQuery1->eof(); ADOQuery1->next()) {
+            for (sheetRows->first(); !sheetRows->eof(); sheetRows->next()) {
                 const CardValues card = rowCard();
                 switch (importRow(card)) {
                 case RowOutcome::Added:
@@ -176,11 +168,11 @@ void TfrmInData::BitBtn1Click() {
                     break;
                 case RowOutcome::Duplicate:
                     ++duplicates;
-                    addSkippedRow(*skipped, ADOQuery1->recNo(), QStringLiteral("重复"), card);
+                    addSkippedRow(*skipped, sheetRows->recNo(), QStringLiteral("重复"), card);
                     break;
                 case RowOutcome::Nameless:
                     ++nameless;
-                    addSkippedRow(*skipped, ADOQuery1->recNo(), QStringLiteral("没有姓名"), card);
+                    addSkippedRow(*skipped, sheetRows->recNo(), QStringLiteral("没有姓名"), card);
                     break;
                 }
                 if (!progress.advance(++done)) {
@@ -208,9 +200,9 @@ void TfrmInData::BitBtn1Click() {
         return;
     }
     // The window stays open on the rows not imported, for the user to see why.
-    ADOQuery1->openResult(std::move(skipped));
+    sheetRows->openResult(std::move(skipped));
     DBGrid1->setColumnLayout({48, 72});
-    GroupBox2->setTitle(QStringLiteral("未导入的行  共有 %1 条数据").arg(ADOQuery1->recordCount()));
+    GroupBox2->setTitle(QStringLiteral("未导入的行  共有 %1 条数据").arg(sheetRows->recordCount()));
 }
 
 void TfrmInData::addSkippedRow(ResultSet& skipped, int number, const QString& reason,
@@ -234,24 +226,18 @@ CardValues TfrmInData::rowCard() const {
     // The sheet's columns are found by the fields' captions, in whatever order they stand.
     CardValues card;
     for (const CardField& field : cardFields()) {
-        card.insert(field.column, ADOQuery1->fieldByName(field.caption));
+        card.insert(field.column, sheetRows->fieldByName(field.caption));
     }
     return card;
 }
 
 TfrmInData::RowOutcome TfrmInData::importRow(const CardValues& card) {
     if (card.value(QStringLiteral("BName")).isEmpty()) {
-        return RowOutcome::Nameless; // without asking the database
+        return RowOutcome::Nameless; // without asking the register
     }
     // The check and the insert hold the write lock together, so that another program cannot
     // store the same card in between; each card is permanent once its row is done.
-    Connection* cards = frmDM->ADOConnection1;
-    WriteLock lock(cards);
-    ADOQuery2->openOn(cards, duplicateCheckStatement(card));
-    if (ADOQuery2->recordCount() > 0) {
-        return RowOutcome::Duplicate;
-    }
-    ADOQuery2->executeOn(cards, cardInsertStatement(dateText(Clock::today()), card));
-    lock.commit();
-    return RowOutcome::Added;
+    return m_store.insertCard(card, dateText(Clock::today())).outcome == WriteOutcome::Done
+               ? RowOutcome::Added
+               : RowOutcome::Duplicate;
 }

@@ -3,10 +3,12 @@
 #include "db/cardfields.h"
 #include "ui/common/modalwindow.h"
 
-class ResultSet;
+#include <memory>
 
+class CardStore;
 class DataGrid;
 class Query;
+class ResultSet;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -18,32 +20,32 @@ class QPushButton;
 class TfrmInData : public ModalWindow {
     Q_OBJECT
 public:
-    explicit TfrmInData(QWidget* owner);
+    TfrmInData(QWidget* owner, CardStore& store);
 
     QGroupBox* GroupBox1;
     QLabel* Label1;
-    QPushButton* Button1;
-    QPushButton* Button2; // 导入vCard
+    QPushButton* openButton;  // 打开
+    QPushButton* vCardButton; // 导入vCard
     QGroupBox* GroupBox2;
     DataGrid* DBGrid1;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
+    QPushButton* importButton; // 导入
+    QPushButton* exitButton;   // 退出
 
-    Query* ADOQuery1; // the sheet, over the data module's workbook connection
-    Query* ADOQuery2; // the duplicate check and the insert, over the card database
+    Query* sheetRows; // the rows read, of the sheet or of the vCard file
 
 public slots:
-    void Button1Click(); // 打开
-    void Button2Click(); // 导入vCard: the cards of a vCard file, imported by 导入
-    void BitBtn1Click(); // 导入
+    void openWorkbook(); // 打开
+    void openVCards();   // 导入vCard: the cards of a vCard file, imported by 导入
+    void importRows();   // 导入
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void openSheet(const QString& path);
-    void openVCards(const QString& path);
-    void showRows(const QString& caption);
+    void openVCardFile(const QString& path);
+    void showRows(std::shared_ptr<const ResultSet> rows);
+    void countRows(const QString& caption);
 
     enum class RowOutcome { Added, Duplicate, Nameless };
     CardValues rowCard() const; // the card of the current row
@@ -51,5 +53,6 @@ private:
     static void addSkippedRow(ResultSet& skipped, int number, const QString& reason,
                               const CardValues& card);
 
+    CardStore& m_store;
     bool m_importing = false;
 };

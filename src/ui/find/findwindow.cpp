@@ -1,8 +1,6 @@
 #include "ui/find/findwindow.h"
 
-#include "app/datamodule.h"
-#include "db/cardfields.h"
-#include "db/cardlist.h"
+#include "db/cardstore.h"
 #include "db/query.h"
 #include "find/cardsearch.h"
 #include "find/pinyin.h"
@@ -22,76 +20,76 @@ namespace {
 constexpr size_t MaxShown = 1000;
 } // namespace
 
-TfrmFind::TfrmFind(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmFind"), 700, 420) {
+TfrmFind::TfrmFind(QWidget* owner, CardStore& store)
+    : ModalWindow(owner, QStringLiteral("frmFind"), 700, 420) {
     setWindowTitle(QStringLiteral("查找"));
 
-    ADOQuery1 = new Query(this);
-    ADOQuery2 = new Query(this);
+    foundCards = new Query(this);
 
-    Edit1 = new GbkLineEdit(this); // no byte limit; Alt+letter types nothing
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(64, 16, 400, 22);
-    Edit1->setPlaceholderText(QStringLiteral("姓名、电话、单位……或拼音（如 zw、zhangwei）"));
-    placeBuddyLabel(this, QStringLiteral("查找："), 16, Edit1);
-    Edit1->installEventFilter(this);
+    searchBox = new GbkLineEdit(this); // no byte limit; Alt+letter types nothing
+    searchBox->setObjectName(QStringLiteral("Edit1"));
+    searchBox->setGeometry(64, 16, 400, 22);
+    searchBox->setPlaceholderText(QStringLiteral("姓名、电话、单位……或拼音（如 zw、zhangwei）"));
+    placeBuddyLabel(this, QStringLiteral("查找："), 16, searchBox);
+    searchBox->installEventFilter(this);
 
     DBGrid1 = new DataGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("找到的名片"));
     DBGrid1->setGeometry(16, 48, 652, 282);
-    DBGrid1->setQuery(ADOQuery2);
+    DBGrid1->setQuery(foundCards);
 
-    Label2 = placeLabel(this, QString(), 16, 346);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setMinimumWidth(300);
-    BitBtn1 = placeExitButton(this, QStringLiteral("BitBtn1"), 593, 340);
+    foundCount = placeLabel(this, QString(), 16, 346);
+    foundCount->setObjectName(QStringLiteral("Label2"));
+    foundCount->setMinimumWidth(300);
+    exitButton = placeExitButton(this, QStringLiteral("BitBtn1"), 593, 340);
     keepControlsShown();
 
-    connect(Edit1, &QLineEdit::textChanged, this, &TfrmFind::Edit1Change);
+    connect(searchBox, &QLineEdit::textChanged, this, &TfrmFind::findAgain);
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmFind::chooseCard);
-    Edit1->setFocus();
+    searchBox->setFocus();
 
-    runCommand(this, [this] {
+    runCommand(this, [this, &store] {
         const BusyCursor busy;
-        ADOQuery1->openOn(frmDM->ADOConnection1, cardListStatement(QString()));
+        m_liveCards = store.cardList(FilterInput());
         PinyinReadings readings;
         m_search =
-            std::make_unique<CardSearch>(*ADOQuery1->result(), QStringList{QStringLiteral("ID")},
+            std::make_unique<CardSearch>(*m_liveCards, QStringList{QStringLiteral("ID")},
                                          QStringList{cardField(QStringLiteral("BName")).caption,
                                                      cardField(QStringLiteral("DName")).caption},
                                          readings);
     });
-    Edit1Change();
+    findAgain();
 }
 
 TfrmFind::~TfrmFind() = default;
 
-void TfrmFind::Edit1Change() {
+void TfrmFind::findAgain() {
     if (!m_search) {
         return;
     }
-    std::vector<int> rows = m_search->find(Edit1->text());
+    std::vector<int> rows = m_search->find(searchBox->text());
     const size_t found = rows.size();
     if (found > MaxShown) {
         rows.resize(MaxShown); // the next keys narrow the search
     }
-    ADOQuery2->openResult(std::make_shared<const ResultSet>(ADOQuery1->result()->subset(rows)));
+    foundCards->openResult(std::make_shared<const ResultSet>(m_liveCards->subset(rows)));
     DBGrid1->setColumnLayout(cardListWidths());
     QString count;
-    if (!Edit1->text().isEmpty()) {
+    if (!searchBox->text().isEmpty()) {
         count = QStringLiteral("找到名片：") + QString::number(found);
     }
     if (found > MaxShown) {
         count += QStringLiteral("（列出前 %1 张）").arg(MaxShown);
     }
-    Label2->setText(count);
+    foundCount->setText(count);
 }
 
 void TfrmFind::chooseCard() {
-    if (!ADOQuery2->active() || ADOQuery2->recordCount() == 0) {
+    if (!foundCards->active() || foundCards->recordCount() == 0) {
         return;
     }
-    emit cardChosen(ADOQuery2->fieldByName(QStringLiteral("ID")));
+    emit cardChosen(foundCards->fieldByName(QStringLiteral("ID")));
     close();
 }
 
@@ -107,7 +105,7 @@ void TfrmFind::keyPressEvent(QKeyEvent* event) {
 
 bool TfrmFind::eventFilter(QObject* watched, QEvent* event) {
     // The down arrow in the box goes on into the found cards.
-    if (watched == Edit1 && event->type() == QEvent::KeyPress &&
+    if (watched == searchBox && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down) {
         DBGrid1->setFocus(Qt::TabFocusReason);
         return true;

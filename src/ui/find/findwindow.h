@@ -5,11 +5,13 @@
 #include <memory>
 
 class CardSearch;
+class CardStore;
 class DataGrid;
 class Query;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class ResultSet;
 
 // Finds live cards as the user types, by any value or by the pinyin of names and companies,
 // listing the first thousand found. Enter or a double-click on a found card picks it: the window
@@ -17,28 +19,28 @@ class QPushButton;
 class TfrmFind : public ModalWindow {
     Q_OBJECT
 public:
-    explicit TfrmFind(QWidget* owner);
+    TfrmFind(QWidget* owner, CardStore& store);
     ~TfrmFind() override;
 
-    QLineEdit* Edit1; // what to find
+    QLineEdit* searchBox; // what to find
     DataGrid* DBGrid1;
-    QLabel* Label2;       // how many cards were found
-    QPushButton* BitBtn1; // 退出
+    QLabel* foundCount;
+    QPushButton* exitButton;
 
-    Query* ADOQuery1; // every live card
-    Query* ADOQuery2; // the cards found
+    Query* foundCards; // the cards found, as the grid shows them
 
 signals:
     void cardChosen(const QString& id);
 
 public slots:
-    void Edit1Change(); // finds again
-    void chooseCard();  // the current found card
+    void findAgain();  // the text to find changed
+    void chooseCard(); // the current found card
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::shared_ptr<const ResultSet> m_liveCards; // every live card, read once
     std::unique_ptr<CardSearch> m_search;
 };

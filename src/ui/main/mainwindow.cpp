@@ -1,11 +1,7 @@
 #include "ui/main/mainwindow.h"
 
-#include "app/datamodule.h"
-#include "db/cardlist.h"
-#include "db/cards.h"
+#include "db/cardstore.h"
 #include "db/clock.h"
-#include "db/connection.h"
-#include "db/connectionsettings.h"
 #include "db/pgconnection.h"
 #include "db/query.h"
 #include "ui/card/cardeditor.h"
@@ -16,6 +12,7 @@
 #include "ui/common/datagrid.h"
 #include "ui/common/gbklineedit.h"
 #include "ui/common/lookupcombo.h"
+#include "ui/common/lookuplists.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
 #include "ui/connection/connectionwindow.h"
@@ -66,16 +63,16 @@ QWidget* band(QWidget* parent, int height) {
 }
 } // namespace
 
-TfrmMain::TfrmMain(QWidget* parent, FirstList firstList) : QWidget(parent), m_firstList(firstList) {
+TfrmMain::TfrmMain(CardStore& store, LookupLists& lookups, const QString& cardFile,
+                   FirstList firstList)
+    : m_store(store), m_lookups(lookups), m_cardFile(cardFile), m_firstList(firstList) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(AppTitle);
     setFont(windowFont());
     setOuterSize(this, 1024, 632);
     centreOver(this, nullptr);
 
-    ADOQuery1 = new Query(this);
-    ADOQuery2 = new Query(this);
-    ADOQuery3 = new Query(this);
+    cardList = new Query(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -98,7 +95,7 @@ TfrmMain::TfrmMain(QWidget* parent, FirstList firstList) : QWidget(parent), m_fi
     DBGrid1 = new DataGrid(panel3);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("名片列表"));
-    DBGrid1->setQuery(ADOQuery1);
+    DBGrid1->setQuery(cardList);
     auto* gridLayout = new QVBoxLayout(panel3);
     gridLayout->setContentsMargins(0, 0, 0, 0);
     gridLayout->addWidget(DBGrid1);
@@ -107,11 +104,11 @@ TfrmMain::TfrmMain(QWidget* parent, FirstList firstList) : QWidget(parent), m_fi
     buildMenuBar(layout);
     buildPopupMenu();
     keepControlsShown(panel4);
-    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmMain::SpeedButton2Click);
+    connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmMain::changeCard);
     layout->activate(); // the bands in their places, for the reading order
     tabInReadingOrder(this);
 
-    FormCreate();
+    startUp();
 }
 
 QToolButton* TfrmMain::addBarButton(QWidget* bar, const QString& name, const QString& caption,
@@ -131,28 +128,28 @@ QToolButton* TfrmMain::addBarButton(QWidget* bar, const QString& name, const QSt
 void TfrmMain::buildButtonBar(QWidget* bar) {
     connect(addBarButton(bar, QStringLiteral("SpeedButton4"), QStringLiteral("上一条"),
                          QStringLiteral("previous"), 2),
-            &QToolButton::clicked, this, &TfrmMain::SpeedButton4Click);
+            &QToolButton::clicked, this, &TfrmMain::previousCard);
     connect(addBarButton(bar, QStringLiteral("SpeedButton5"), QStringLiteral("下一条"),
                          QStringLiteral("next"), 64),
-            &QToolButton::clicked, this, &TfrmMain::SpeedButton5Click);
+            &QToolButton::clicked, this, &TfrmMain::nextCard);
     connect(addBarButton(bar, QStringLiteral("SpeedButton1"), QStringLiteral("新增名片"),
                          QStringLiteral("new"), 126),
-            &QToolButton::clicked, this, &TfrmMain::SpeedButton1Click);
+            &QToolButton::clicked, this, &TfrmMain::newCard);
     connect(addBarButton(bar, QStringLiteral("SpeedButton8"), QStringLiteral("拜访记录"),
                          QStringLiteral("visits"), 188),
-            &QToolButton::clicked, this, &TfrmMain::SpeedButton8Click);
+            &QToolButton::clicked, this, &TfrmMain::showVisits);
     connect(addBarButton(bar, QStringLiteral("SpeedButton7"), QStringLiteral("导入名片"),
                          QStringLiteral("import"), 250),
-            &QToolButton::clicked, this, &TfrmMain::I1Click);
+            &QToolButton::clicked, this, &TfrmMain::importCards);
     connect(addBarButton(bar, QStringLiteral("SpeedButton2"), QStringLiteral("修改名片"),
                          QStringLiteral("edit"), 312),
-            &QToolButton::clicked, this, &TfrmMain::SpeedButton2Click);
+            &QToolButton::clicked, this, &TfrmMain::changeCard);
     connect(addBarButton(bar, QStringLiteral("SpeedButton3"), QStringLiteral("删除名片"),
                          QStringLiteral("delete"), 374),
-            &QToolButton::clicked, this, &TfrmMain::SpeedButton3Click);
+            &QToolButton::clicked, this, &TfrmMain::deleteCard);
     connect(addBarButton(bar, QStringLiteral("SpeedButton6"), QStringLiteral("关于我们"),
                          QStringLiteral("about"), 436),
-            &QToolButton::clicked, this, &TfrmMain::SpeedButton6Click);
+            &QToolButton::clicked, this, &TfrmMain::showAbout);
 
     // Right-aligned in the bar; on a narrow screen it yields its width to the buttons.
     constexpr int Gap = 2; // between the last bar button and the banner
@@ -192,73 +189,73 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
     // With the key in their captions the boxes need more room: the two edit boxes on the left
     // stand a few pixels further right, and the captions of two characters are spaced less.
     constexpr int ValueLeft = 104;
-    CheckBox1 = check(QStringLiteral("CheckBox1"), QStringLiteral("录入日期(&D)"), 16, 22);
-    Edit1 = edit(QStringLiteral("Edit1"), ValueLeft, 20, QStringLiteral("录入日期"));
+    byDate = check(QStringLiteral("CheckBox1"), QStringLiteral("录入日期(&D)"), 16, 22);
+    dateFrom = edit(QStringLiteral("Edit1"), ValueLeft, 20, QStringLiteral("录入日期"));
     placeLabel(group, QStringLiteral("至"), 262, 24);
-    Edit2 = edit(QStringLiteral("Edit2"), 312, 20, QStringLiteral("至"));
-    CheckBox2 = check(QStringLiteral("CheckBox2"), QStringLiteral("分    类(&L)"), 448, 22);
-    DBLookupComboBox1 =
+    dateTo = edit(QStringLiteral("Edit2"), 312, 20, QStringLiteral("至"));
+    byType = check(QStringLiteral("CheckBox2"), QStringLiteral("分    类(&L)"), 448, 22);
+    typeBox =
         lookup(QStringLiteral("DBLookupComboBox1"), 528, 20, QStringLiteral("分        类"));
-    CheckBox3 = check(QStringLiteral("CheckBox3"), QStringLiteral("姓    名(&N)"), 16, 54);
-    Edit3 = edit(QStringLiteral("Edit3"), ValueLeft, 52, QStringLiteral("姓        名"));
-    CheckBox4 = check(QStringLiteral("CheckBox4"), QStringLiteral("性    别(&X)"), 232, 54);
-    DBLookupComboBox2 =
+    byName = check(QStringLiteral("CheckBox3"), QStringLiteral("姓    名(&N)"), 16, 54);
+    nameBox = edit(QStringLiteral("Edit3"), ValueLeft, 52, QStringLiteral("姓        名"));
+    bySex = check(QStringLiteral("CheckBox4"), QStringLiteral("性    别(&X)"), 232, 54);
+    sexBox =
         lookup(QStringLiteral("DBLookupComboBox2"), 312, 52, QStringLiteral("性        别"));
-    CheckBox5 = check(QStringLiteral("CheckBox5"), QStringLiteral("省    份(&P)"), 448, 54);
-    DBLookupComboBox3 =
+    byProvince = check(QStringLiteral("CheckBox5"), QStringLiteral("省    份(&P)"), 448, 54);
+    provinceBox =
         lookup(QStringLiteral("DBLookupComboBox3"), 528, 52, QStringLiteral("省        份"));
 
     // Touching a filter's value ticks its box; only "查询" applies it.
-    connect(Edit1, &QLineEdit::textChanged, CheckBox1, [this] { CheckBox1->setChecked(true); });
-    connect(Edit2, &QLineEdit::textChanged, CheckBox1, [this] { CheckBox1->setChecked(true); });
-    connect(DBLookupComboBox1, &LookupCombo::valueChosen, CheckBox2,
-            [this] { CheckBox2->setChecked(true); });
-    connect(Edit3, &QLineEdit::textChanged, CheckBox3, [this] { CheckBox3->setChecked(true); });
-    connect(DBLookupComboBox2, &LookupCombo::valueChosen, CheckBox4,
-            [this] { CheckBox4->setChecked(true); });
-    connect(DBLookupComboBox3, &LookupCombo::valueChosen, CheckBox5,
-            [this] { CheckBox5->setChecked(true); });
+    connect(dateFrom, &QLineEdit::textChanged, byDate, [this] { byDate->setChecked(true); });
+    connect(dateTo, &QLineEdit::textChanged, byDate, [this] { byDate->setChecked(true); });
+    connect(typeBox, &LookupCombo::valueChosen, byType,
+            [this] { byType->setChecked(true); });
+    connect(nameBox, &QLineEdit::textChanged, byName, [this] { byName->setChecked(true); });
+    connect(sexBox, &LookupCombo::valueChosen, bySex,
+            [this] { bySex->setChecked(true); });
+    connect(provinceBox, &LookupCombo::valueChosen, byProvince,
+            [this] { byProvince->setChecked(true); });
 
-    BitBtn1 = placeButton(bar, QStringLiteral("BitBtn1"), QStringLiteral("查询"), 704, 56,
+    queryButton = placeButton(bar, QStringLiteral("BitBtn1"), QStringLiteral("查询"), 704, 56,
                           QStringLiteral(":/icons/query.svg"));
-    BitBtn2 = placeButton(bar, QStringLiteral("BitBtn2"), QStringLiteral("Excel"), 808, 56,
+    excelButton = placeButton(bar, QStringLiteral("BitBtn2"), QStringLiteral("Excel"), 808, 56,
                           QStringLiteral(":/icons/excel.svg"));
-    BitBtn3 = placeButton(bar, QStringLiteral("BitBtn3"), QStringLiteral("退出"), 912, 56);
-    BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    BitBtnConnect =
+    exitButton = placeButton(bar, QStringLiteral("BitBtn3"), QStringLiteral("退出"), 912, 56);
+    exitButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    connectButton =
         placeButton(bar, QStringLiteral("BitBtnConnect"), QStringLiteral("连接服务器"), 912, 20);
-    for (QPushButton* button : {BitBtn1, BitBtn2, BitBtn3, BitBtnConnect}) {
+    for (QPushButton* button : {queryButton, excelButton, exitButton, connectButton}) {
         button->setAutoDefault(true); // Enter presses the focused button
     }
     // On a narrow screen the three buttons close up to the filter frame.
-    closeGapsAsBarNarrows(bar, {BitBtn1, BitBtn2, BitBtn3}, group->geometry().right() + 1, 8, 16);
-    closeGapsAsBarNarrows(bar, {BitBtnConnect}, group->geometry().right() + 1 + 2 * (8 + 75), 8,
+    closeGapsAsBarNarrows(bar, {queryButton, excelButton, exitButton}, group->geometry().right() + 1, 8, 16);
+    closeGapsAsBarNarrows(bar, {connectButton}, group->geometry().right() + 1 + 2 * (8 + 75), 8,
                           16); // stays above 退出
-    connect(BitBtn1, &QPushButton::clicked, this, &TfrmMain::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &TfrmMain::BitBtn2Click);
-    connect(BitBtn3, &QPushButton::clicked, this, &QWidget::close);
-    connect(BitBtnConnect, &QPushButton::clicked, this, &TfrmMain::connectClick);
+    connect(queryButton, &QPushButton::clicked, this, &TfrmMain::applyFilter);
+    connect(excelButton, &QPushButton::clicked, this, &TfrmMain::showExportOptions);
+    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(connectButton, &QPushButton::clicked, this, &TfrmMain::connectServer);
 }
 
 void TfrmMain::buildStatusBar(QWidget* bar) {
-    Label1 = placeLabel(bar, QString(), 16, 8);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setMinimumWidth(190);
-    Label5 = placeLabel(bar, QString(), 216, 8);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    Label5->setMinimumWidth(190);
-    Label4 = new QLabel(QStringLiteral("软件开发：Orvane软件    "), bar);
-    Label4->setObjectName(QStringLiteral("Label4"));
+    cardCount = placeLabel(bar, QString(), 16, 8);
+    cardCount->setObjectName(QStringLiteral("Label1"));
+    cardCount->setMinimumWidth(190);
+    visitCount = placeLabel(bar, QString(), 216, 8);
+    visitCount->setObjectName(QStringLiteral("Label5"));
+    visitCount->setMinimumWidth(190);
+    publisherLink = new QLabel(QStringLiteral("软件开发：Orvane软件    "), bar);
+    publisherLink->setObjectName(QStringLiteral("Label4"));
     // Ends where a 108-pixel label at 891 ends in the window as laid out, wide enough for
     // its text in the font at hand, and stays at the right edge when the window grows.
-    Label4->setFixedSize(qMax(108, Label4->sizeHint().width()), 14);
+    publisherLink->setFixedSize(qMax(108, publisherLink->sizeHint().width()), 14);
     auto* statusLayout = new QHBoxLayout(bar);
     statusLayout->setContentsMargins(0, 9, 1016 - 891 - 108, 9);
     statusLayout->addStretch(1);
-    statusLayout->addWidget(Label4, 0, Qt::AlignTop);
-    Label4->setCursor(Qt::PointingHandCursor);
-    Label4->setStyleSheet(QStringLiteral("color: black;"));
-    Label4->installEventFilter(this);
+    statusLayout->addWidget(publisherLink, 0, Qt::AlignTop);
+    publisherLink->setCursor(Qt::PointingHandCursor);
+    publisherLink->setStyleSheet(QStringLiteral("color: black;"));
+    publisherLink->installEventFilter(this);
 }
 
 // Every command of the window is one action, with its keys: the menu bar and the list's
@@ -277,41 +274,41 @@ QAction* TfrmMain::addCommand(const QString& name, const QString& caption,
 void TfrmMain::buildCommands() {
     using Keys = QList<QKeySequence>;
     addCommand(QStringLiteral("N1"), QStringLiteral("新增名片 &N"), Keys{Qt::CTRL | Qt::Key_N},
-               &TfrmMain::SpeedButton1Click);
+               &TfrmMain::newCard);
     addCommand(QStringLiteral("N2"), QStringLiteral("修改名片 &M"),
-               Keys{Qt::CTRL | Qt::Key_E, Qt::Key_F2}, &TfrmMain::SpeedButton2Click);
+               Keys{Qt::CTRL | Qt::Key_E, Qt::Key_F2}, &TfrmMain::changeCard);
     // An edit box keeps Delete for its text; elsewhere it deletes the current card.
     addCommand(QStringLiteral("N3"), QStringLiteral("删除名片 &D"), Keys{Qt::Key_Delete},
-               &TfrmMain::SpeedButton3Click);
+               &TfrmMain::deleteCard);
     addCommand(QStringLiteral("B1"), QStringLiteral("拜访记录 &B"), Keys{Qt::CTRL | Qt::Key_R},
-               &TfrmMain::SpeedButton8Click);
+               &TfrmMain::showVisits);
     addCommand(QStringLiteral("U1"), QStringLiteral("上一条 &S"), Keys{Qt::CTRL | Qt::Key_Up},
-               &TfrmMain::SpeedButton4Click);
+               &TfrmMain::previousCard);
     addCommand(QStringLiteral("U2"), QStringLiteral("下一条 &X"), Keys{Qt::CTRL | Qt::Key_Down},
-               &TfrmMain::SpeedButton5Click);
+               &TfrmMain::nextCard);
     addCommand(QStringLiteral("L1"), QStringLiteral("转到名片列表 &L"),
                Keys{Qt::Key_F6, Qt::CTRL | Qt::Key_L}, &TfrmMain::focusList);
     addCommand(QStringLiteral("Q1"), QStringLiteral("查询 &Q"), Keys{Qt::Key_F5},
-               &TfrmMain::BitBtn1Click);
+               &TfrmMain::applyFilter);
     addCommand(QStringLiteral("F1"), QStringLiteral("查找 &F"), Keys{Qt::CTRL | Qt::Key_F},
-               &TfrmMain::F1Click);
-    addCommand(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), Keys{}, &TfrmMain::R1Click);
+               &TfrmMain::findCards);
+    addCommand(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), Keys{}, &TfrmMain::showDeletedCards);
     addCommand(QStringLiteral("X1"), QStringLiteral("退出 &E"), Keys{Qt::CTRL | Qt::Key_Q},
                &TfrmMain::closeWindow);
     addCommand(QStringLiteral("I1"), QStringLiteral("导入名片 &I"), Keys{Qt::CTRL | Qt::Key_I},
-               &TfrmMain::I1Click);
+               &TfrmMain::importCards);
     addCommand(QStringLiteral("C1"), QStringLiteral("导入vCard &C"), Keys{},
                &TfrmMain::importVCards);
     addCommand(QStringLiteral("E1"), QStringLiteral("导出Excel &E"), Keys{},
-               &TfrmMain::BitBtn2Click);
-    addCommand(QStringLiteral("V1"), QStringLiteral("导出vCard &V"), Keys{}, &TfrmMain::V1Click);
+               &TfrmMain::showExportOptions);
+    addCommand(QStringLiteral("V1"), QStringLiteral("导出vCard &V"), Keys{}, &TfrmMain::exportVCard);
     addCommand(QStringLiteral("S1"), QStringLiteral("设置默认项 &S"), Keys{},
                &TfrmMain::showDefaults);
     addCommand(QStringLiteral("C2"), QStringLiteral("连接服务器 &L"), Keys{},
-               &TfrmMain::connectClick);
-    addCommand(QStringLiteral("P1"), QStringLiteral("设置密码 &P"), Keys{}, &TfrmMain::P1Click);
+               &TfrmMain::connectServer);
+    addCommand(QStringLiteral("P1"), QStringLiteral("设置密码 &P"), Keys{}, &TfrmMain::setPassword);
     addCommand(QStringLiteral("A1"), QStringLiteral("关于我们 &A"), Keys{Qt::Key_F1},
-               &TfrmMain::SpeedButton6Click);
+               &TfrmMain::showAbout);
 }
 
 QAction* TfrmMain::command(const char* name) const {
@@ -365,7 +362,7 @@ void TfrmMain::buildPopupMenu() {
 // counters beside the link, and the list with its titles and a few rows.
 void TfrmMain::keepControlsShown(QWidget* statusBar) {
     const QMargins margins = statusBar->layout()->contentsMargins();
-    statusBar->setMinimumWidth(placedRight(statusBar) + margins.left() + Label4->width() +
+    statusBar->setMinimumWidth(placedRight(statusBar) + margins.left() + publisherLink->width() +
                                margins.right());
     constexpr int ShownRows = 3;
     DBGrid1->setMinimumHeight(DBGrid1->horizontalHeader()->sizeHint().height() +
@@ -378,15 +375,13 @@ void TfrmMain::focusList() {
     DBGrid1->setFocus(Qt::ShortcutFocusReason);
 }
 
-void TfrmMain::FormCreate() {
-    frmDM->ADOConnection1->setLoginPrompt(false);
-    frmDM->ADOConnection1->setConnectionString(cardConnectionString(cardFolder(programFolder())));
+void TfrmMain::startUp() {
     const QDate today = Clock::today();
-    Edit2->setText(dateText(today));
-    Edit1->setText(dateText(oneMonthEarlier(today)));
-    m_filterClause.clear();
+    dateTo->setText(dateText(today));
+    dateFrom->setText(dateText(oneMonthEarlier(today)));
+    m_filter = FilterInput();
     if (m_firstList == FirstList::BeforeShowing) {
-        FormCreateFromList();
+        startUpFromList();
     }
     // Otherwise the rest of the start-up, beginning with the first read of the list, runs once
     // the window has been painted: with many cards the user sees the window at once, and the
@@ -397,66 +392,71 @@ void TfrmMain::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (m_firstList == FirstList::AfterFirstPaint && !m_startupDone && !m_startupQueued) {
         m_startupQueued = true;
-        QMetaObject::invokeMethod(this, &TfrmMain::FormCreateFromList, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TfrmMain::startUpFromList, Qt::QueuedConnection);
     }
 }
 
-void TfrmMain::FormCreateFromList() {
+void TfrmMain::startUpFromList() {
     const BusyCursor busy;
     runCommand(this, [this] {
         myRef();
         WebBrowser1->navigate(BannerPane::Page::Main);
-        CheckBox1->setChecked(false);
-        frmDM->DBComType(DBLookupComboBox1);
-        frmDM->DBComSex(DBLookupComboBox2);
-        frmDM->DBComP(DBLookupComboBox3);
+        byDate->setChecked(false);
+        m_lookups.bind(typeBox, Lookup::Category);
+        m_lookups.bind(sexBox, Lookup::Sex);
+        m_lookups.bind(provinceBox, Lookup::Province);
     });
     m_startupDone = true;
 }
 
 void TfrmMain::myRef() {
-    ADOQuery1->openOn(frmDM->ADOConnection1, cardListStatement(m_filterClause));
+    cardList->close(); // a list that cannot be read shows no cards
+    cardList->openResult(m_store.cardList(m_filter));
     DBGrid1->setColumnLayout(cardListWidths());
-    Label1->setText(QStringLiteral("名片数量：") + QString::number(ADOQuery1->recordCount()));
+    cardCount->setText(QStringLiteral("名片数量：") + QString::number(cardList->recordCount()));
 
-    ADOQuery3->openOn(frmDM->ADOConnection1, visitCountStatement(m_filterClause));
-    Label5->setText(QStringLiteral("拜访次数：") + QString::number(ADOQuery3->recordCount()));
+    visitCount->setText(QStringLiteral("拜访次数：") +
+                        QString::number(m_store.visitCount(m_filter)));
 }
 
-void TfrmMain::BitBtn1Click() {
+void TfrmMain::applyFilter() {
     FilterInput in;
-    in.dateFrom = Edit1->text();
-    in.dateTo = Edit2->text();
-    in.byDate = CheckBox1->isChecked();
-    in.byType = CheckBox2->isChecked();
-    in.type = DBLookupComboBox1->shownText();
-    in.byName = CheckBox3->isChecked();
-    in.name = Edit3->text();
-    in.bySex = CheckBox4->isChecked();
-    in.sex = DBLookupComboBox2->shownText();
-    in.byProvince = CheckBox5->isChecked();
-    in.province = DBLookupComboBox3->shownText();
-    m_filterClause = ::filterClause(in);
+    in.dateFrom = dateFrom->text();
+    in.dateTo = dateTo->text();
+    in.byDate = byDate->isChecked();
+    in.byType = byType->isChecked();
+    in.type = typeBox->shownText();
+    in.byName = byName->isChecked();
+    in.name = nameBox->text();
+    in.bySex = bySex->isChecked();
+    in.sex = sexBox->shownText();
+    in.byProvince = byProvince->isChecked();
+    in.province = provinceBox->shownText();
+    m_filter = in;
     runCommand(this, [this] { myRef(); });
 }
 
 bool TfrmMain::hasCard() const {
-    return ADOQuery1->active() && ADOQuery1->recordCount() > 0;
+    return cardList->active() && cardList->recordCount() > 0;
 }
 
 QString TfrmMain::currentCardField(const QString& name) const {
-    return ADOQuery1->fieldByName(name);
+    return cardList->fieldByName(name);
 }
 
-void TfrmMain::SpeedButton4Click() {
-    if (ADOQuery1->active()) {
-        ADOQuery1->prior();
+qint64 TfrmMain::currentCardId() const {
+    return currentCardField(QStringLiteral("ID")).toLongLong();
+}
+
+void TfrmMain::previousCard() {
+    if (cardList->active()) {
+        cardList->prior();
     }
 }
 
-void TfrmMain::SpeedButton5Click() {
-    if (ADOQuery1->active()) {
-        ADOQuery1->next();
+void TfrmMain::nextCard() {
+    if (cardList->active()) {
+        cardList->next();
     }
 }
 
@@ -469,24 +469,18 @@ void TfrmMain::showChild(ModalWindow* window) {
     window->deleteLater();
 }
 
-void TfrmMain::SpeedButton1Click() {
-    auto* editor = new TfrmD_D(this);
-    editor->setWindowTitle(QStringLiteral("新增 名片"));
-    editor->theID = QStringLiteral("0");
-    showChild(editor);
+void TfrmMain::newCard() {
+    showChild(new TfrmD_D(this, m_store, m_lookups, TfrmD_D::NewCards));
 }
 
-void TfrmMain::SpeedButton2Click() {
+void TfrmMain::changeCard() {
     if (!hasCard()) {
         return;
     }
-    auto* editor = new TfrmD_D(this);
-    editor->setWindowTitle(QStringLiteral("修改 名片"));
-    editor->theID = currentCardField(QStringLiteral("ID"));
-    showChild(editor);
+    showChild(new TfrmD_D(this, m_store, m_lookups, currentCardId()));
 }
 
-void TfrmMain::SpeedButton3Click() {
+void TfrmMain::deleteCard() {
     if (!hasCard()) {
         return;
     }
@@ -497,39 +491,32 @@ void TfrmMain::SpeedButton3Click() {
         return;
     }
     runCommand(this, [this] {
-        ADOQuery2->executeOn(frmDM->ADOConnection1,
-                             softDeleteStatement(currentCardField(QStringLiteral("ID"))));
+        m_store.softDelete(currentCardId());
         myRef();
     });
 }
 
-void TfrmMain::SpeedButton8Click() {
+void TfrmMain::showVisits() {
     if (!hasCard()) {
         return;
     }
-    const QString id = currentCardField(QStringLiteral("ID"));
-    const QString caption = currentCardField(QStringLiteral("姓名")) + QStringLiteral(" 拜访记录");
-    auto* visits = new TfrmList(this);
-    visits->setWindowTitle(caption);
-    visits->GroupBox1->setTitle(caption);
-    visits->GroupBox2->setTitle(caption);
-    visits->Lab_ID->setText(id);
-    showChild(visits);
+    showChild(
+        new TfrmList(this, m_store, currentCardId(), currentCardField(QStringLiteral("姓名"))));
 }
 
-void TfrmMain::I1Click() {
-    showChild(new TfrmInData(this));
+void TfrmMain::importCards() {
+    showChild(new TfrmInData(this, m_store));
 }
 
 void TfrmMain::importVCards() {
-    auto* import = new TfrmInData(this);
+    auto* import = new TfrmInData(this, m_store);
     // The file dialog of 导入vCard comes up over the import window once it is shown.
-    QMetaObject::invokeMethod(import, &TfrmInData::Button2Click, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(import, &TfrmInData::openVCards, Qt::QueuedConnection);
     showChild(import);
 }
 
 void TfrmMain::showDefaults() {
-    auto* defaults = new TfrmMRX(this);
+    auto* defaults = new TfrmMRX(this, m_store, m_lookups);
     defaults->exec();
     defaults->deleteLater();
 }
@@ -538,20 +525,20 @@ void TfrmMain::closeWindow() {
     close();
 }
 
-void TfrmMain::F1Click() {
-    auto* find = new TfrmFind(this);
+void TfrmMain::findCards() {
+    auto* find = new TfrmFind(this, m_store);
     connect(find, &TfrmFind::cardChosen, this, &TfrmMain::locateCard);
     showChild(find);
 }
 
 int TfrmMain::positionOfCard(const QString& id) const {
-    const ResultSet* list = ADOQuery1->result();
+    const ResultSet* list = cardList->result();
     const int key = list ? list->columnIndex(QStringLiteral("ID")) : -1;
     if (key < 0) {
         return -1;
     }
     for (int position = 0; position < list->rowCount(); ++position) {
-        if (list->text(ADOQuery1->rowAt(position), key) == id) {
+        if (list->text(cardList->rowAt(position), key) == id) {
             return position;
         }
     }
@@ -561,35 +548,34 @@ int TfrmMain::positionOfCard(const QString& id) const {
 void TfrmMain::locateCard(const QString& id) {
     runCommand(this, [this, &id] {
         if (positionOfCard(id) < 0) {
-            for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5}) {
+            for (QCheckBox* box : {byDate, byType, byName, bySex, byProvince}) {
                 box->setChecked(false);
             }
-            m_filterClause.clear();
+            m_filter = FilterInput();
             myRef();
         }
         const int position = positionOfCard(id);
         if (position >= 0) {
-            ADOQuery1->setRecNo(position + 1);
+            cardList->setRecNo(position + 1);
             focusList();
         }
     });
 }
 
-void TfrmMain::R1Click() {
-    showChild(new TfrmDeleted(this));
+void TfrmMain::showDeletedCards() {
+    showChild(new TfrmDeleted(this, m_store));
 }
 
-void TfrmMain::P1Click() {
-    showChild(new TfrmPassword(this, *frmDM->ADOConnection1));
+void TfrmMain::setPassword() {
+    showChild(new TfrmPassword(this, m_store.engine()));
 }
 
-void TfrmMain::V1Click() {
-    runCommand(this, [this] { exportVCards(this, ADOQuery1); });
+void TfrmMain::exportVCard() {
+    runCommand(this, [this] { exportVCards(this, cardList); });
 }
 
-void TfrmMain::connectClick() {
-    auto* window =
-        new TfrmConnect(this, cardFolder(programFolder()) + QStringLiteral("Data/db.edb"));
+void TfrmMain::connectServer() {
+    auto* window = new TfrmConnect(this, m_cardFile);
     connect(window, &TfrmConnect::registerChosen, this, [this](const QString& server) {
         const QString where =
             server.isEmpty() ? QStringLiteral("本机文件") : PgConnection(server).registerName();
@@ -598,28 +584,28 @@ void TfrmMain::connectClick() {
     showChild(window);
 }
 
-void TfrmMain::BitBtn2Click() {
+void TfrmMain::showExportOptions() {
     auto* options = new TfrmE(this);
-    options->cardList = ADOQuery1;
+    options->cardList = cardList;
     showChild(options);
 }
 
-void TfrmMain::SpeedButton6Click() {
+void TfrmMain::showAbout() {
     Messages::openExternally(QUrl(PublisherUrl));
 }
 
-void TfrmMain::Label4Click() {
+void TfrmMain::openPublisherLink() {
     Messages::openExternally(QUrl(PublisherUrl));
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Label4 && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == publisherLink && event->type() == QEvent::MouseButtonRelease) {
         // A click: the left button, pressed on the label (which then receives the release)
         // and released still inside it.
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton &&
-            Label4->rect().contains(mouse->position().toPoint())) {
-            Label4Click();
+            publisherLink->rect().contains(mouse->position().toPoint())) {
+            openPublisherLink();
         }
         return true;
     }
@@ -639,7 +625,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 void TfrmMain::keyPressEvent(QKeyEvent* event) {
     // "查询" is the window's default button: Enter anywhere else in the window runs it.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        BitBtn1->click();
+        queryButton->click();
         return;
     }
     QWidget::keyPressEvent(event);

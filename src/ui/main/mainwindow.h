@@ -1,11 +1,15 @@
 #pragma once
 
+#include "db/cardstore.h"
+
 #include <QWidget>
 
 class BannerPane;
+class CardStore;
 class DataGrid;
 class GbkLineEdit;
 class LookupCombo;
+class LookupLists;
 class ModalWindow;
 class Query;
 class QCheckBox;
@@ -19,49 +23,49 @@ class QPushButton;
 class QToolButton;
 
 // The main window: the button bar with the banner, the filter bar, the card list and the
-// status bar with the two counters.
+// status bar with the two counters. It works on the card store and the lookup lists that
+// start-up hands it, and hands them on to the windows it opens.
 class TfrmMain : public QWidget {
     Q_OBJECT
 public:
     // When the start-up reads the first list: before the window is shown, or once it has been
     // painted (the program itself, so that a large list is read with the window on screen).
     enum class FirstList { BeforeShowing, AfterFirstPaint };
-    explicit TfrmMain(QWidget* parent = nullptr, FirstList firstList = FirstList::BeforeShowing);
+    // cardFile: the local card file, which 连接服务器 copies to and from a server.
+    TfrmMain(CardStore& store, LookupLists& lookups, const QString& cardFile,
+             FirstList firstList = FirstList::BeforeShowing);
 
-    // Re-runs the card list and the visit count under the filter last set with "查询".
+    // Reads the card list and the visit count again under the filter last set with "查询".
     // Throws EngineError; the command that called it shows the error.
     void myRef();
 
     // The filter last applied.
-    const QString& filterClause() const { return m_filterClause; }
+    const FilterInput& filter() const { return m_filter; }
 
     // Whether the start-up has read the first list (or failed to).
     bool startupDone() const { return m_startupDone; }
 
-    Query* ADOQuery1; // the card list
-    Query* ADOQuery2; // the soft delete
-    Query* ADOQuery3; // the visit count
-
+    Query* cardList; // the live cards under the filter, as the grid shows them
     DataGrid* DBGrid1;
 
 public slots:
-    void BitBtn1Click();      // 查询: apply the filter bar
-    void SpeedButton4Click(); // previous card
-    void SpeedButton5Click(); // next card
-    void SpeedButton1Click(); // new card
-    void SpeedButton2Click(); // change card
-    void SpeedButton3Click(); // soft delete
-    void SpeedButton8Click(); // visit records
-    void I1Click();           // import cards
-    void BitBtn2Click();      // Excel export options
-    void SpeedButton6Click(); // about us
-    void Label4Click();       // the publisher's link
+    void applyFilter();       // 查询
+    void previousCard();      // 上一条
+    void nextCard();          // 下一条
+    void newCard();           // 新增名片
+    void changeCard();        // 修改名片
+    void deleteCard();        // 删除名片 (a soft delete)
+    void showVisits();        // 拜访记录
+    void importCards();       // 导入名片
+    void showExportOptions(); // Excel
+    void showAbout();         // 关于我们
+    void openPublisherLink(); // the link in the status bar
     void focusList();         // F6, Ctrl+L: the list takes the keys
-    void F1Click();           // 查找
-    void R1Click();           // the deleted cards
-    void V1Click();           // 导出vCard: the list as a vCard file
-    void connectClick();      // 连接服务器: where the cards live
-    void P1Click();           // 设置密码: the card file's own password
+    void findCards();         // 查找
+    void showDeletedCards();  // 已删除名片
+    void exportVCard();       // 导出vCard: the list as a vCard file
+    void connectServer();     // 连接服务器: where the cards live
+    void setPassword();       // 设置密码: the card file's own password
     void importVCards();      // 导入vCard: the import window, opening a vCard file
     void showDefaults();      // 设置默认项
     void closeWindow();       // 退出
@@ -70,14 +74,14 @@ public slots:
     void locateCard(const QString& id);
 
 protected:
-    void closeEvent(QCloseEvent* event) override; // FormCloseQuery
+    void closeEvent(QCloseEvent* event) override; // asks before the program ends
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void FormCreate();
-    void FormCreateFromList(); // the start-up from the first list on
+    void startUp();
+    void startUpFromList(); // the start-up from the first list on
     void buildButtonBar(QWidget* bar);
     void buildFilterBar(QWidget* bar);
     void buildStatusBar(QWidget* bar);
@@ -95,32 +99,34 @@ private:
     bool hasCard() const;
     int positionOfCard(const QString& id) const; // -1 when the list does not hold it
     QString currentCardField(const QString& name) const;
+    qint64 currentCardId() const;
 
-    QString m_filterClause;
+    CardStore& m_store;
+    LookupLists& m_lookups;
+    QString m_cardFile;
+    FilterInput m_filter;
     FirstList m_firstList;
     bool m_startupQueued = false;
     bool m_startupDone = false;
 
-    QCheckBox* CheckBox1;
-    QCheckBox* CheckBox2;
-    QCheckBox* CheckBox3;
-    QCheckBox* CheckBox4;
-    QCheckBox* CheckBox5;
-    GbkLineEdit* Edit1;
-    GbkLineEdit* Edit2;
-    GbkLineEdit* Edit3;
-    LookupCombo* DBLookupComboBox1;
-    LookupCombo* DBLookupComboBox2;
-    LookupCombo* DBLookupComboBox3;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
-    QPushButton* BitBtn3;
-    QPushButton* BitBtnConnect;
+    QCheckBox* byDate;
+    QCheckBox* byType;
+    QCheckBox* byName;
+    QCheckBox* bySex;
+    QCheckBox* byProvince;
+    GbkLineEdit* dateFrom;
+    GbkLineEdit* dateTo;
+    GbkLineEdit* nameBox;
+    LookupCombo* typeBox;
+    LookupCombo* sexBox;
+    LookupCombo* provinceBox;
+    QPushButton* queryButton;
+    QPushButton* excelButton;
+    QPushButton* exitButton;
+    QPushButton* connectButton;
     BannerPane* WebBrowser1;
-    QLabel* Label1;
-    QLabel* Label5;
-    QLabel* Label4;
+    QLabel* cardCount;
+    QLabel* visitCount;
+    QLabel* publisherLink;
     QMenu* PopupMenu1;
 };
-
-extern TfrmMain* frmMain;

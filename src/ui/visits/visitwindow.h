@@ -3,58 +3,56 @@
 #include "ui/common/modalwindow.h"
 
 class BannerPane;
+class CardStore;
 class DataGrid;
 class GbkLineEdit;
 class Query;
 class QComboBox;
 class QGroupBox;
-class QLabel;
 class QMenu;
 class QPushButton;
 
 // The visit log of one card: the card's visits newest first, an entry pane for a new visit,
-// removal of a visit from the grid's pop-up menu, and the export of the list. The opener sets
-// the captions and the card's key in Lab_ID before showing it; each opening uses a new window.
+// removal of a visit from the grid's pop-up menu, and the export of the list. Each opening
+// uses a new window, for the card with key cardId whose name titles it.
 class TfrmList : public ModalWindow {
     Q_OBJECT
 public:
-    explicit TfrmList(QWidget* owner);
+    TfrmList(QWidget* owner, CardStore& store, qint64 cardId, const QString& cardName);
 
-    // FormClose: every way of closing ends here; the main list then follows the changes.
+    // Every way of closing ends here; the main list then follows the changes.
     void done(int result) override;
 
-    // Re-runs the visit list of the card in Lab_ID. Throws EngineError.
-    void Ref();
+    // Reads the card's visits again. Throws EngineError.
+    void readVisits();
 
     QGroupBox* GroupBox1; // the list frame; its caption titles the exported sheet
     QGroupBox* GroupBox2; // the entry frame
-    QLabel* Lab_ID;       // invisible: the card's key
 
-    Query* ADOQuery1; // the visit list, and the insert of a new visit
-    Query* ADOQuery2; // the removal
-
+    Query* visitList; // the card's visits, as the grid shows them
     DataGrid* DBGrid1;
 
 public slots:
-    void BitBtn1Click(); // 保存
-    void BitBtn3Click(); // Excel
-    void D1Click();      // 注销拜访记录
+    void saveVisit();    // 保存
+    void exportVisits(); // Excel
+    void removeVisit();  // 注销拜访记录
 
 protected:
-    void showEvent(QShowEvent* event) override; // FormShow
+    void showEvent(QShowEvent* event) override; // each showing reads the visits again
 
 private:
-    void FormCreate();
     void buildEntryPane();
     void buildButtons();
     void buildPopupMenu();
 
+    CardStore& m_store;
+    qint64 m_cardId;
     BannerPane* WebBrowser1;
-    GbkLineEdit* Edit1;
-    QComboBox* ComboBox1;
-    GbkLineEdit* Edit2;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
-    QPushButton* BitBtn3;
+    GbkLineEdit* dateBox;
+    QComboBox* kindBox;
+    GbkLineEdit* memoBox;
+    QPushButton* saveButton;
+    QPushButton* exitButton;
+    QPushButton* excelButton;
     QMenu* PopupMenu1;
 };

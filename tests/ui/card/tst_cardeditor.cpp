@@ -121,11 +121,11 @@ private slots:
             expected[25] = "否";
             QCOMPARE(cardRow(sql, first), expected);
             // The list behind is refreshed; the editor is blank again with the defaults.
-            QCOMPARE(frmMain->ADOQuery1->recordCount(), 1);
+            QCOMPARE(frmMain->cardList->recordCount(), 1);
             QCOMPARE(frmMain->findChild<QLabel*>("Label1")->text(), QStringLiteral("名片数量：1"));
             QVERIFY(editor->isVisible());
             QCOMPARE(editor->windowTitle(), QStringLiteral("新增 名片"));
-            QCOMPARE(form->theID, QStringLiteral("0"));
+            QCOMPARE(form->cardId(), TfrmD_D::NewCards);
             QCOMPARE(allBoxTexts(editor), QStringList(21, QString()));
             QCOMPARE(lookupsShown(editor), QStringList({"客户", "男", "北京"}));
             QCOMPARE(editor->focusWidget()->objectName(), QStringLiteral("EditB1"));
@@ -137,7 +137,7 @@ private slots:
             const QString second = sql.scalar("SELECT max(ID) FROM D_B");
             QCOMPARE(cardValue(sql, second, "BName"), QStringLiteral("李四"));
             QCOMPARE(cardValue(sql, second, "BSex"), QStringLiteral("女"));
-            QCOMPARE(frmMain->ADOQuery1->recordCount(), 2);
+            QCOMPARE(frmMain->cardList->recordCount(), 2);
 
             retype(editor, "EditB1", "王五"); // dropped by "退出"
             click(editor, "BitBtn2");
@@ -145,6 +145,33 @@ private slots:
         }));
         QCOMPARE(cardCount(sql), 2);
         QCOMPARE(plainMessages().size(), 2);
+    }
+
+    // Every field of the table has its control where the table places it, and a save stores
+    // what each control shows in that field's column: no field is left out of the card.
+    void everyFieldHasAControlThatSaves() {
+        DirectSql& sql = m_program->sql();
+        m_program->start();
+        const QHash<QString, QString> listed{
+            {"theType", "同事"}, {"BSex", "女"}, {"DArea", "上海"}};
+        QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            for (const CardField& field : cardFields()) {
+                const QByteArray name = field.editorPlace.controlName.toLatin1();
+                QWidget* control = editor->findChild<QWidget*>(field.editorPlace.controlName);
+                QVERIFY2(control, name.constData());
+                if (field.isLookup()) {
+                    choose(editor, name.constData(), listed.value(field.column));
+                } else {
+                    retype(editor, name.constData(), u'v' + field.column);
+                }
+            }
+            click(editor, "BitBtn1");
+        }));
+        const QString id = sql.scalar("SELECT max(ID) FROM D_B");
+        for (const CardField& field : cardFields()) {
+            QCOMPARE(cardValue(sql, id, field.column),
+                     field.isLookup() ? listed.value(field.column) : u'v' + field.column);
+        }
     }
 
     void nameMustNotBeEmpty_data() {
@@ -269,7 +296,7 @@ private slots:
         m_program->start();
         QVERIFY(withCardEditorOnCurrentCard([&](QWidget* editor) {
             QCOMPARE(editor->windowTitle(), QStringLiteral("修改 名片"));
-            QCOMPARE(qobject_cast<TfrmD_D*>(editor)->theID, id);
+            QCOMPARE(qobject_cast<TfrmD_D*>(editor)->cardId(), id.toLongLong());
             QCOMPARE(lookupsShown(editor), QStringList({"同事", "女", "上海"}));
             QStringList boxes;
             for (const Box& box : Boxes) {
@@ -294,7 +321,7 @@ private slots:
         expected[24] = QString();
         QCOMPARE(cardRow(sql, id), expected); // theDate and theDel as they were
         QCOMPARE(cardCount(sql), 2);
-        QCOMPARE(frmMain->ADOQuery1->fieldByName("姓名"), QStringLiteral("李四"));
+        QCOMPARE(frmMain->cardList->fieldByName("姓名"), QStringLiteral("李四"));
     }
 
     // A card whose category, sex or province is not in the lookup lists (an imported card)

@@ -37,12 +37,12 @@ private slots:
     void threeClicksOnATitle() {
         const int name = column("姓名");
         clickTitle(name);
-        QCOMPARE(frmMain->ADOQuery1->sort(), QStringLiteral("姓名 ASC"));
+        QCOMPARE(frmMain->cardList->sort(), QStringLiteral("姓名 ASC"));
         QCOMPARE(values(name), QStringList({"Alice", "李四", "王五", "张三"}));
         QCOMPARE(mark(name), QColor(255, 0, 0));
         QCOMPARE(title(name), QStringLiteral("姓名 ▲"));
         clickTitle(name);
-        QCOMPARE(frmMain->ADOQuery1->sort(), QStringLiteral("姓名 DESC"));
+        QCOMPARE(frmMain->cardList->sort(), QStringLiteral("姓名 DESC"));
         QCOMPARE(values(name), QStringList({"张三", "王五", "李四", "Alice"}));
         QCOMPARE(mark(name), QColor(0, 0, 255));
         QCOMPARE(title(name), QStringLiteral("姓名 ▼"));
@@ -58,7 +58,7 @@ private slots:
         clickTitle(column("姓名"));
         clickTitle(column("姓名"));
         clickTitle(column("录入日期"));
-        QCOMPARE(frmMain->ADOQuery1->sort(), QStringLiteral("录入日期 ASC"));
+        QCOMPARE(frmMain->cardList->sort(), QStringLiteral("录入日期 ASC"));
         QCOMPARE(values(column("录入日期")),
                  QStringList({"2007-12-31", "2008-01-15", "2008-02-20", "2008-03-01"}));
         QCOMPARE(mark(column("录入日期")), QColor(255, 0, 0));
@@ -70,16 +70,16 @@ private slots:
     void refreshDropsTheSort() {
         clickTitle(column("姓名"));
         frmMain->myRef();
-        QCOMPARE(frmMain->ADOQuery1->sort(), QString());
+        QCOMPARE(frmMain->cardList->sort(), QString());
         QCOMPARE(values(column("姓名")).first(), QStringLiteral("Alice")); // newest first: ID 4
         QCOMPARE(mark(column("姓名")), QColor());
         clickTitle(column("姓名"));
-        QCOMPARE(frmMain->ADOQuery1->sort(), QStringLiteral("姓名 ASC"));
+        QCOMPARE(frmMain->cardList->sort(), QStringLiteral("姓名 ASC"));
     }
 
     void stripesFollowTheOrderShown() {
         clickTitle(column("姓名"));
-        frmMain->ADOQuery1->setRecNo(3);
+        frmMain->cardList->setRecNo(3);
         frmMain->activateWindow();
         frmMain->setFocus(); // the grid does not have the focus
         const QImage shot = m_grid->viewport()->grab().toImage();
@@ -103,15 +103,15 @@ private slots:
         const QModelIndex third = m_grid->model()->index(2, column("姓名"));
         QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {},
                           m_grid->visualRect(third).center());
-        QCOMPARE(frmMain->ADOQuery1->recNo(), 3);
-        frmMain->ADOQuery1->first();
+        QCOMPARE(frmMain->cardList->recNo(), 3);
+        frmMain->cardList->first();
         QCOMPARE(m_grid->currentIndex().row(), 0);
         QVERIFY(!m_grid->isColumnHidden(m_grid->currentIndex().column()));
     }
 
 private:
     int column(const char* title) {
-        return frmMain->ADOQuery1->result()->columnIndex(QString::fromUtf8(title));
+        return frmMain->cardList->result()->columnIndex(QString::fromUtf8(title));
     }
     void clickTitle(int section) {
         QHeaderView* titles = m_grid->horizontalHeader();

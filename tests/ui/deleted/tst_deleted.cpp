@@ -29,11 +29,12 @@ private slots:
         m_program->start();
         QVERIFY(inDeletedWindow([](TfrmDeleted* window) {
             QCOMPARE(window->windowTitle(), QStringLiteral("已删除名片"));
-            QCOMPARE(window->Label1->text(), QStringLiteral("已删除名片数量：2"));
-            QCOMPARE(window->ADOQuery1->fieldByName("姓名"), QStringLiteral("删二"));
+            QCOMPARE(window->findChild<QLabel*>("Label1")->text(),
+                     QStringLiteral("已删除名片数量：2"));
+            QCOMPARE(window->deletedList->fieldByName("姓名"), QStringLiteral("删二"));
             QVERIFY(window->DBGrid1->isColumnHidden(0));
-            window->ADOQuery1->next();
-            QCOMPARE(window->ADOQuery1->fieldByName("姓名"), QStringLiteral("删一"));
+            window->deletedList->next();
+            QCOMPARE(window->deletedList->fieldByName("姓名"), QStringLiteral("删一"));
         }));
     }
 
@@ -57,14 +58,15 @@ private slots:
             insertCard(sql, "客户", liveTwin, "男");
         }
         m_program->start();
-        const int listedBefore = frmMain->ADOQuery1->recordCount();
+        const int listedBefore = frmMain->cardList->recordCount();
 
         QVERIFY(inDeletedWindow([&](TfrmDeleted* window) {
-            QTest::mouseClick(window->BitBtn1, Qt::LeftButton);
-            QCOMPARE(window->Label1->text(), restored ? QStringLiteral("已删除名片数量：0")
-                                                      : QStringLiteral("已删除名片数量：1"));
+            QTest::mouseClick(window->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+            QCOMPARE(window->findChild<QLabel*>("Label1")->text(),
+                     restored ? QStringLiteral("已删除名片数量：0")
+                              : QStringLiteral("已删除名片数量：1"));
             // The main list behind already shows the restored card.
-            QCOMPARE(frmMain->ADOQuery1->recordCount(), listedBefore + (restored ? 1 : 0));
+            QCOMPARE(frmMain->cardList->recordCount(), listedBefore + (restored ? 1 : 0));
         }));
         if (restored) {
             QVERIFY(Messages::shown().isEmpty());
@@ -85,8 +87,9 @@ private slots:
         insertCard(m_program->sql(), "客户", "活的", "男");
         m_program->start();
         QVERIFY(inDeletedWindow([](TfrmDeleted* window) {
-            QTest::mouseClick(window->BitBtn1, Qt::LeftButton);
-            QCOMPARE(window->Label1->text(), QStringLiteral("已删除名片数量：0"));
+            QTest::mouseClick(window->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+            QCOMPARE(window->findChild<QLabel*>("Label1")->text(),
+                     QStringLiteral("已删除名片数量：0"));
             QVERIFY(window->isVisible());
         }));
         QVERIFY(Messages::shown().isEmpty());

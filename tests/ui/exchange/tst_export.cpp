@@ -2,7 +2,6 @@
 // window: the workbook read back cell by cell, the list's order and cursor, the file it
 // goes to, failures, and the file opened by a real spreadsheet program.
 
-#include "app/datamodule.h"
 #include "db/query.h"
 #include "db/sqltext.h"
 #include "testsupport.h"
@@ -241,7 +240,7 @@ private slots:
             insertFullCard(m_program->sql(), card);
         }
         m_program->start();
-        Query* list = frmMain->ADOQuery1;
+        Query* list = frmMain->cardList;
         QCOMPARE(list->recNo(), 1);
 
         whenModalShown([&](QWidget* window) {
@@ -276,7 +275,7 @@ private slots:
         insertCard(m_program->sql(), "客户", "张三", "男");
         m_program->start();
         filterByName("没有这个人");
-        QCOMPARE(frmMain->ADOQuery1->recordCount(), 0);
+        QCOMPARE(frmMain->cardList->recordCount(), 0);
         exportWithDefaults();
         const QStringList files = exportedFiles();
         QCOMPARE(files.size(), 1);
@@ -300,8 +299,8 @@ private slots:
         QCOMPARE(files.size(), 1);
         checkCardSheet(XlsxContent(files[0]), captionsOf(TickedAtStart),
                        {cards[1], cards[3], cards[0]});
-        QCOMPARE(frmMain->ADOQuery1->recNo(), 3);
-        QCOMPARE(frmMain->ADOQuery1->fieldByName("姓名"), QStringLiteral("张三"));
+        QCOMPARE(frmMain->cardList->recNo(), 3);
+        QCOMPARE(frmMain->cardList->fieldByName("姓名"), QStringLiteral("张三"));
     }
 
     void severalExportsLeaveSeveralFiles() {
@@ -355,12 +354,12 @@ private slots:
                  QStringLiteral("无法创建Xls文件，请确认是否安装EXCEL.\n无法创建文件夹 ") +
                      QDir::toNativeSeparators(m_exports->filePath("file/导出")) + u'.');
         QVERIFY(Messages::opened().isEmpty());
-        QCOMPARE(frmMain->ADOQuery1->recNo(), 1); // the list was not walked
+        QCOMPARE(frmMain->cardList->recNo(), 1); // the list was not walked
     }
 
     void aClosedListIsReportedAndLeavesNoFile() {
         m_program->start();
-        frmMain->ADOQuery1->close();
+        frmMain->cardList->close();
         exportWithDefaults();
         QCOMPARE(lastErrorText(), QStringLiteral("无法在已关闭的数据集上执行此操作."));
         QVERIFY(exportedFiles().isEmpty());
@@ -475,7 +474,7 @@ private:
     }
     void clickTitle(const QString& title) {
         QHeaderView* titles = frmMain->DBGrid1->horizontalHeader();
-        const int section = frmMain->ADOQuery1->result()->columnIndex(title);
+        const int section = frmMain->cardList->result()->columnIndex(title);
         const int x = titles->sectionViewportPosition(section) + titles->sectionSize(section) / 2;
         QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, titles->height() / 2));
     }

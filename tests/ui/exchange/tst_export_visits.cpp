@@ -124,7 +124,7 @@ private slots:
                 clickTitle(visitWindow, sortBy);
             }
             QTest::mouseClick(window->findChild<QPushButton*>("BitBtn3"), Qt::LeftButton);
-            cursor = visitWindow->ADOQuery1->recNo();
+            cursor = visitWindow->visitList->recNo();
             window->close();
         });
         QTest::mouseClick(frmMain->findChild<QToolButton*>("SpeedButton8"), Qt::LeftButton);
@@ -187,7 +187,7 @@ private slots:
 private:
     static void clickTitle(TfrmList* window, const QString& title) {
         QHeaderView* titles = window->DBGrid1->horizontalHeader();
-        const int section = window->ADOQuery1->result()->columnIndex(title);
+        const int section = window->visitList->result()->columnIndex(title);
         const int x = titles->sectionViewportPosition(section) + titles->sectionSize(section) / 2;
         QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, QPoint(x, titles->height() / 2));
     }

@@ -4,6 +4,7 @@
 // (Python's vobject) reading what the program wrote.
 
 #include "db/cards.h"
+#include "db/filedialect.h"
 #include "db/query.h"
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
@@ -41,7 +42,7 @@ CardValues fullCard(const QString& type, const QString& name, const QString& sex
 }
 
 QString insertFullCard(DirectSql& sql, const CardValues& card) {
-    sql.exec(cardInsertStatement(QStringLiteral("2008-01-01"), card));
+    sql.exec(cardInsertStatement(fileDialect(), QStringLiteral("2008-01-01"), card));
     return sql.scalar(QStringLiteral("select max(ID) from D_B"));
 }
 
@@ -88,8 +89,8 @@ private slots:
         m_program->start();
         frmMain->findChild<QLineEdit*>("Edit1")->setText("2008-03-01");
         QTest::mouseClick(frmMain->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
-        frmMain->DBGrid1->titleClick(frmMain->ADOQuery1->result()->columnIndex("姓名"));
-        frmMain->ADOQuery1->setRecNo(2);
+        frmMain->DBGrid1->titleClick(frmMain->cardList->result()->columnIndex("姓名"));
+        frmMain->cardList->setRecNo(2);
 
         frmMain->findChild<QAction*>("V1")->trigger();
         QVERIFY(lastErrorText().isEmpty());
@@ -103,12 +104,12 @@ private slots:
             names << card.value("BName");
         }
         QStringList listed;
-        for (int position = 0; position < frmMain->ADOQuery1->recordCount(); ++position) {
-            listed << frmMain->ADOQuery1->result()->text(frmMain->ADOQuery1->rowAt(position), 3);
+        for (int position = 0; position < frmMain->cardList->recordCount(); ++position) {
+            listed << frmMain->cardList->result()->text(frmMain->cardList->rowAt(position), 3);
         }
         QCOMPARE(names, listed);
         QCOMPARE(names.size(), 3);
-        QCOMPARE(frmMain->ADOQuery1->recNo(), 2);
+        QCOMPARE(frmMain->cardList->recNo(), 2);
     }
 
     // Export, then import into an empty database: every field of every card is equal.
@@ -138,13 +139,13 @@ private slots:
             openVCards(w, path);
             QCOMPARE(w->GroupBox2->title(), QStringLiteral("vCard数据  共有 3 条数据"));
             QCOMPARE(w->DBGrid1->model()->rowCount(), 3);
-            QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+            QTest::mouseClick(w->importButton, Qt::LeftButton);
             QVERIFY(!w->isVisible());
         });
         QCOMPARE(
             Messages::shown().last().text,
             QStringLiteral("数据导入 保存成功！\n新增名片 3 张，跳过重复 0 行，跳过无姓名 0 行。"));
-        QCOMPARE(frmMain->ADOQuery1->recordCount(), 3);
+        QCOMPARE(frmMain->cardList->recordCount(), 3);
         const QList<CardValues> stored = storedCards(m_program->sql());
         QCOMPARE(stored.size(), 3);
         QList<CardValues> expected = cards;
@@ -177,7 +178,7 @@ private slots:
         runImport([&](TfrmInData* w) {
             openVCards(w, path);
             QCOMPARE(w->GroupBox2->title(), QStringLiteral("vCard数据  共有 5 条数据"));
-            QTest::mouseClick(w->BitBtn1, Qt::LeftButton);
+            QTest::mouseClick(w->importButton, Qt::LeftButton);
         });
         QCOMPARE(
             Messages::shown().last().text,
@@ -285,7 +286,7 @@ private:
 
     static void openVCards(TfrmInData* window, const QString& path) {
         Messages::queueFileName(path);
-        QTest::mouseClick(window->Button2, Qt::LeftButton);
+        QTest::mouseClick(window->vCardButton, Qt::LeftButton);
     }
 
     void runImport(const std::function<void(TfrmInData*)>& actions) {
@@ -294,7 +295,7 @@ private:
             if (auto* window = qobject_cast<TfrmInData*>(modal)) {
                 actions(window);
                 if (window->isVisible()) {
-                    QTest::mouseClick(window->BitBtn2, Qt::LeftButton);
+                    QTest::mouseClick(window->exitButton, Qt::LeftButton);
                 }
                 ran = true;
             }

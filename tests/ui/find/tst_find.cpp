@@ -37,19 +37,19 @@ private slots:
     void findsAsTheUserTypes() {
         m_program->start();
         QVERIFY(inFindWindow(false, [](TfrmFind* find) {
-            QCOMPARE(find->focusWidget(), find->Edit1);
-            QCOMPARE(find->Edit1->accessibleName(), QStringLiteral("查找"));
-            QTest::keyClick(find->Edit1, Qt::Key_Z);
+            QCOMPARE(find->focusWidget(), find->searchBox);
+            QCOMPARE(find->searchBox->accessibleName(), QStringLiteral("查找"));
+            QTest::keyClick(find->searchBox, Qt::Key_Z);
             QCOMPARE(found(find), QStringList({"张三", "曾小贤", "张伟"})); // not 赵文
-            QTest::keyClick(find->Edit1, Qt::Key_W);
+            QTest::keyClick(find->searchBox, Qt::Key_W);
             QCOMPARE(found(find), QStringList({"张伟"}));
-            QCOMPARE(find->Label2->text(), QStringLiteral("找到名片：1"));
-            QTest::keyClick(find->Edit1, Qt::Key_Backspace);
-            QTest::keyClick(find->Edit1, Qt::Key_X);
-            QTest::keyClick(find->Edit1, Qt::Key_X);
+            QCOMPARE(find->foundCount->text(), QStringLiteral("找到名片：1"));
+            QTest::keyClick(find->searchBox, Qt::Key_Backspace);
+            QTest::keyClick(find->searchBox, Qt::Key_X);
+            QTest::keyClick(find->searchBox, Qt::Key_X);
             QCOMPARE(found(find), QStringList({"曾小贤"}));
-            find->Edit1->clear();
-            typeText(find->Edit1, "bjhl");
+            find->searchBox->clear();
+            typeText(find->searchBox, "bjhl");
             QCOMPARE(found(find), QStringList({"李明"}));
         }));
     }
@@ -65,15 +65,15 @@ private slots:
     void pickingACardMovesTheMainList() {
         QFETCH(QString, how);
         m_program->start();
-        QCOMPARE(frmMain->ADOQuery1->fieldByName("姓名"), QStringLiteral("张三"));
+        QCOMPARE(frmMain->cardList->fieldByName("姓名"), QStringLiteral("张三"));
         QVERIFY(inFindWindow(true, [&](TfrmFind* find) {
-            typeText(find->Edit1, "zhang");
+            typeText(find->searchBox, "zhang");
             QCOMPARE(found(find), QStringList({"张三", "张伟"}));
             if (how == "box") {
-                QTest::keyClick(find->Edit1, Qt::Key_Return);
+                QTest::keyClick(find->searchBox, Qt::Key_Return);
                 return;
             }
-            QTest::keyClick(find->Edit1, Qt::Key_Down);
+            QTest::keyClick(find->searchBox, Qt::Key_Down);
             QCOMPARE(QApplication::focusWidget(), find->DBGrid1);
             QTest::keyClick(find->DBGrid1, Qt::Key_Down);
             if (how == "grid") {
@@ -84,9 +84,9 @@ private slots:
                 QTest::mouseDClick(find->DBGrid1->viewport(), Qt::LeftButton, {}, row.center());
             }
         }));
-        QCOMPARE(frmMain->ADOQuery1->fieldByName("姓名"),
+        QCOMPARE(frmMain->cardList->fieldByName("姓名"),
                  how == "box" ? QStringLiteral("张三") : QStringLiteral("张伟"));
-        QCOMPARE(frmMain->DBGrid1->currentIndex().row(), frmMain->ADOQuery1->recNo() - 1);
+        QCOMPARE(frmMain->DBGrid1->currentIndex().row(), frmMain->cardList->recNo() - 1);
     }
 
     // A card the filter hides: every live card is shown first, the filter boxes unticked.
@@ -95,16 +95,16 @@ private slots:
         auto* nameBox = frmMain->findChild<QLineEdit*>("Edit3");
         nameBox->setText(QStringLiteral("李"));
         QTest::mouseClick(frmMain->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
-        QCOMPARE(frmMain->ADOQuery1->recordCount(), 1);
+        QCOMPARE(frmMain->cardList->recordCount(), 1);
         QVERIFY(inFindWindow(true, [](TfrmFind* find) {
-            typeText(find->Edit1, "cxx");
-            QTest::keyClick(find->Edit1, Qt::Key_Return);
+            typeText(find->searchBox, "cxx");
+            QTest::keyClick(find->searchBox, Qt::Key_Return);
         }));
-        QCOMPARE(frmMain->ADOQuery1->recordCount(), 4);
-        QCOMPARE(frmMain->filterClause(), QString());
+        QCOMPARE(frmMain->cardList->recordCount(), 4);
+        QVERIFY(frmMain->filter().isEmpty());
         QVERIFY(!frmMain->findChild<QCheckBox*>("CheckBox3")->isChecked());
         QCOMPARE(nameBox->text(), QStringLiteral("李")); // what the user typed stays
-        QCOMPARE(frmMain->ADOQuery1->fieldByName("姓名"), QStringLiteral("曾小贤"));
+        QCOMPARE(frmMain->cardList->fieldByName("姓名"), QStringLiteral("曾小贤"));
         QCOMPARE(frmMain->findChild<QLabel*>("Label1")->text(), QStringLiteral("名片数量：4"));
     }
 
@@ -116,31 +116,31 @@ private slots:
             "SELECT '2008-01-01', '客户', '周' || i, '男', '否' FROM n");
         m_program->start();
         QVERIFY(inFindWindow(false, [](TfrmFind* find) {
-            QTest::keyClick(find->Edit1, Qt::Key_Z);
-            QCOMPARE(find->ADOQuery2->recordCount(), 1000);
-            QCOMPARE(find->Label2->text(), QStringLiteral("找到名片：1203（列出前 1000 张）"));
-            typeText(find->Edit1, "hou1199");
+            QTest::keyClick(find->searchBox, Qt::Key_Z);
+            QCOMPARE(find->foundCards->recordCount(), 1000);
+            QCOMPARE(find->foundCount->text(), QStringLiteral("找到名片：1203（列出前 1000 张）"));
+            typeText(find->searchBox, "hou1199");
             QCOMPARE(found(find), QStringList({"周1199"}));
-            QCOMPARE(find->Label2->text(), QStringLiteral("找到名片：1"));
+            QCOMPARE(find->foundCount->text(), QStringLiteral("找到名片：1"));
         }));
     }
 
     void enterWithNothingFoundKeepsTheWindow() {
         m_program->start();
         QVERIFY(inFindWindow(false, [](TfrmFind* find) {
-            typeText(find->Edit1, "qqqq");
+            typeText(find->searchBox, "qqqq");
             QCOMPARE(found(find), QStringList());
-            QTest::keyClick(find->Edit1, Qt::Key_Return);
+            QTest::keyClick(find->searchBox, Qt::Key_Return);
             QVERIFY(find->isVisible());
         }));
-        QCOMPARE(frmMain->ADOQuery1->fieldByName("姓名"), QStringLiteral("张三"));
+        QCOMPARE(frmMain->cardList->fieldByName("姓名"), QStringLiteral("张三"));
     }
 
 private:
     static QStringList found(TfrmFind* find) {
         QStringList names;
-        for (int position = 0; position < find->ADOQuery2->recordCount(); ++position) {
-            names << find->ADOQuery2->result()->text(find->ADOQuery2->rowAt(position), 3);
+        for (int position = 0; position < find->foundCards->recordCount(); ++position) {
+            names << find->foundCards->result()->text(find->foundCards->rowAt(position), 3);
         }
         return names;
     }

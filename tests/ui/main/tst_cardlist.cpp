@@ -1,8 +1,9 @@
 // The card list of the main window through the real engine: start-up, the filters with
 // their statements, the counters, the filter kept across refreshes, and hostile values.
 
-#include "app/datamodule.h"
+#include "db/cardfields.h"
 #include "db/cardlist.h"
+#include "db/filedialect.h"
 #include "db/query.h"
 #include "testsupport.h"
 #include "ui/common/datagrid.h"
@@ -68,8 +69,8 @@ private slots:
     void statements() {
         QFETCH(FilterInput, input);
         QFETCH(QString, clause);
-        QCOMPARE(filterClause(input), clause);
-        QCOMPARE(cardListStatement(clause), ListHead + clause + " Order by ID Desc");
+        QCOMPARE(filterClause(fileDialect(), input), clause);
+        QCOMPARE(cardListStatement(fileDialect(), clause), ListHead + clause + " Order by ID Desc");
         QCOMPARE(visitCountStatement(clause),
                  "Select ID from DList Where did in (select id from D_B Where (theDel='否') " +
                      clause + " )");
@@ -80,8 +81,7 @@ private slots:
     // start-up runs in its order.
     void windowIsPaintedBeforeTheFirstList() {
         insertCard(m_program->sql(), "客户", "张三", "男");
-        frmDM = new TfrmDM;
-        frmMain = new TfrmMain(nullptr, TfrmMain::FirstList::AfterFirstPaint);
+        m_program->create(TfrmMain::FirstList::AfterFirstPaint);
         struct AtFirstPaint : QObject {
             bool painted = false;
             bool listRead = false;
@@ -89,14 +89,14 @@ private slots:
             bool eventFilter(QObject*, QEvent* event) override {
                 if (event->type() == QEvent::Paint && !painted) {
                     painted = true;
-                    listRead = frmMain->ADOQuery1->active();
+                    listRead = frmMain->cardList->active();
                     cards = frmMain->findChild<QLabel*>("Label1")->text();
                 }
                 return false;
             }
         } firstPaint;
         frmMain->installEventFilter(&firstPaint);
-        QVERIFY(!frmMain->ADOQuery1->active());
+        QVERIFY(!frmMain->cardList->active());
         QCOMPARE(edit("Edit2")->text(), QStringLiteral("2008-03-07"));
         frmMain->show();
         QTRY_VERIFY(frmMain->startupDone());
@@ -123,9 +123,9 @@ private slots:
         insertCard(sql, "朋友", "王五", "男");
         m_program->start();
 
-        QCOMPARE(frmMain->ADOQuery1->sql(), ListHead + " Order by ID Desc");
+        QCOMPARE(frmMain->cardList->result()->columnCount(), 2 + int(cardFields().size()));
         QCOMPARE(names(), QStringList({"王五", "张三"}));
-        QCOMPARE(frmMain->ADOQuery1->recNo(), 1);
+        QCOMPARE(frmMain->cardList->recNo(), 1);
         QCOMPARE(label("Label1"), QStringLiteral("名片数量：2"));
         QCOMPARE(label("Label5"), QStringLiteral("拜访次数：1"));
         QVERIFY(!box("CheckBox1")->isChecked());
@@ -284,7 +284,7 @@ private slots:
         QCOMPARE(Messages::shown().first().caption, QStringLiteral("Orvane名片管理"));
         QVERIFY(lastErrorText().startsWith(QStringLiteral("找不到数据库文件")));
         QVERIFY(lastErrorText().endsWith(u'.'));
-        QVERIFY(!frmMain->ADOQuery1->active());
+        QVERIFY(!frmMain->cardList->active());
         QCOMPARE(frmMain->DBGrid1->model()->rowCount(), 0);
         QCOMPARE(label("Label1"), QString());
         QCOMPARE(label("Label5"), QString());
@@ -329,7 +329,7 @@ private:
     void query() { QTest::mouseClick(frmMain->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton); }
     QStringList names() {
         QStringList result;
-        Query* q = frmMain->ADOQuery1;
+        Query* q = frmMain->cardList;
         if (!q->active()) {
             return result;
         }

@@ -33,7 +33,7 @@ private slots:
             insertCard(m_program->sql(), "客户", name, "男");
         }
         m_program->start();
-        Query* list = frmMain->ADOQuery1;
+        Query* list = frmMain->cardList;
         click("SpeedButton4");
         QCOMPARE(list->recNo(), 1);
         click("SpeedButton5");
@@ -256,7 +256,7 @@ private slots:
         }
         m_program->start();
         QVERIFY(QTest::qWaitForWindowActive(frmMain));
-        Query* list = frmMain->ADOQuery1;
+        Query* list = frmMain->cardList;
         QTest::keySequence(frmMain, keys);
         QCOMPARE(QApplication::focusWidget(), frmMain->DBGrid1);
         QTest::keyClick(frmMain->DBGrid1, Qt::Key_Down);

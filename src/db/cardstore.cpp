@@ -1,0 +1,168 @@
+#include "db/cardstore.h"
+
+#include "db/cards.h"
+#include "db/connection.h"
+#include "db/defaults.h"
+#include "db/dialect.h"
+#include "db/visits.h"
+#include "db/writelock.h"
+
+CardStore::CardStore(std::unique_ptr<Connection> engine) : m_engine(std::move(engine)) {}
+
+CardStore::~CardStore() = default;
+
+std::shared_ptr<ResultSet> CardStore::cardList(const FilterInput& filter) {
+    const Dialect& d = m_engine->dialect();
+    return m_engine->select(cardListStatement(d, filterClause(d, filter)));
+}
+
+int CardStore::visitCount(const FilterInput& filter) {
+    return m_engine->select(visitCountStatement(filterClause(m_engine->dialect(), filter)))
+        ->rowCount();
+}
+
+std::shared_ptr<ResultSet> CardStore::deletedCards() {
+    return m_engine->select(deletedCardListStatement(m_engine->dialect()));
+}
+
+std::optional<StoredCard> CardStore::card(qint64 id) {
+    const auto rows = m_engine->select(cardStatement(id));
+    if (rows->rowCount() != 1) {
+        return std::nullopt;
+    }
+    StoredCard card;
+    card.id = id;
+    card.entryDate = rows->text(0, rows->columnIndex(EntryDateColumn));
+    card.live = rows->text(0, rows->columnIndex(QStringLiteral("theDel"))) == u"否";
+    for (const CardField& field : cardFields()) {
+        card.values.insert(field.column, rows->text(0, rows->columnIndex(field.column)));
+    }
+    return card;
+}
+
+bool CardStore::liveDuplicateExists(const CardValues& card, qint64 exceptId) {
+    return m_engine->select(duplicateCheckStatement(m_engine->dialect(), card, exceptId))
+               ->rowCount() > 0;
+}
+
+// Each check runs under the same write lock as the write it allows: another program cannot
+// store the same card in between.
+CardStore::Inserted CardStore::insertCard(const CardValues& card, const QString& entryDate) {
+    const QString insert = cardInsertStatement(m_engine->dialect(), entryDate, card);
+    WriteLock lock(*m_engine);
+    if (liveDuplicateExists(card)) {
+        return {WriteOutcome::Duplicate, 0};
+    }
+    const qint64 id = m_engine->insert(m_engine->dialect().insertReturningKey(insert));
+    lock.commit();
+    return {WriteOutcome::Done, id};
+}
+
+WriteOutcome CardStore::updateCard(qint64 id, const CardValues& values) {
+    const QString update = cardUpdateStatement(m_engine->dialect(), id, values);
+    WriteLock lock(*m_engine);
+    if (m_engine->select(liveCardStatement(id))->rowCount() != 1) {
+        return WriteOutcome::Gone;
+    }
+    if (liveDuplicateExists(values, id)) {
+        return WriteOutcome::Duplicate;
+    }
+    m_engine->execute(update);
+    lock.commit();
+    return WriteOutcome::Done;
+}
+
+void CardStore::softDelete(qint64 id) {
+    WriteLock lock(*m_engine);
+    m_engine->execute(softDeleteStatement(id));
+    lock.commit();
+}
+
+WriteOutcome CardStore::restore(qint64 id) {
+    WriteLock lock(*m_engine);
+    const std::optional<StoredCard> deleted = card(id);
+    if (!deleted || deleted->live) {
+        return WriteOutcome::Gone;
+    }
+    if (liveDuplicateExists(deleted->values)) {
+        return WriteOutcome::Duplicate;
+    }
+    m_engine->execute(restoreCardStatement(id));
+    lock.commit();
+    return WriteOutcome::Done;
+}
+
+WriteOutcome CardStore::purgeCard(qint64 id) {
+    WriteLock lock(*m_engine);
+    if (m_engine->select(deletedCardStatement(id))->rowCount() == 0) {
+        return WriteOutcome::Gone;
+    }
+    for (const QString& statement : purgeCardStatements(m_engine->dialect(), id)) {
+        m_engine->execute(statement);
+    }
+    lock.commit();
+    return WriteOutcome::Done;
+}
+
+int CardStore::purgeDeletedCards() {
+    WriteLock lock(*m_engine);
+    const int count = m_engine->select(deletedKeysStatement())->rowCount();
+    for (const QString& statement : purgeDeletedStatements(m_engine->dialect())) {
+        m_engine->execute(statement);
+    }
+    lock.commit();
+    return count;
+}
+
+std::shared_ptr<ResultSet> CardStore::visits(qint64 cardId) {
+    return m_engine->select(visitListStatement(m_engine->dialect(), cardId));
+}
+
+qint64 CardStore::addVisit(qint64 cardId, const QString& date, const QString& kind,
+                           const QString& memo) {
+    const Dialect& d = m_engine->dialect();
+    const QString insert = visitInsertStatement(d, cardId, date, kind, memo);
+    WriteLock lock(*m_engine);
+    const qint64 id = m_engine->insert(d.insertReturningKey(insert));
+    lock.commit();
+    return id;
+}
+
+void CardStore::removeVisit(qint64 visitId) {
+    WriteLock lock(*m_engine);
+    m_engine->execute(visitDeleteStatement(m_engine->dialect(), visitId));
+    lock.commit();
+}
+
+QStringList CardStore::lookup(Lookup list) {
+    const auto rows = m_engine->select(lookupListStatement(list));
+    QStringList names;
+    names.reserve(rows->rowCount());
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        names << rows->text(row, 0);
+    }
+    return names;
+}
+
+std::optional<CardDefaults> CardStore::defaults() {
+    const auto rows = m_engine->select(defaultsStatement());
+    if (rows->rowCount() != 1) {
+        return std::nullopt;
+    }
+    return CardDefaults{rows->text(0, 0), rows->text(0, 1), rows->text(0, 2)};
+}
+
+void CardStore::storeDefaults(const CardDefaults& defaults) {
+    const QStringList statements = defaultsStoreStatements(m_engine->dialect(), defaults.type,
+                                                           defaults.sex, defaults.province);
+    WriteLock lock(*m_engine);
+    for (const QString& statement : statements) {
+        m_engine->execute(statement);
+    }
+    lock.commit();
+}
+
+QString duplicateCardMessage(const CardValues& card) {
+    return card.value("theType") + u' ' + card.value("BName") + u' ' + card.value("BSex") +
+           QStringLiteral(" 已经存在！");
+}

@@ -1,0 +1,32 @@
+#include "db/filedialect.h"
+
+#include "db/sqltext.h"
+
+QString FileDialect::literal(const QString& value) const {
+    return u'\'' + sqlText(value) + u'\'';
+}
+
+QString FileDialect::alias(const QString& name) const {
+    return name;
+}
+
+QString FileDialect::containsMatch(const QString& column, const QString& value) const {
+    return column + QStringLiteral(" Like ") + literal(u'%' + value + u'%');
+}
+
+QString FileDialect::deleteFrom(const QString& table) const {
+    return QStringLiteral("DELETE FROM ") + table;
+}
+
+QString FileDialect::beginWrite() const {
+    return QStringLiteral("BEGIN IMMEDIATE");
+}
+
+QString FileDialect::insertReturningKey(const QString& insert) const {
+    return insert;
+}
+
+const Dialect& fileDialect() {
+    static const FileDialect dialect;
+    return dialect;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "db/dialect.h"
+
+// The card file's dialect (SQLite under SQLCipher). Its statement texts are those the
+// program has always run on the file.
+class FileDialect final : public Dialect {
+public:
+    // Between single quotes, a quote doubled; a NUL character, which cannot stand inside an
+    // SQLite literal, is spliced in as '||char(0)||' so the value still arrives whole.
+    QString literal(const QString& value) const override;
+    // Bare: the file takes any caption of the card list as it stands.
+    QString alias(const QString& name) const override;
+    // "column Like '%value%'": the file's Like ignores the letter case of Latin letters, as
+    // its duplicate check does (the columns compare NOCASE).
+    QString containsMatch(const QString& column, const QString& value) const override;
+    QString deleteFrom(const QString& table) const override;
+    QString beginWrite() const override;
+    // Unchanged: the file gives the key of the last insert of the connection.
+    QString insertReturningKey(const QString& insert) const override;
+};
+
+const Dialect& fileDialect();

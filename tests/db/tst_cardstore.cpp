@@ -1,0 +1,363 @@
+// The card store's behaviour, written once against the store and run on every engine this
+// build has (each engine a test run of its own, named by the engine): the list and its
+// filter with hostile values, the duplicate rule, the outcomes of a change, delete and
+// restore, the visits, the lookups, the defaults, and values an engine cannot store.
+
+#include "db/cardstore.h"
+#include "db/clock.h"
+#include "db/connection.h"
+#include "db/dialect.h"
+#include "db/engineerror.h"
+#include "db/sqlcipherconnection.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <functional>
+
+namespace {
+// A fresh register with the delivered contents, and connections to it, as a second program
+// would open them.
+class Register {
+public:
+    virtual ~Register() = default;
+    virtual std::unique_ptr<Connection> connect() = 0;
+};
+
+class FileRegister final : public Register {
+public:
+    std::unique_ptr<Connection> connect() override {
+        auto file = std::make_unique<SqlCipherConnection>();
+        file->setConnectionString(m_file.connectionString());
+        return file;
+    }
+
+private:
+    ScratchDatabase m_file;
+};
+
+struct Engine {
+    const char* name;
+    std::function<std::unique_ptr<Register>()> makeRegister;
+};
+
+// Every engine of this build.
+const std::vector<Engine>& engines() {
+    static const std::vector<Engine> list = {
+        {"file", [] { return std::make_unique<FileRegister>(); }},
+    };
+    return list;
+}
+
+CardValues card(const QString& type, const QString& name, const QString& sex,
+                const QString& province = QString()) {
+    CardValues values;
+    for (const CardField& field : cardFields()) {
+        values.insert(field.column, QString());
+    }
+    values.insert(QStringLiteral("theType"), type);
+    values.insert(QStringLiteral("BName"), name);
+    values.insert(QStringLiteral("BSex"), sex);
+    values.insert(QStringLiteral("DArea"), province);
+    return values;
+}
+
+QStringList column(const std::shared_ptr<ResultSet>& rows, const QString& name) {
+    QStringList values;
+    const int c = rows->columnIndex(name);
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        values << rows->text(row, c);
+    }
+    return values;
+}
+
+FilterInput byName(const QString& name) {
+    FilterInput filter;
+    filter.byName = true;
+    filter.name = name;
+    return filter;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(FilterInput)
+
+class TestCardStore : public QObject {
+    Q_OBJECT
+public:
+    explicit TestCardStore(const Engine& engine) : m_engine(engine) {}
+
+private slots:
+    void init() {
+        m_register = m_engine.makeRegister();
+        m_store = std::make_unique<CardStore>(m_register->connect());
+        m_other = std::make_unique<CardStore>(m_register->connect());
+    }
+    void cleanup() {
+        m_other.reset();
+        m_store.reset();
+        m_register.reset();
+    }
+
+    void listAndFilter_data() {
+        QTest::addColumn<FilterInput>("filter");
+        QTest::addColumn<QStringList>("names"); // newest first
+        QTest::newRow("no filter")
+            << FilterInput() << QStringList{"x') OR ('1'='1", "100%", "Ann", "O'Neil", "张三"};
+        QTest::newRow("name with a quote") << byName("O'N") << QStringList{"O'Neil"};
+        QTest::newRow("name, letter case aside") << byName("ann") << QStringList{"Ann"};
+        QTest::newRow("name that would end the statement")
+            << byName("x') OR ('1'='1") << QStringList{"x') OR ('1'='1"};
+        QTest::newRow("name that matches nothing") << byName("';--") << QStringList{};
+        QTest::newRow("name with a comment") << byName("--") << QStringList{};
+        FilterInput type;
+        type.byType = true;
+        type.type = "同事";
+        QTest::newRow("category") << type << QStringList{"Ann", "张三"};
+        FilterInput hostileType;
+        hostileType.byType = true;
+        hostileType.type = "' OR ''='";
+        QTest::newRow("hostile category") << hostileType << QStringList{};
+        FilterInput sexAndProvince;
+        sexAndProvince.bySex = sexAndProvince.byProvince = true;
+        sexAndProvince.sex = "女";
+        sexAndProvince.province = "北京";
+        QTest::newRow("sex and province") << sexAndProvince << QStringList{"100%"};
+        FilterInput dates;
+        dates.byDate = true;
+        dates.dateFrom = "2008-03-01";
+        dates.dateTo = "2008-03-31";
+        QTest::newRow("entry dates") << dates << QStringList{"x') OR ('1'='1", "100%", "Ann"};
+        FilterInput unticked;
+        unticked.name = "nobody";
+        unticked.type = "nothing";
+        QTest::newRow("values without their ticks count for nothing")
+            << unticked << QStringList{"x') OR ('1'='1", "100%", "Ann", "O'Neil", "张三"};
+    }
+    void listAndFilter() {
+        QFETCH(FilterInput, filter);
+        QFETCH(QStringList, names);
+        insert(card("同事", "张三", "男", "上海"), "2008-02-01");
+        insert(card("客户", "O'Neil", "男", "北京"), "2008-02-28");
+        const qint64 ann = insert(card("同事", "Ann", "女", "上海"), "2008-03-01");
+        insert(card("客户", "100%", "女", "北京"), "2008-03-07");
+        insert(card("客户", "x') OR ('1'='1", "男"), "2008-03-31");
+        m_store->softDelete(insert(card("同事", "已删", "男"), "2008-03-07"));
+        m_store->addVisit(ann, "2008-03-02", "电话", "一");
+        m_store->addVisit(ann, "2008-03-03", "上门", "二");
+
+        const auto list = m_store->cardList(filter);
+        QCOMPARE(column(list, "姓名"), names);
+        QCOMPARE(list->columnNames().mid(0, 3), QStringList({"ID", "录入日期", "分类"}));
+        QCOMPARE(list->columnCount(), 2 + int(cardFields().size()));
+        QCOMPARE(m_store->visitCount(filter), names.contains("Ann") ? 2 : 0);
+    }
+
+    // Two live cards never share category, name and sex; letter case aside, as the file
+    // compares them.
+    void duplicateRule_data() {
+        QTest::addColumn<QString>("storedName");
+        QTest::addColumn<bool>("storedDeleted");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("sex");
+        QTest::addColumn<bool>("duplicate");
+        QTest::newRow("the same card") << "张三" << false << "客户"
+                                       << "张三"
+                                       << "男" << true;
+        QTest::newRow("only a deleted one") << "张三" << true << "客户"
+                                            << "张三"
+                                            << "男" << false;
+        QTest::newRow("another category") << "张三" << false << "同事"
+                                          << "张三"
+                                          << "男" << false;
+        QTest::newRow("another sex") << "张三" << false << "客户"
+                                     << "张三"
+                                     << "女" << false;
+        QTest::newRow("letter case") << "Alice" << false << "客户"
+                                     << "ALICE"
+                                     << "男" << true;
+        QTest::newRow("a blank more") << "张三" << false << "客户"
+                                      << "张三 "
+                                      << "男" << false;
+        QTest::newRow("quotes") << "O'Neil" << false << "客户"
+                                << "O'Neil"
+                                << "男" << true;
+    }
+    void duplicateRule() {
+        QFETCH(QString, storedName);
+        QFETCH(bool, storedDeleted);
+        QFETCH(QString, type);
+        QFETCH(QString, name);
+        QFETCH(QString, sex);
+        QFETCH(bool, duplicate);
+        const qint64 stored = insert(card("客户", storedName, "男"), "2008-03-01");
+        if (storedDeleted) {
+            m_store->softDelete(stored);
+        }
+        const CardStore::Inserted inserted =
+            m_store->insertCard(card(type, name, sex), "2008-03-07");
+        QCOMPARE(inserted.outcome == WriteOutcome::Duplicate, duplicate);
+        QCOMPARE(liveCount(), duplicate || storedDeleted ? 1 : 2);
+        if (!duplicate) {
+            QVERIFY(inserted.id > stored);
+            QCOMPARE(m_store->card(inserted.id)->values.value("BName"), name);
+        }
+        // A change may not make a live duplicate either.
+        if (!storedDeleted && !duplicate) {
+            CardValues same = card("客户", storedName, "男");
+            QCOMPARE(m_store->updateCard(inserted.id, same), WriteOutcome::Duplicate);
+            QCOMPARE(m_store->card(inserted.id)->values.value("BName"), name);
+        }
+    }
+
+    // A change is written over a card that is still live; its entry date and live flag stay.
+    // One that vanished or was deleted meanwhile, by this program or another, is refused.
+    void updateOutcomes() {
+        const qint64 id = insert(card("客户", "张三", "男"), "2008-01-02");
+        CardValues changed = card("客户", "张三", "男", "上海");
+        changed.insert("FDes", "新的备注");
+        QCOMPARE(m_store->updateCard(id, changed), WriteOutcome::Done);
+        const StoredCard stored = *m_store->card(id);
+        QCOMPARE(stored.values, changed);
+        QCOMPARE(stored.entryDate, QStringLiteral("2008-01-02"));
+        QVERIFY(stored.live);
+
+        m_other->softDelete(id); // another program deletes it meanwhile
+        QCOMPARE(m_store->updateCard(id, card("客户", "李四", "男")), WriteOutcome::Gone);
+        QCOMPARE(m_store->card(id)->values.value("BName"), QStringLiteral("张三"));
+        QCOMPARE(m_store->updateCard(id + 1000, changed), WriteOutcome::Gone);
+        QVERIFY(!m_store->card(id + 1000));
+
+        CardValues unknown = changed;
+        unknown.insert("NoSuchColumn", "x");
+        QVERIFY_THROWS_EXCEPTION(EngineError, m_store->updateCard(id, unknown));
+    }
+
+    void deleteAndRestore() {
+        const qint64 id = insert(card("客户", "张三", "男"), "2008-03-01");
+        m_store->addVisit(id, "2008-03-02", "电话", "留下");
+        m_store->softDelete(id);
+        QCOMPARE(liveCount(), 0);
+        QCOMPARE(column(m_store->deletedCards(), "ID"), QStringList{QString::number(id)});
+        QCOMPARE(m_store->visits(id)->rowCount(), 1);
+        QVERIFY(!m_store->card(id)->live);
+
+        // A new card takes its place: the deleted one cannot come back beside it.
+        const qint64 newer = insert(card("客户", "张三", "男"), "2008-03-07");
+        QCOMPARE(m_store->restore(id), WriteOutcome::Duplicate);
+        QVERIFY(!m_store->card(id)->live);
+        QCOMPARE(m_store->restore(newer), WriteOutcome::Gone); // a live card is not deleted
+        m_store->softDelete(newer);
+        QCOMPARE(m_store->restore(id), WriteOutcome::Done);
+        QCOMPARE(column(m_store->cardList(FilterInput()), "ID"), QStringList{QString::number(id)});
+        QCOMPARE(column(m_store->deletedCards(), "ID"), QStringList{QString::number(newer)});
+        QCOMPARE(m_other->restore(id), WriteOutcome::Gone); // restored already
+    }
+
+    void visits() {
+        const qint64 id = insert(card("客户", "张三", "男"), "2008-03-01");
+        const qint64 other = insert(card("客户", "李四", "男"), "2008-03-01");
+        const qint64 first = m_store->addVisit(id, "2008-03-02", "电话", "O'Brien';--");
+        const qint64 second = m_store->addVisit(id, "2008-03-05", "上门", "第二次");
+        m_store->addVisit(other, "2008-03-03", "吃饭", "别人的");
+        QVERIFY(second > first);
+        const auto list = m_store->visits(id);
+        QCOMPARE(list->columnNames(), QStringList({"ID", "拜访日期", "拜访方式", "拜访内容"}));
+        QCOMPARE(column(list, "拜访内容"), QStringList({"第二次", "O'Brien';--"}));
+        QCOMPARE(m_store->visitCount(FilterInput()), 3);
+        m_store->removeVisit(second);
+        QCOMPARE(column(m_store->visits(id), "ID"), QStringList{QString::number(first)});
+        QCOMPARE(m_store->visitCount(FilterInput()), 2);
+    }
+
+    void lookups() {
+        QCOMPARE(m_store->lookup(Lookup::Sex), QStringList({"男", "女"}));
+        QCOMPARE(m_store->lookup(Lookup::Category).first(), QStringLiteral("客户"));
+        QCOMPARE(m_store->lookup(Lookup::Province).size(), 34);
+    }
+
+    // The defaults count only while exactly one row holds them; storing leaves one row.
+    void defaults() {
+        std::optional<CardDefaults> stored = m_store->defaults();
+        QVERIFY(stored);
+        QCOMPARE(stored->type, QStringLiteral("客户"));
+        m_store->engine().execute(
+            QStringLiteral("INSERT INTO D_Mr(theType,theSex,theP) VALUES('同事','女','上海')"));
+        QVERIFY(!m_store->defaults());
+        m_store->storeDefaults({"O'Neil", "女", ""});
+        stored = m_other->defaults();
+        QVERIFY(stored);
+        QCOMPARE(stored->type, QStringLiteral("O'Neil"));
+        QCOMPARE(stored->sex, QStringLiteral("女"));
+        QCOMPARE(stored->province, QString());
+        m_store->storeDefaults({"同事", "男", "北京"});
+        QCOMPARE(m_store->defaults()->type, QStringLiteral("同事"));
+    }
+
+    // A value the engine can store comes back exactly; one it cannot is refused with a
+    // message and nothing is written.
+    void hostileValues_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("quote") << "O'Brien";
+        QTest::newRow("comment") << "x';-- DROP TABLE D_B;";
+        QTest::newRow("wildcards") << "100%_off";
+        QTest::newRow("backslash") << "C:\\path\\'\\";
+        QTest::newRow("line breaks") << "one\r\ntwo\nthree";
+        QTest::newRow("unicode") << "张三 😀 Ünïcødé ㈱ 𠀋";
+        QTest::newRow("byte order mark") << QString::fromUtf16(u"\uFEFF开头");
+        QTest::newRow("nul") << QString::fromUtf16(u"a\0b", 3);
+        QTest::newRow("double quotes") << "\"\"\"";
+    }
+    void hostileValues() {
+        QFETCH(QString, value);
+        CardValues values = card("客户", value, "男");
+        values.insert("FDes", value);
+        bool storable = true;
+        try {
+            m_store->engine().dialect().literal(value);
+        } catch (const EngineError& e) {
+            storable = false;
+            QVERIFY(!e.message().isEmpty());
+        }
+        if (!storable) {
+            QVERIFY_THROWS_EXCEPTION(EngineError, m_store->insertCard(values, "2008-03-07"));
+            QCOMPARE(liveCount(), 0);
+            return;
+        }
+        const qint64 id = insert(values, "2008-03-07");
+        QCOMPARE(m_store->card(id)->values.value("BName"), value);
+        QCOMPARE(m_store->card(id)->values.value("FDes"), value);
+        QCOMPARE(column(m_store->cardList(byName(value)), "ID"), QStringList{QString::number(id)});
+        QCOMPARE(m_store->insertCard(values, "2008-03-07").outcome, WriteOutcome::Duplicate);
+        m_store->addVisit(id, "2008-03-07", value, value);
+        QCOMPARE(column(m_store->visits(id), "拜访方式"), QStringList{value});
+    }
+
+private:
+    qint64 insert(const CardValues& values, const QString& date) {
+        const CardStore::Inserted inserted = m_store->insertCard(values, date);
+        if (inserted.outcome != WriteOutcome::Done) {
+            qFatal("the card was not inserted");
+        }
+        return inserted.id;
+    }
+    int liveCount() { return m_store->cardList(FilterInput())->rowCount(); }
+
+    const Engine& m_engine;
+    std::unique_ptr<Register> m_register;
+    std::unique_ptr<CardStore> m_store;
+    std::unique_ptr<CardStore> m_other;
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int failed = 0;
+    for (const Engine& engine : engines()) {
+        std::printf("engine: %s\n", engine.name);
+        TestCardStore test(engine);
+        failed += QTest::qExec(&test, argc, argv);
+    }
+    return failed;
+}
+
+#include "tst_cardstore.moc"
