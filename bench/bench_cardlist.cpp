@@ -138,12 +138,12 @@ private:
     const QElapsedTimer& m_sinceStart;
 };
 
-std::unique_ptr<Program> program;
+std::unique_ptr<Program> running; // the program that startProgram() started
 
 Startup startProgram() {
     QElapsedTimer timer;
     timer.start();
-    program = std::make_unique<Program>(TfrmMain::FirstList::AfterFirstPaint);
+    running = std::make_unique<Program>(TfrmMain::FirstList::AfterFirstPaint);
     FirstPaint paint(timer);
     frmMain->installEventFilter(&paint);
     frmMain->show();
@@ -160,7 +160,7 @@ Startup startProgram() {
 void stopProgram() {
     Messages::queueAnswer(true);
     frmMain->close();
-    program.reset();
+    running.reset();
 }
 
 // A title click's sort of the list, from the statement's order.

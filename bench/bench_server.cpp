@@ -60,8 +60,7 @@ void generate(ScratchServerDatabase& db, int cards, int visits) {
 }
 
 QString listStatement(Connection& engine) {
-    (void)engine;
-    return cardListStatement(QString());
+    return cardListStatement(engine.dialect(), QString());
 }
 
 // libpq alone: the same statement copied out into one buffer, which grows as the rows come
@@ -203,7 +202,7 @@ CardValues newCard(const QString& name) {
 
 // One card added as the editor's 保存 adds it: the duplicate check and the insert, one commit.
 void addCard(PgConnection& server, const CardValues& card) {
-    server.insert(cardInsertStatement(QStringLiteral("2024-06-01"), card));
+    server.insert(cardInsertStatement(server.dialect(), QStringLiteral("2024-06-01"), card));
 }
 
 void addOneByOne(const QString& server) {

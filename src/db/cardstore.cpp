@@ -53,7 +53,12 @@ CardStore::Inserted CardStore::insertCard(const CardValues& card, const QString&
     if (liveDuplicateExists(card)) {
         return {WriteOutcome::Duplicate, 0};
     }
+    // An engine that enforces the rule itself (the server's index of live cards) stores
+    // nothing and gives no key when another program stored the same card meanwhile.
     const qint64 id = m_engine->insert(m_engine->dialect().insertReturningKey(insert));
+    if (id == 0) {
+        return {WriteOutcome::Duplicate, 0};
+    }
     lock.commit();
     return {WriteOutcome::Done, id};
 }

@@ -29,8 +29,8 @@ public:
     void execute(const QString& sql) override;
     // Runs an insert (with the dialect's RETURNING ID) and gives the new key, or 0 when the
     // server stored nothing because a live duplicate exists (ON CONFLICT DO NOTHING).
-    qint64 insert(const QString& sql);
-    const Dialect& dialect() const;
+    qint64 insert(const QString& sql) override;
+    const Dialect& dialect() const override;
     // A second connection to the same register (for a worker or the change listener).
     std::unique_ptr<Connection> openAnother() const;
     // Which register this is, for the window title: "服务器 cards@db.example.com:5432".

@@ -285,7 +285,7 @@ CopiedRows copyServerToFile(PgConnection& server, const QString& path) {
     }
     SqlCipherConnection file;
     file.setConnectionString(cardFileConnectionString(path));
-    WriteLock lock(&file);
+    WriteLock lock(file);
     requireNoCardsOrVisits(file, target);
     const QList<Table> tables = registerTables();
     for (int t = 2; t < tables.size(); ++t) {

@@ -35,10 +35,6 @@ QString ServerDialect::containsMatch(const QString& column, const QString& value
            QStringLiteral(" ESCAPE ''");
 }
 
-QString ServerDialect::deleteAll(const QString& table) const {
-    return deleteFrom(table);
-}
-
 QString ServerDialect::deleteFrom(const QString& table) const {
     return QStringLiteral("DELETE FROM ") + table;
 }

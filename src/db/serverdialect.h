@@ -15,8 +15,7 @@ public:
     // case and every other character only itself (ILIKE under the "C" collation), and "%" and
     // "_" in the value stay wildcards with no escape character, as they are on the file.
     QString containsMatch(const QString& column, const QString& value) const override;
-    QString deleteAll(const QString& table) const override;
-    QString deleteFrom(const QString& table) const;
+    QString deleteFrom(const QString& table) const override;
     QString beginWrite() const override;
     // The insert with "ON CONFLICT DO NOTHING RETURNING ID": a card that would break the
     // register's unique index of live cards is not stored, and the result then has no row.

@@ -8,7 +8,9 @@
 #include "db/connection.h"
 #include "db/dialect.h"
 #include "db/engineerror.h"
+#include "db/pgconnection.h"
 #include "db/sqlcipherconnection.h"
+#include "testserver.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -36,16 +38,38 @@ private:
     ScratchDatabase m_file;
 };
 
+// A fresh database on the test server; the server engine makes the register in it when it
+// first connects.
+class ServerRegister final : public Register {
+public:
+    std::unique_ptr<Connection> connect() override {
+        return std::make_unique<PgConnection>(m_database.connectionString());
+    }
+
+private:
+    ScratchServerDatabase m_database;
+};
+
 struct Engine {
     const char* name;
     std::function<std::unique_ptr<Register>()> makeRegister;
 };
 
-// Every engine of this build.
-const std::vector<Engine>& engines() {
-    static const std::vector<Engine> list = {
+// Every engine of this build: the card file, and the server where a test server runs
+// (scripts/test.sh starts one; under CI it must).
+std::vector<Engine> engines() {
+    std::vector<Engine> list = {
         {"file", [] { return std::make_unique<FileRegister>(); }},
     };
+    if (!testServerConnectionString().isEmpty() || qEnvironmentVariableIsSet("CI")) {
+        list.push_back({"server", []() -> std::unique_ptr<Register> {
+                            if (testServerConnectionString().isEmpty()) {
+                                qFatal("ORVANE_TEST_SERVER is not set: scripts/test.sh starts "
+                                       "the test server");
+                            }
+                            return std::make_unique<ServerRegister>();
+                        }});
+    }
     return list;
 }
 
@@ -84,7 +108,7 @@ Q_DECLARE_METATYPE(FilterInput)
 class TestCardStore : public QObject {
     Q_OBJECT
 public:
-    explicit TestCardStore(const Engine& engine) : m_engine(engine) {}
+    explicit TestCardStore(Engine engine) : m_engine(std::move(engine)) {}
 
 private slots:
     void init() {
@@ -343,7 +367,7 @@ private:
     }
     int liveCount() { return m_store->cardList(FilterInput())->rowCount(); }
 
-    const Engine& m_engine;
+    const Engine m_engine;
     std::unique_ptr<Register> m_register;
     std::unique_ptr<CardStore> m_store;
     std::unique_ptr<CardStore> m_other;
@@ -352,9 +376,9 @@ private:
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int failed = 0;
-    for (const Engine& engine : engines()) {
+    for (Engine& engine : engines()) {
         std::printf("engine: %s\n", engine.name);
-        TestCardStore test(engine);
+        TestCardStore test(std::move(engine));
         failed += QTest::qExec(&test, argc, argv);
     }
     return failed;

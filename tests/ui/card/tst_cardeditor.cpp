@@ -288,9 +288,12 @@ private slots:
         QCOMPARE(cardCount(m_program->sql()), 1);
     }
 
+    // A change is saved over the card, its entry date and live flag kept; a change that would
+    // make it equal to another live card is refused like a new duplicate, and nothing is
+    // written until the user changes it again.
     void editModeChangesTheCardButNotItsDateOrLiveFlag() {
         DirectSql& sql = m_program->sql();
-        insertCard(sql, "客户", "李四", "男"); // a live card the change will equal
+        insertCard(sql, "客户", "李四", "男"); // a live card the first change would equal
         const QStringList stored = sampleCard();
         const QString id = insertFullCard(sql, stored);
         m_program->start();
@@ -311,17 +314,24 @@ private slots:
             retype(editor, "EditB1", "李四");
             retype(editor, "EditF4", QString());
             click(editor, "BitBtn1");
+            QCOMPARE(plainMessages(), QStringList({"客户 李四 男 已经存在！"}));
+            QVERIFY(editor->isVisible());
+            QCOMPARE(cardRow(sql, id), stored);
+
+            Messages::clearRecord();
+            retype(editor, "EditB1", "李五");
+            click(editor, "BitBtn1");
             QCOMPARE(plainMessages(), QStringList({"恭喜！恭喜！名片 修改 保存成功！"}));
             QVERIFY(!editor->isVisible());
         }));
         QStringList expected = stored;
         expected[1] = "客户";
-        expected[2] = "李四";
+        expected[2] = "李五";
         expected[3] = "男";
         expected[24] = QString();
         QCOMPARE(cardRow(sql, id), expected); // theDate and theDel as they were
         QCOMPARE(cardCount(sql), 2);
-        QCOMPARE(frmMain->cardList->fieldByName("姓名"), QStringLiteral("李四"));
+        QCOMPARE(frmMain->cardList->fieldByName("姓名"), QStringLiteral("李五"));
     }
 
     // A card whose category, sex or province is not in the lookup lists (an imported card)
