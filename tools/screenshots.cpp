@@ -309,7 +309,7 @@ int main(int argc, char** argv) {
                 });
                 clickButton(import, "BitBtn1");
             });
-            frmMain->I1Click();
+            frmMain->importCards();
         },
         [] {
             // The import's file dialog.

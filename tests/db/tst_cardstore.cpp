@@ -1,7 +1,8 @@
 // The card store's behaviour, written once against the store and run on every engine this
 // build has (each engine a test run of its own, named by the engine): the list and its
-// filter with hostile values, the duplicate rule, the outcomes of a change, delete and
-// restore, the visits, the lookups, the defaults, and values an engine cannot store.
+// filter with hostile values, the duplicate rule, the outcomes of a change, delete,
+// restore and removal for good, the visits, the lookups, the defaults, and values an engine cannot
+// store.
 
 #include "db/cardstore.h"
 #include "db/clock.h"
@@ -276,6 +277,36 @@ private slots:
         QCOMPARE(column(m_store->cardList(FilterInput()), "ID"), QStringList{QString::number(id)});
         QCOMPARE(column(m_store->deletedCards(), "ID"), QStringList{QString::number(newer)});
         QCOMPARE(m_other->restore(id), WriteOutcome::Gone); // restored already
+    }
+
+    // Only deleted cards go for good, with their visits; live cards and theirs stay.
+    void purge() {
+        const qint64 live = insert(card("客户", "张三", "男"), "2008-03-01");
+        const qint64 first = insert(card("客户", "李四", "男"), "2008-03-01");
+        const qint64 second = insert(card("客户", "王五", "女"), "2008-03-01");
+        for (const qint64 id : {live, first, second}) {
+            m_store->addVisit(id, "2008-03-02", "电话", "留下");
+        }
+        m_store->softDelete(first);
+        m_store->softDelete(second);
+
+        QCOMPARE(m_store->purgeCard(live), WriteOutcome::Gone);
+        QCOMPARE(m_store->purgeCard(first), WriteOutcome::Done);
+        QCOMPARE(m_other->purgeCard(first), WriteOutcome::Gone); // gone already
+        QVERIFY(!m_store->card(first));
+        QCOMPARE(m_store->visits(first)->rowCount(), 0);
+        QCOMPARE(column(m_store->deletedCards(), "ID"), QStringList{QString::number(second)});
+
+        m_store->softDelete(live);
+        QCOMPARE(m_store->restore(live), WriteOutcome::Done); // restored before the purge
+        QCOMPARE(m_store->purgeDeletedCards(), 1);
+        QVERIFY(!m_store->card(second));
+        QCOMPARE(m_store->visits(second)->rowCount(), 0);
+        QCOMPARE(m_store->deletedCards()->rowCount(), 0);
+        QCOMPARE(column(m_store->cardList(FilterInput()), "ID"),
+                 QStringList{QString::number(live)});
+        QCOMPARE(m_store->visits(live)->rowCount(), 1);
+        QCOMPARE(m_store->purgeDeletedCards(), 0);
     }
 
     void visits() {

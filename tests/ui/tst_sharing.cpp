@@ -683,7 +683,7 @@ private:
     // The names in the main list, as listed.
     static QStringList listedNames() {
         QStringList names;
-        Query* list = frmMain->ADOQuery1;
+        Query* list = frmMain->cardList;
         if (!list->active()) {
             return names;
         }

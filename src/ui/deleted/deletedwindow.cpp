@@ -28,7 +28,8 @@ TfrmDeleted::TfrmDeleted(QWidget* owner, CardStore& store)
     purgeAllButton =
         placeButton(this, QStringLiteral("BitBtn4"), QStringLiteral("全部彻底删除"), 424, 372);
     purgeAllButton->resize(95, purgeAllButton->height());
-    purgeButton = placeButton(this, QStringLiteral("BitBtn3"), QStringLiteral("彻底删除"), 535, 372);
+    purgeButton =
+        placeButton(this, QStringLiteral("BitBtn3"), QStringLiteral("彻底删除"), 535, 372);
     restoreButton = placeButton(this, QStringLiteral("BitBtn1"), QStringLiteral("恢复"), 644, 372);
     exitButton = placeExitButton(this, QStringLiteral("BitBtn2"), 753, 372);
     connect(restoreButton, &QPushButton::clicked, this, &TfrmDeleted::restoreCard);

@@ -17,7 +17,7 @@ public:
     Query* cardList = nullptr; // the list to export, in its filter and order; set by the caller
 
     QGroupBox* GroupBox1;
-    QList<QCheckBox*> CheckBoxes; // CheckBox1 to CheckBox25, in number order
+    QList<QCheckBox*> CheckBoxes;  // CheckBox1 to CheckBox25, in number order
     QPushButton* selectAllButton;  // 全选
     QPushButton* selectNoneButton; // 全不选
     QPushButton* exportButton;     // 导出

@@ -40,8 +40,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TfrmMain* frmMain = nullptr;
-
 namespace {
 // The right edge of the controls that stand at fixed places in a bar (outside its layout).
 int placedRight(QWidget* bar) {
@@ -194,13 +192,11 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
     placeLabel(group, QStringLiteral("至"), 262, 24);
     dateTo = edit(QStringLiteral("Edit2"), 312, 20, QStringLiteral("至"));
     byType = check(QStringLiteral("CheckBox2"), QStringLiteral("分    类(&L)"), 448, 22);
-    typeBox =
-        lookup(QStringLiteral("DBLookupComboBox1"), 528, 20, QStringLiteral("分        类"));
+    typeBox = lookup(QStringLiteral("DBLookupComboBox1"), 528, 20, QStringLiteral("分        类"));
     byName = check(QStringLiteral("CheckBox3"), QStringLiteral("姓    名(&N)"), 16, 54);
     nameBox = edit(QStringLiteral("Edit3"), ValueLeft, 52, QStringLiteral("姓        名"));
     bySex = check(QStringLiteral("CheckBox4"), QStringLiteral("性    别(&X)"), 232, 54);
-    sexBox =
-        lookup(QStringLiteral("DBLookupComboBox2"), 312, 52, QStringLiteral("性        别"));
+    sexBox = lookup(QStringLiteral("DBLookupComboBox2"), 312, 52, QStringLiteral("性        别"));
     byProvince = check(QStringLiteral("CheckBox5"), QStringLiteral("省    份(&P)"), 448, 54);
     provinceBox =
         lookup(QStringLiteral("DBLookupComboBox3"), 528, 52, QStringLiteral("省        份"));
@@ -208,18 +204,16 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
     // Touching a filter's value ticks its box; only "查询" applies it.
     connect(dateFrom, &QLineEdit::textChanged, byDate, [this] { byDate->setChecked(true); });
     connect(dateTo, &QLineEdit::textChanged, byDate, [this] { byDate->setChecked(true); });
-    connect(typeBox, &LookupCombo::valueChosen, byType,
-            [this] { byType->setChecked(true); });
+    connect(typeBox, &LookupCombo::valueChosen, byType, [this] { byType->setChecked(true); });
     connect(nameBox, &QLineEdit::textChanged, byName, [this] { byName->setChecked(true); });
-    connect(sexBox, &LookupCombo::valueChosen, bySex,
-            [this] { bySex->setChecked(true); });
+    connect(sexBox, &LookupCombo::valueChosen, bySex, [this] { bySex->setChecked(true); });
     connect(provinceBox, &LookupCombo::valueChosen, byProvince,
             [this] { byProvince->setChecked(true); });
 
     queryButton = placeButton(bar, QStringLiteral("BitBtn1"), QStringLiteral("查询"), 704, 56,
-                          QStringLiteral(":/icons/query.svg"));
+                              QStringLiteral(":/icons/query.svg"));
     excelButton = placeButton(bar, QStringLiteral("BitBtn2"), QStringLiteral("Excel"), 808, 56,
-                          QStringLiteral(":/icons/excel.svg"));
+                              QStringLiteral(":/icons/excel.svg"));
     exitButton = placeButton(bar, QStringLiteral("BitBtn3"), QStringLiteral("退出"), 912, 56);
     exitButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     connectButton =
@@ -228,7 +222,8 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
         button->setAutoDefault(true); // Enter presses the focused button
     }
     // On a narrow screen the three buttons close up to the filter frame.
-    closeGapsAsBarNarrows(bar, {queryButton, excelButton, exitButton}, group->geometry().right() + 1, 8, 16);
+    closeGapsAsBarNarrows(bar, {queryButton, excelButton, exitButton},
+                          group->geometry().right() + 1, 8, 16);
     closeGapsAsBarNarrows(bar, {connectButton}, group->geometry().right() + 1 + 2 * (8 + 75), 8,
                           16); // stays above 退出
     connect(queryButton, &QPushButton::clicked, this, &TfrmMain::applyFilter);
@@ -292,7 +287,8 @@ void TfrmMain::buildCommands() {
                &TfrmMain::applyFilter);
     addCommand(QStringLiteral("F1"), QStringLiteral("查找 &F"), Keys{Qt::CTRL | Qt::Key_F},
                &TfrmMain::findCards);
-    addCommand(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), Keys{}, &TfrmMain::showDeletedCards);
+    addCommand(QStringLiteral("R1"), QStringLiteral("已删除名片 &R"), Keys{},
+               &TfrmMain::showDeletedCards);
     addCommand(QStringLiteral("X1"), QStringLiteral("退出 &E"), Keys{Qt::CTRL | Qt::Key_Q},
                &TfrmMain::closeWindow);
     addCommand(QStringLiteral("I1"), QStringLiteral("导入名片 &I"), Keys{Qt::CTRL | Qt::Key_I},
@@ -301,7 +297,8 @@ void TfrmMain::buildCommands() {
                &TfrmMain::importVCards);
     addCommand(QStringLiteral("E1"), QStringLiteral("导出Excel &E"), Keys{},
                &TfrmMain::showExportOptions);
-    addCommand(QStringLiteral("V1"), QStringLiteral("导出vCard &V"), Keys{}, &TfrmMain::exportVCard);
+    addCommand(QStringLiteral("V1"), QStringLiteral("导出vCard &V"), Keys{},
+               &TfrmMain::exportVCard);
     addCommand(QStringLiteral("S1"), QStringLiteral("设置默认项 &S"), Keys{},
                &TfrmMain::showDefaults);
     addCommand(QStringLiteral("C2"), QStringLiteral("连接服务器 &L"), Keys{},

@@ -140,7 +140,7 @@ private slots:
         Messages::queueAnswer(yes);
         QVERIFY(inDeletedWindow([&](TfrmDeleted* window) {
             QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
-            QCOMPARE(window->Label1->text(),
+            QCOMPARE(window->findChild<QLabel*>("Label1")->text(),
                      QStringLiteral("已删除名片数量：%1").arg(left.size() - 1));
         }));
         QCOMPARE(Messages::shown().size(), 1);
@@ -167,8 +167,9 @@ private slots:
         Messages::queueAnswer(true);
         QVERIFY(inDeletedWindow([&](TfrmDeleted* window) {
             sql.exec("update D_B set theDel='否' where ID=" + id);
-            QTest::mouseClick(window->BitBtn3, Qt::LeftButton);
-            QCOMPARE(window->Label1->text(), QStringLiteral("已删除名片数量：0"));
+            QTest::mouseClick(window->findChild<QPushButton*>("BitBtn3"), Qt::LeftButton);
+            QCOMPARE(window->findChild<QLabel*>("Label1")->text(),
+                     QStringLiteral("已删除名片数量：0"));
         }));
         QCOMPARE(Messages::shown().last().text,
                  QStringLiteral("该名片已不在已删除名片中，没有删除。"));

@@ -2,7 +2,6 @@
 // and removed re-keys the card file with every card kept, the program goes on with the new
 // key, and a mistake leaves the file as it was with one box that says what to correct.
 
-#include "app/datamodule.h"
 #include "db/cardpassword.h"
 #include "db/connectionsettings.h"
 #include "db/engineerror.h"
@@ -50,7 +49,7 @@ private slots:
         QVERIFY(opensWith(QStringLiteral("我的 密码1")));
         QVERIFY(!opensWith(builtInDatabasePassword()));
         frmMain->myRef(); // the program goes on with the new key
-        QCOMPARE(frmMain->ADOQuery1->recordCount(), 1);
+        QCOMPARE(frmMain->cardList->recordCount(), 1);
 
         Messages::clearRecord();
         QVERIFY(inPasswordWindow([](TfrmPassword* window) {
@@ -74,7 +73,7 @@ private slots:
         QVERIFY(opensWith(builtInDatabasePassword()));
         QCOMPARE(databasePassword(), builtInDatabasePassword());
         frmMain->myRef();
-        QCOMPARE(frmMain->ADOQuery1->recordCount(), 1);
+        QCOMPARE(frmMain->cardList->recordCount(), 1);
     }
 
     // Each mistake shows one box, keeps the window open and the file as it was.
@@ -111,7 +110,7 @@ private slots:
         QFETCH(QString, again);
         QFETCH(QString, button);
         QFETCH(QString, error);
-        changeCardPassword(*frmDM->ADOConnection1, QStringLiteral("旧密码"));
+        changeCardPassword(m_program->store().engine(), QStringLiteral("旧密码"));
         Messages::clearRecord();
         QVERIFY(inPasswordWindow([&](TfrmPassword* window) {
             fill(window, current, fresh, again);
@@ -138,7 +137,7 @@ private slots:
         QCOMPARE(databasePassword(), builtInDatabasePassword());
         QCOMPARE(other.count(QStringLiteral("select ID from D_B")), 1);
         frmMain->myRef();
-        QCOMPARE(frmMain->ADOQuery1->recordCount(), 1);
+        QCOMPARE(frmMain->cardList->recordCount(), 1);
     }
 
     // Every box is named by its label for assistive technology.
