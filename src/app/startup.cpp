@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/program.h"
+#include "app/serverstart.h"
 #include "db/connectionsettings.h"
 #include "db/sqlcipherconnection.h"
 #include "ui/common/appinfo.h"
@@ -141,11 +142,16 @@ int runProgram(int argc, char** argv) {
     useChineseFormats();
     QApplication app(argc, argv);
     prepareApplication(app);
-    if (!unlockCardFile(cardFolder(programFolder()) + QStringLiteral("Data/db.edb"))) {
+    const std::optional<QString> server = serverForThisRun(command);
+    if (!server) {
+        return 1; // the user cancelled the server's password
+    }
+    if (server->isEmpty() &&
+        !unlockCardFile(cardFolder(programFolder()) + QStringLiteral("Data/db.edb"))) {
         return 1;
     }
 
-    const Program program(TfrmMain::FirstList::AfterFirstPaint);
+    const Program program(TfrmMain::FirstList::AfterFirstPaint, *server);
     program.mainWindow()->show();
     return QApplication::exec();
 }

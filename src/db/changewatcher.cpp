@@ -13,7 +13,12 @@ ChangeWatcher::ChangeWatcher(const QString& connectionString, QObject* parent)
 ChangeWatcher::~ChangeWatcher() = default;
 
 void ChangeWatcher::start() {
-    listen();
+    try {
+        listen();
+    } catch (const EngineError& error) {
+        m_retry.start();
+        emit lost(error.message());
+    }
 }
 
 void ChangeWatcher::listen() {

@@ -18,7 +18,8 @@ public:
     explicit ChangeWatcher(const QString& connectionString, QObject* parent = nullptr);
     ~ChangeWatcher() override;
 
-    // Starts listening. Throws EngineError when the server cannot be reached.
+    // Starts listening. When the server cannot be reached it says lost() with the reason and
+    // tries again as after a loss.
     void start();
     bool listening() const { return m_notifier != nullptr; }
 

@@ -216,6 +216,22 @@ QString PgConnection::registerName() const {
         .arg(database, host, values.value(QStringLiteral("port"), QStringLiteral("5432")));
 }
 
+// A connection that broke while nothing was under way (the server restarted meanwhile) is
+// opened afresh before a statement: no statement of this program was lost with it. The look
+// reads what the socket already holds, without a round trip: a server that ends a connection
+// sends its last message and then closes, so the close shows on the second read.
+void PgConnection::openForStatement() {
+    if (m_conn && PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
+        for (int read = 0; read < 2; ++read) {
+            if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
+                close();
+                break;
+            }
+        }
+    }
+    ensureOpen();
+}
+
 void PgConnection::ensureOpen() {
     if (m_conn) {
         return;
@@ -289,7 +305,7 @@ void PgConnection::createRegister() {
 }
 
 PGresult* PgConnection::run(const QString& sql, bool resultRows) {
-    ensureOpen();
+    openForStatement();
     const QByteArray text = sql.toUtf8();
     m_inTransaction = PQtransactionStatus(m_conn) != PQTRANS_IDLE;
     PGresult* result =
@@ -372,7 +388,7 @@ qint64 PgConnection::insert(const QString& sql) {
 }
 
 std::shared_ptr<ResultSet> PgConnection::select(const QString& sql) {
-    ensureOpen();
+    openForStatement();
     const QString statement = withoutFinalSemicolon(sql);
     const QByteArray text = statement.toUtf8();
     m_inTransaction = PQtransactionStatus(m_conn) != PQTRANS_IDLE;
@@ -448,9 +464,7 @@ bool PgConnection::takeChangeNotices() {
     if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
         const QString reason = firstLine(PQerrorMessage(m_conn));
         close();
-        throw EngineError(QStringLiteral("与名片服务器的连接断开了（%1）。"
-                                         "程序会在下一次操作时重新连接。")
-                              .arg(reason));
+        throw EngineError(QStringLiteral("与名片服务器的连接断开了（%1）。").arg(reason));
     }
     bool any = false;
     while (PGnotify* notice = PQnotifies(m_conn)) {
@@ -490,7 +504,7 @@ void appendCopyText(std::string_view value, std::string& out) {
 } // namespace
 
 void PgConnection::copyIn(const QString& table, const ResultSet& rows) {
-    ensureOpen();
+    openForStatement();
     m_inTransaction = PQtransactionStatus(m_conn) != PQTRANS_IDLE;
     const QString statement = QStringLiteral("COPY %1 (%2) FROM STDIN")
                                   .arg(table, rows.columnNames().join(QStringLiteral(",")));

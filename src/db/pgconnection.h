@@ -16,7 +16,8 @@ class Dialect;
 // register (tables, lookup rows, the default row) when the user may; otherwise it fails with
 // a message naming what the administrator must run. A lost connection fails the statement
 // with a message that says whether the change was saved, and the next statement connects
-// again.
+// again; one found broken before a statement is sent, with no transaction under way, is
+// opened afresh at once.
 //
 // Results are read with COPY (…) TO STDOUT straight into the ResultSet.
 class PgConnection final : public Connection {
@@ -56,6 +57,7 @@ public:
 
 private:
     void ensureOpen();
+    void openForStatement();
     void createRegister();
     pg_result* run(const QString& sql, bool resultRows);
     [[noreturn]] void fail(pg_result* result, const QString& sql);

@@ -394,8 +394,12 @@ void TfrmMain::paintEvent(QPaintEvent* event) {
 }
 
 void TfrmMain::startUpFromList() {
+    m_startupDone = true;
+    if (m_readOnly) {
+        return; // the register is away: it is read once it is back
+    }
     const BusyCursor busy;
-    runCommand(this, [this] {
+    m_listRead = runCommand(this, [this] {
         myRef();
         WebBrowser1->navigate(BannerPane::Page::Main);
         byDate->setChecked(false);
@@ -403,7 +407,73 @@ void TfrmMain::startUpFromList() {
         m_lookups.bind(sexBox, Lookup::Sex);
         m_lookups.bind(provinceBox, Lookup::Province);
     });
-    m_startupDone = true;
+}
+
+void TfrmMain::showRegisterName(const QString& name) {
+    m_registerName = name;
+    command("P1")->setEnabled(false);
+    showTitle();
+}
+
+void TfrmMain::showTitle() {
+    QString title = AppTitle;
+    if (!m_registerName.isEmpty()) {
+        title += QStringLiteral(" - ") + m_registerName;
+    }
+    if (m_readOnly) {
+        title += QStringLiteral("（连接已断开，只读）");
+    }
+    setWindowTitle(title);
+}
+
+void TfrmMain::setReadOnly(bool readOnly) {
+    m_readOnly = readOnly;
+    for (const char* name : {"N1", "N2", "N3", "B1", "R1", "I1", "C1", "S1"}) {
+        command(name)->setEnabled(!readOnly);
+    }
+    for (const char* name :
+         {"SpeedButton1", "SpeedButton8", "SpeedButton7", "SpeedButton2", "SpeedButton3"}) {
+        findChild<QToolButton*>(QLatin1String(name))->setEnabled(!readOnly);
+    }
+    showTitle();
+}
+
+void TfrmMain::registerLost(const QString& message) {
+    if (m_readOnly) {
+        return;
+    }
+    setReadOnly(true);
+    Messages::error(this, message + QStringLiteral("名片列表仍然显示，但在连接恢复之前只能查看，"
+                                                   "不能修改。程序会自动重新连接"));
+}
+
+void TfrmMain::registerChanged() {
+    if (m_readOnly) {
+        setReadOnly(false);
+    }
+    if (!m_startupDone) {
+        return; // the start-up reads the list
+    }
+    if (!m_listRead) {
+        startUpFromList();
+        return;
+    }
+    runCommand(this, [this] { refreshKeepingPlace(); });
+}
+
+void TfrmMain::refreshKeepingPlace() {
+    const QString sort = cardList->active() ? cardList->sort() : QString();
+    const QString current = hasCard() ? currentCardField(QStringLiteral("ID")) : QString();
+    const int scrolled = DBGrid1->verticalScrollBar()->value();
+    myRef();
+    if (!sort.isEmpty()) {
+        cardList->setSort(sort);
+    }
+    const int position = current.isEmpty() ? -1 : positionOfCard(current);
+    if (position >= 0) {
+        cardList->setRecNo(position + 1);
+    }
+    DBGrid1->verticalScrollBar()->setValue(scrolled);
 }
 
 void TfrmMain::myRef() {
@@ -471,7 +541,7 @@ void TfrmMain::newCard() {
 }
 
 void TfrmMain::changeCard() {
-    if (!hasCard()) {
+    if (m_readOnly || !hasCard()) { // a double click while the register is away
         return;
     }
     showChild(new TfrmD_D(this, m_store, m_lookups, currentCardId()));

@@ -45,6 +45,13 @@ public:
     // Whether the start-up has read the first list (or failed to).
     bool startupDone() const { return m_startupDone; }
 
+    // A register on a server: its name goes into the title, and 设置密码 (the card file's
+    // own) is not offered.
+    void showRegisterName(const QString& name);
+    // Whether the register is away: the last list stays, and every command that writes is off
+    // until it is back.
+    bool readOnly() const { return m_readOnly; }
+
     Query* cardList; // the live cards under the filter, as the grid shows them
     DataGrid* DBGrid1;
 
@@ -72,6 +79,11 @@ public slots:
     // Puts the list's cursor on the live card with key id, showing every live card first
     // when the filter hides it.
     void locateCard(const QString& id);
+    // The register as its change listener hears it. Changed elsewhere (or back after a loss):
+    // the list is read again, keeping the filter, the sort and the current card, and the
+    // commands that write are on. Lost: one box with the reason, and the list stays, read-only.
+    void registerChanged();
+    void registerLost(const QString& message);
 
 protected:
     void closeEvent(QCloseEvent* event) override; // asks before the program ends
@@ -100,6 +112,9 @@ private:
     int positionOfCard(const QString& id) const; // -1 when the list does not hold it
     QString currentCardField(const QString& name) const;
     qint64 currentCardId() const;
+    void refreshKeepingPlace();
+    void setReadOnly(bool readOnly);
+    void showTitle();
 
     CardStore& m_store;
     LookupLists& m_lookups;
@@ -108,6 +123,9 @@ private:
     FirstList m_firstList;
     bool m_startupQueued = false;
     bool m_startupDone = false;
+    bool m_listRead = false; // the start-up's first list and lookups have been read
+    bool m_readOnly = false;
+    QString m_registerName;
 
     QCheckBox* byDate;
     QCheckBox* byType;

@@ -1,0 +1,172 @@
+// The program on a server register, as a team uses it: another program's changes show in the
+// list by themselves, keeping the sort and the current card; a server that goes away (or is
+// away at start-up) is told in one box, the list stays read-only, and the program comes back
+// by itself once the server does.
+
+#include "app/program.h"
+#include "db/cardstore.h"
+#include "db/changewatcher.h"
+#include "db/clock.h"
+#include "db/pgconnection.h"
+#include "db/query.h"
+#include "testserver.h"
+#include "ui/common/messages.h"
+#include "ui/main/mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+CardValues card(const QString& name) {
+    CardValues values;
+    for (const CardField& field : cardFields()) {
+        values.insert(field.column, QString());
+    }
+    values.insert(QStringLiteral("theType"), QStringLiteral("客户"));
+    values.insert(QStringLiteral("BName"), name);
+    values.insert(QStringLiteral("BSex"), QStringLiteral("男"));
+    return values;
+}
+
+QStringList errorBoxes() {
+    QStringList texts;
+    for (const Messages::Shown& shown : Messages::shown()) {
+        if (shown.kind == Messages::Kind::Error) {
+            texts << shown.text;
+        }
+    }
+    return texts;
+}
+
+QString currentName() {
+    return frmMain->cardList->fieldByName(QStringLiteral("姓名"));
+}
+
+void moveTo(const QString& name) {
+    Query* list = frmMain->cardList;
+    for (list->first(); !list->eof(); list->next()) {
+        if (currentName() == name) {
+            return;
+        }
+    }
+    QFAIL("no such card in the list");
+}
+
+bool writable() {
+    return frmMain->findChild<QAction*>(QStringLiteral("N1"))->isEnabled() &&
+           frmMain->findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->isEnabled();
+}
+
+// Waits long enough for the change listener to try the server again.
+constexpr int BackWithinMs = 3 * ChangeWatcher::RetryMs + 5000;
+} // namespace
+
+class TestTeamRegister : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        REQUIRE_TEST_SERVER();
+        Messages::setScripted(true);
+        Messages::clearRecord();
+        Clock::setFixedToday(QDate(2008, 3, 7));
+    }
+    void cleanup() { Clock::setFixedToday(QDate()); }
+
+    void anotherProgramsChangesShowAtOnce() {
+        ScratchServerDatabase database;
+        CardStore other(std::make_unique<PgConnection>(database.connectionString()));
+        const qint64 zhang = other.insertCard(card(QStringLiteral("张三")), "2008-03-01").id;
+        const qint64 li = other.insertCard(card(QStringLiteral("李四")), "2008-03-02").id;
+
+        Program program(TfrmMain::FirstList::BeforeShowing, database.connectionString());
+        frmMain->show();
+        QVERIFY(frmMain->windowTitle().contains(
+            PgConnection(database.connectionString()).registerName()));
+        QVERIFY(!frmMain->findChild<QAction*>(QStringLiteral("P1"))->isEnabled());
+        QCOMPARE(frmMain->cardList->recordCount(), 2);
+        frmMain->cardList->setSort(QStringLiteral("姓名 DESC"));
+        moveTo(QStringLiteral("张三"));
+
+        other.insertCard(card(QStringLiteral("王五")), "2008-03-03");
+        QTRY_COMPARE_WITH_TIMEOUT(frmMain->cardList->recordCount(), 3, 2000);
+        QCOMPARE(frmMain->cardList->sort(), QStringLiteral("姓名 DESC"));
+        QCOMPARE(currentName(), QStringLiteral("张三"));
+
+        other.softDelete(li);
+        QTRY_COMPARE_WITH_TIMEOUT(frmMain->cardList->recordCount(), 2, 2000);
+        QCOMPARE(currentName(), QStringLiteral("张三"));
+        QCOMPARE(frmMain->cardList->fieldByName(QStringLiteral("ID")).toLongLong(), zhang);
+        QCOMPARE(errorBoxes(), QStringList());
+        Messages::queueAnswer(true);
+        frmMain->close();
+    }
+
+    void serverAwayMidWorkAndBack() {
+        REQUIRE_TEST_SERVER();
+        PrivateServer server;
+        ScratchServerDatabase database(server.connectionString());
+        {
+            CardStore other(std::make_unique<PgConnection>(database.connectionString()));
+            other.insertCard(card(QStringLiteral("张三")), "2008-03-01");
+        }
+        Program program(TfrmMain::FirstList::BeforeShowing, database.connectionString());
+        frmMain->show();
+        QCOMPARE(frmMain->cardList->recordCount(), 1);
+        QVERIFY(writable());
+
+        server.stopImmediately();
+        QTRY_VERIFY_WITH_TIMEOUT(frmMain->readOnly(), 10000);
+        QCOMPARE(errorBoxes().size(), 1);
+        QVERIFY2(errorBoxes().first().startsWith(QStringLiteral("与名片服务器的连接断开了（")),
+                 qPrintable(errorBoxes().first()));
+        QVERIFY(!writable());
+        QVERIFY(frmMain->windowTitle().endsWith(QStringLiteral("（连接已断开，只读）")));
+        QCOMPARE(frmMain->cardList->recordCount(), 1); // the last list stays
+
+        QVERIFY(server.start());
+        QTRY_VERIFY_WITH_TIMEOUT(!frmMain->readOnly(), BackWithinMs);
+        QVERIFY(writable());
+        QCOMPARE(errorBoxes().size(), 1);
+        QCOMPARE(program.store().insertCard(card(QStringLiteral("李四")), "2008-03-07").outcome,
+                 WriteOutcome::Done);
+        QTRY_COMPARE_WITH_TIMEOUT(frmMain->cardList->recordCount(), 2, 2000);
+        Messages::queueAnswer(true);
+        frmMain->close();
+    }
+
+    void serverAwayAtStartUp() {
+        REQUIRE_TEST_SERVER();
+        PrivateServer server;
+        ScratchServerDatabase database(server.connectionString());
+        {
+            CardStore other(std::make_unique<PgConnection>(database.connectionString()));
+            other.insertCard(card(QStringLiteral("张三")), "2008-03-01");
+        }
+        server.stopImmediately();
+
+        // As the program starts: the list is read once the window has been painted.
+        Program program(TfrmMain::FirstList::AfterFirstPaint, database.connectionString());
+        frmMain->show();
+        QTRY_VERIFY_WITH_TIMEOUT(frmMain->startupDone(), 10000);
+        QVERIFY(frmMain->readOnly());
+        QCOMPARE(errorBoxes().size(), 1);
+        QVERIFY2(errorBoxes().first().startsWith(QStringLiteral("无法连接名片服务器")),
+                 qPrintable(errorBoxes().first()));
+        QVERIFY(!writable());
+
+        QVERIFY(server.start());
+        QTRY_VERIFY_WITH_TIMEOUT(!frmMain->readOnly(), BackWithinMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            frmMain->cardList->active() ? frmMain->cardList->recordCount() : -1, 1, 5000);
+        QVERIFY(writable());
+        QCOMPARE(errorBoxes().size(), 1);
+        Messages::queueAnswer(true);
+        frmMain->close();
+    }
+};
+
+QTEST_MAIN(TestTeamRegister)
+#include "tst_teamregister.moc"
