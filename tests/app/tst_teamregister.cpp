@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QTest>
 #include <QToolButton>
 
@@ -83,8 +84,9 @@ private slots:
 
         Program program(TfrmMain::FirstList::BeforeShowing, database.connectionString());
         frmMain->show();
-        QVERIFY(frmMain->windowTitle().contains(
-            PgConnection(database.connectionString()).registerName()));
+        const QString name = PgConnection(database.connectionString()).registerName();
+        QVERIFY(frmMain->windowTitle().endsWith(name));
+        QCOMPARE(frmMain->findChild<QLabel*>(QStringLiteral("RegisterLabel"))->text(), name);
         QVERIFY(!frmMain->findChild<QAction*>(QStringLiteral("P1"))->isEnabled());
         QCOMPARE(frmMain->cardList->recordCount(), 2);
         frmMain->cardList->setSort(QStringLiteral("姓名 DESC"));
@@ -124,6 +126,9 @@ private slots:
                  qPrintable(errorBoxes().first()));
         QVERIFY(!writable());
         QVERIFY(frmMain->windowTitle().endsWith(QStringLiteral("（连接已断开，只读）")));
+        QVERIFY(frmMain->findChild<QLabel*>(QStringLiteral("RegisterLabel"))
+                    ->text()
+                    .endsWith(QStringLiteral("（连接已断开，只读）")));
         QCOMPARE(frmMain->cardList->recordCount(), 1); // the last list stays
 
         QVERIFY(server.start());

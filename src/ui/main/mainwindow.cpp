@@ -239,6 +239,11 @@ void TfrmMain::buildStatusBar(QWidget* bar) {
     visitCount = placeLabel(bar, QString(), 216, 8);
     visitCount->setObjectName(QStringLiteral("Label5"));
     visitCount->setMinimumWidth(190);
+    // On a server: which register is open, and whether it is away.
+    registerState = placeLabel(bar, QString(), 416, 8);
+    registerState->setObjectName(QStringLiteral("RegisterLabel"));
+    registerState->setMaximumWidth(460);
+    registerState->hide();
     publisherLink = new QLabel(QStringLiteral("软件开发：Orvane软件    "), bar);
     publisherLink->setObjectName(QStringLiteral("Label4"));
     // Ends where a 108-pixel label at 891 ends in the window as laid out, wide enough for
@@ -412,18 +417,19 @@ void TfrmMain::startUpFromList() {
 void TfrmMain::showRegisterName(const QString& name) {
     m_registerName = name;
     command("P1")->setEnabled(false);
-    showTitle();
+    showRegisterState();
 }
 
-void TfrmMain::showTitle() {
-    QString title = AppTitle;
-    if (!m_registerName.isEmpty()) {
-        title += QStringLiteral(" - ") + m_registerName;
-    }
+void TfrmMain::showRegisterState() {
+    QString state = m_registerName;
     if (m_readOnly) {
-        title += QStringLiteral("（连接已断开，只读）");
+        state += QStringLiteral("（连接已断开，只读）");
     }
-    setWindowTitle(title);
+    setWindowTitle(m_registerName.isEmpty() ? AppTitle : AppTitle + QStringLiteral(" - ") + state);
+    registerState->setText(state);
+    registerState->adjustSize();
+    registerState->setStyleSheet(m_readOnly ? QStringLiteral("color: #b00000;") : QString());
+    registerState->setVisible(!m_registerName.isEmpty());
 }
 
 void TfrmMain::setReadOnly(bool readOnly) {
@@ -435,7 +441,7 @@ void TfrmMain::setReadOnly(bool readOnly) {
          {"SpeedButton1", "SpeedButton8", "SpeedButton7", "SpeedButton2", "SpeedButton3"}) {
         findChild<QToolButton*>(QLatin1String(name))->setEnabled(!readOnly);
     }
-    showTitle();
+    showRegisterState();
 }
 
 void TfrmMain::registerLost(const QString& message) {

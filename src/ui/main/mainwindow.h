@@ -45,8 +45,8 @@ public:
     // Whether the start-up has read the first list (or failed to).
     bool startupDone() const { return m_startupDone; }
 
-    // A register on a server: its name goes into the title, and 设置密码 (the card file's
-    // own) is not offered.
+    // A register on a server: its name goes into the title and the status bar, and 设置密码
+    // (the card file's own) is not offered.
     void showRegisterName(const QString& name);
     // Whether the register is away: the last list stays, and every command that writes is off
     // until it is back.
@@ -114,7 +114,7 @@ private:
     qint64 currentCardId() const;
     void refreshKeepingPlace();
     void setReadOnly(bool readOnly);
-    void showTitle();
+    void showRegisterState(); // in the title and the status bar
 
     CardStore& m_store;
     LookupLists& m_lookups;
@@ -145,6 +145,7 @@ private:
     BannerPane* WebBrowser1;
     QLabel* cardCount;
     QLabel* visitCount;
+    QLabel* registerState;
     QLabel* publisherLink;
     QMenu* PopupMenu1;
 };
