@@ -7,12 +7,61 @@
 #include "db/sqlcipherconnection.h"
 
 #include <QDir>
+#include <QFile>
 #include <cstdio>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 void say(const QString& text) {
     std::fputs((text + u'\n').toUtf8().constData(), stdout);
     std::fflush(stdout);
+}
+
+// One line typed on the terminal, not shown while it is typed.
+QString readHiddenLine() {
+    termios before{};
+    const bool terminal = tcgetattr(STDIN_FILENO, &before) == 0;
+    if (terminal) {
+        termios hidden = before;
+        hidden.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    }
+    char line[1024] = {};
+    const bool read = std::fgets(line, sizeof line, stdin) != nullptr;
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+        std::fputs("\n", stdout);
+    }
+    QString text = read ? QString::fromUtf8(line) : QString();
+    while (text.endsWith(u'\n') || text.endsWith(u'\r')) {
+        text.chop(1);
+    }
+    return text;
+}
+
+// A card file with a password of the user's own: the password from ORVANE_CARD_PASSWORD (for
+// scripts) or typed on the terminal. Throws EngineError when none is given or it is wrong.
+void unlockForCopy(const QString& file) {
+    using KeyCheck = SqlCipherConnection::KeyCheck;
+    if (!QFile::exists(file) ||
+        SqlCipherConnection::checkKey(file, builtInDatabasePassword()) != KeyCheck::WrongKey) {
+        return;
+    }
+    QString password = qEnvironmentVariable("ORVANE_CARD_PASSWORD");
+    if (password.isEmpty() && isatty(STDIN_FILENO)) {
+        std::fputs(QStringLiteral("名片文件设置了密码。请输入密码：").toUtf8().constData(), stdout);
+        std::fflush(stdout);
+        password = readHiddenLine();
+    }
+    if (password.isEmpty()) {
+        throw EngineError(QStringLiteral("名片文件设置了密码，请在终端上运行并输入密码，"
+                                         "或用环境变量 ORVANE_CARD_PASSWORD 给出密码"));
+    }
+    if (SqlCipherConnection::checkKey(file, password) == KeyCheck::WrongKey) {
+        throw EngineError(QStringLiteral("名片文件的密码不正确，名片文件没有任何改变"));
+    }
+    setDatabasePassword(password);
 }
 } // namespace
 
@@ -49,6 +98,7 @@ int runCopyCommand(const CommandLine& command) {
     const QString file = cardFolder(programFolder()) + QStringLiteral("Data/db.edb");
     const QString fileName = QDir::toNativeSeparators(file);
     try {
+        unlockForCopy(file);
         if (!command.copyToServer.isEmpty()) {
             SqlCipherConnection local;
             local.setConnectionString(cardFileConnectionString(file));

@@ -3,6 +3,7 @@
 // copies nothing.
 
 #include "app/commandline.h"
+#include "db/cardpassword.h"
 #include "db/connectionsettings.h"
 #include "db/engineerror.h"
 #include "db/pgconnection.h"
@@ -195,6 +196,44 @@ private slots:
         QCOMPARE(runCopyCommand(missing), 2);
         QCOMPARE(parseCommandLine({"orvane", "--server", "host=h dbname=d"}).server,
                  QStringLiteral("host=h dbname=d"));
+    }
+
+    // A card file with a password of the user's own is copied only with that password: from
+    // the environment here (a terminal would be asked); without it, or with a wrong one,
+    // nothing is copied.
+    void commandLineCopiesAFileWithItsOwnPassword() {
+        ScratchDatabase source;
+        {
+            DirectSql sql(source.connectionString());
+            fillFile(sql);
+        }
+        {
+            SqlCipherConnection file;
+            file.setConnectionString(source.connectionString());
+            changeCardPassword(file, QStringLiteral("我的 密码"));
+        }
+        setProgramFolder(source.folder());
+        QVERIFY(std::freopen("/dev/null", "r", stdin)); // no terminal to ask
+        const CommandLine copy =
+            parseCommandLine({"orvane", "--copy-to-server", m_server->connectionString()});
+        for (const char* given : {"", "别的密码"}) {
+            qputenv("ORVANE_CARD_PASSWORD", given);
+            QCOMPARE(runCopyCommand(copy), 1);
+            QCOMPARE(PgConnection(m_server->connectionString())
+                         .select(QStringLiteral("select ID from D_B"))
+                         ->rowCount(),
+                     0);
+        }
+        qputenv("ORVANE_CARD_PASSWORD", QStringLiteral("我的 密码").toUtf8());
+        QCOMPARE(runCopyCommand(copy), 0);
+        qunsetenv("ORVANE_CARD_PASSWORD");
+        SqlCipherConnection original;
+        original.setConnectionString(
+            cardFileConnectionString(source.databasePath())); // with the password now in use
+        PgConnection server(m_server->connectionString());
+        QCOMPARE(registerRows(server), registerRows(original));
+        setDatabasePassword(QString());
+        setProgramFolder(QString());
     }
 
 private:
