@@ -11,6 +11,7 @@
 #include "db/pgconnection.h"
 #include "db/query.h"
 #include "testserver.h"
+#include "testsupport.h"
 #include "ui/common/messages.h"
 
 #include <QApplication>
@@ -21,14 +22,7 @@
 
 namespace {
 CardValues newCard(const QString& name) {
-    CardValues card;
-    for (const CardField& field : cardFields()) {
-        card.insert(field.column, QString());
-    }
-    card.insert(QStringLiteral("theType"), QStringLiteral("客户"));
-    card.insert(QStringLiteral("BName"), name);
-    card.insert(QStringLiteral("BSex"), QStringLiteral("男"));
-    return card;
+    return cardValues(QStringLiteral("客户"), name, QStringLiteral("男"));
 }
 
 double percentile(std::vector<double> values, int percent) {

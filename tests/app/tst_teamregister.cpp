@@ -10,6 +10,7 @@
 #include "db/pgconnection.h"
 #include "db/query.h"
 #include "testserver.h"
+#include "testsupport.h"
 #include "ui/common/messages.h"
 #include "ui/main/mainwindow.h"
 
@@ -21,14 +22,13 @@
 
 namespace {
 CardValues card(const QString& name) {
-    CardValues values;
-    for (const CardField& field : cardFields()) {
-        values.insert(field.column, QString());
-    }
-    values.insert(QStringLiteral("theType"), QStringLiteral("客户"));
-    values.insert(QStringLiteral("BName"), name);
-    values.insert(QStringLiteral("BSex"), QStringLiteral("男"));
-    return values;
+    return cardValues(QStringLiteral("客户"), name, QStringLiteral("男"));
+}
+
+// A card added as another program adds it.
+void addCard(const QString& server, const QString& name) {
+    CardStore other(std::make_unique<PgConnection>(server));
+    other.insertCard(card(name), QStringLiteral("2008-03-01"));
 }
 
 QStringList errorBoxes() {
@@ -110,10 +110,7 @@ private slots:
         REQUIRE_TEST_SERVER();
         PrivateServer server;
         ScratchServerDatabase database(server.connectionString());
-        {
-            CardStore other(std::make_unique<PgConnection>(database.connectionString()));
-            other.insertCard(card(QStringLiteral("张三")), "2008-03-01");
-        }
+        addCard(database.connectionString(), QStringLiteral("张三"));
         Program program(TfrmMain::FirstList::BeforeShowing, database.connectionString());
         frmMain->show();
         QCOMPARE(frmMain->cardList->recordCount(), 1);
@@ -146,10 +143,7 @@ private slots:
         REQUIRE_TEST_SERVER();
         PrivateServer server;
         ScratchServerDatabase database(server.connectionString());
-        {
-            CardStore other(std::make_unique<PgConnection>(database.connectionString()));
-            other.insertCard(card(QStringLiteral("张三")), "2008-03-01");
-        }
+        addCard(database.connectionString(), QStringLiteral("张三"));
         server.stopImmediately();
 
         // As the program starts: the list is read once the window has been painted.

@@ -76,15 +76,7 @@ std::vector<Engine> engines() {
 
 CardValues card(const QString& type, const QString& name, const QString& sex,
                 const QString& province = QString()) {
-    CardValues values;
-    for (const CardField& field : cardFields()) {
-        values.insert(field.column, QString());
-    }
-    values.insert(QStringLiteral("theType"), type);
-    values.insert(QStringLiteral("BName"), name);
-    values.insert(QStringLiteral("BSex"), sex);
-    values.insert(QStringLiteral("DArea"), province);
-    return values;
+    return cardValues(type, name, sex, province);
 }
 
 QStringList column(const std::shared_ptr<ResultSet>& rows, const QString& name) {

@@ -113,6 +113,19 @@ void ProgramFixture::stop() {
     Messages::setScripted(true);
 }
 
+CardValues cardValues(const QString& type, const QString& name, const QString& sex,
+                      const QString& province) {
+    CardValues values;
+    for (const CardField& field : cardFields()) {
+        values.insert(field.column, QString());
+    }
+    values.insert(QStringLiteral("theType"), type);
+    values.insert(QStringLiteral("BName"), name);
+    values.insert(QStringLiteral("BSex"), sex);
+    values.insert(QStringLiteral("DArea"), province);
+    return values;
+}
+
 QString insertCard(DirectSql& sql, const QString& type, const QString& name, const QString& sex,
                    const QString& date, const QString& province) {
     sql.exec(

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/program.h"
+#include "db/cardfields.h"
 
 class CardStore;
 class Program;
@@ -72,6 +73,10 @@ private:
     std::unique_ptr<DirectSql> m_sql;
     std::unique_ptr<Program> m_program;
 };
+
+// A card for the store: every field empty but the category, name, sex and province.
+CardValues cardValues(const QString& type, const QString& name, const QString& sex,
+                      const QString& province = QString());
 
 // Inserts a live card with the given category, name and sex (and the entry date), directly.
 // Returns its key.
