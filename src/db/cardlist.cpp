@@ -43,6 +43,20 @@ QString cardListStatement(const Dialect& d, const QString& filterClause) {
            QStringLiteral(" Order by ID Desc");
 }
 
+QString cardPageStatement(const Dialect& d, const QString& filterClause, qint64 belowKey,
+                          int rows) {
+    QString page = QStringLiteral("select ") + cardListColumns(d) +
+                   QStringLiteral(" from D_B Where (theDel='否') ") + filterClause;
+    if (belowKey > 0) {
+        page += QStringLiteral(" AND (ID < ") + QString::number(belowKey) + u')';
+    }
+    return page + QStringLiteral(" Order by ID Desc Limit ") + QString::number(rows);
+}
+
+QString cardCountStatement(const QString& filterClause) {
+    return QStringLiteral("select count(*) from D_B Where (theDel='否') ") + filterClause;
+}
+
 QString deletedCardListStatement(const Dialect& d) {
     return QStringLiteral("select ") + cardListColumns(d) +
            QStringLiteral(" from D_B Where theDel='是' Order by ID Desc");
@@ -50,6 +64,6 @@ QString deletedCardListStatement(const Dialect& d) {
 
 QString visitCountStatement(const QString& filterClause) {
     return QStringLiteral(
-               "Select ID from DList Where did in (select id from D_B Where (theDel='否') ") +
+               "Select count(*) from DList Where did in (select id from D_B Where (theDel='否') ") +
            filterClause + QStringLiteral(" )");
 }

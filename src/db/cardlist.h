@@ -30,5 +30,11 @@ QString filterClause(const Dialect& dialect, const FilterInput& input);
 QString cardListStatement(const Dialect& dialect, const QString& filterClause);
 // The deleted cards, with the columns of the card list, newest first.
 QString deletedCardListStatement(const Dialect& dialect);
-// The visits of exactly the cards of the list.
+// A page of the card list: at most rows of its cards with keys below belowKey (from the
+// newest when belowKey is 0), newest first.
+QString cardPageStatement(const Dialect& dialect, const QString& filterClause, qint64 belowKey,
+                          int rows);
+// How many cards the list holds: one row, one number.
+QString cardCountStatement(const QString& filterClause);
+// How many visits exactly the cards of the list have: one row, one number.
 QString visitCountStatement(const QString& filterClause);

@@ -1,9 +1,11 @@
 #include "db/cardstore.h"
 
+#include "db/cardlistfill.h"
 #include "db/cards.h"
 #include "db/connection.h"
 #include "db/defaults.h"
 #include "db/dialect.h"
+#include "db/engineerror.h"
 #include "db/visits.h"
 #include "db/writelock.h"
 
@@ -16,9 +18,28 @@ std::shared_ptr<ResultSet> CardStore::cardList(const FilterInput& filter) {
     return m_engine->select(cardListStatement(d, filterClause(d, filter)));
 }
 
-int CardStore::visitCount(const FilterInput& filter) {
-    return m_engine->select(visitCountStatement(filterClause(m_engine->dialect(), filter)))
-        ->rowCount();
+std::shared_ptr<ResultSet> CardStore::newestCards(const FilterInput& filter, int rows) {
+    const Dialect& d = m_engine->dialect();
+    return m_engine->select(cardPageStatement(d, filterClause(d, filter), 0, rows));
+}
+
+std::unique_ptr<CardListFill> CardStore::restOfList(const FilterInput& filter, qint64 belowKey) {
+    return std::make_unique<CardListFill>(m_engine->openAnother(),
+                                          filterClause(m_engine->dialect(), filter), belowKey);
+}
+
+namespace {
+qint64 countOf(Connection& engine, const QString& statement) {
+    return engine.select(statement)->text(0, 0).toLongLong();
+}
+} // namespace
+
+qint64 CardStore::cardCount(const FilterInput& filter) {
+    return countOf(*m_engine, cardCountStatement(filterClause(m_engine->dialect(), filter)));
+}
+
+qint64 CardStore::visitCount(const FilterInput& filter) {
+    return countOf(*m_engine, visitCountStatement(filterClause(m_engine->dialect(), filter)));
 }
 
 std::shared_ptr<ResultSet> CardStore::deletedCards() {
@@ -48,8 +69,16 @@ bool CardStore::liveDuplicateExists(const CardValues& card, qint64 exceptId) {
 // Each check runs under the same write lock as the write it allows: another program cannot
 // store the same card in between.
 CardStore::Inserted CardStore::insertCard(const CardValues& card, const QString& entryDate) {
-    const QString insert = cardInsertStatement(m_engine->dialect(), entryDate, card);
     WriteLock lock(*m_engine);
+    const Inserted inserted = insertUnderLock(card, entryDate);
+    if (inserted.outcome == WriteOutcome::Done) {
+        lock.commit();
+    }
+    return inserted;
+}
+
+CardStore::Inserted CardStore::insertUnderLock(const CardValues& card, const QString& entryDate) {
+    const QString insert = cardInsertStatement(m_engine->dialect(), entryDate, card);
     if (liveDuplicateExists(card)) {
         return {WriteOutcome::Duplicate, 0};
     }
@@ -59,8 +88,57 @@ CardStore::Inserted CardStore::insertCard(const CardValues& card, const QString&
     if (id == 0) {
         return {WriteOutcome::Duplicate, 0};
     }
-    lock.commit();
     return {WriteOutcome::Done, id};
+}
+
+CardStore::ImportBatch::ImportBatch(CardStore& store) : m_store(store) {}
+
+CardStore::ImportBatch::~ImportBatch() {
+    try {
+        commit();
+    } catch (const EngineError&) {
+        // The group cannot be made permanent; the lock goes back with it, and the error that
+        // ended the run is the one the user sees.
+    }
+}
+
+CardStore::Inserted CardStore::ImportBatch::insertCard(const CardValues& card,
+                                                       const QString& entryDate) {
+    if (!m_lock) {
+        Connection& engine = *m_store.m_engine;
+        m_lock = std::make_unique<WriteLock>(engine);
+        // Where taking the write lock does not keep other writers out by itself (the
+        // server), the group holds the cards' table for itself until it commits.
+        const QString hold = engine.dialect().holdCardsForBatch();
+        if (!hold.isEmpty()) {
+            engine.execute(hold);
+        }
+        m_groupAge.start();
+        m_groupRows = 0;
+    }
+    try {
+        const Inserted inserted = m_store.insertUnderLock(card, entryDate);
+        if (++m_groupRows >= GroupRows || m_groupAge.elapsed() >= GroupMs) {
+            commit();
+        }
+        return inserted;
+    } catch (const EngineError&) {
+        // What the group wrote before the failing card stays where the engine keeps it
+        // (committed by the file, given back by the server with the failed transaction).
+        try {
+            commit();
+        } catch (const EngineError&) {
+            m_lock.reset();
+        }
+        throw;
+    }
+}
+
+void CardStore::ImportBatch::commit() {
+    if (m_lock) {
+        std::unique_ptr<WriteLock> lock = std::move(m_lock);
+        lock->commit();
+    }
 }
 
 WriteOutcome CardStore::updateCard(qint64 id, const CardValues& values) {

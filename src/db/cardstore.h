@@ -5,12 +5,15 @@
 #include "db/lookups.h"
 #include "db/resultset.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <optional>
 
+class CardListFill;
 class Connection;
+class WriteLock;
 
 // What became of a write. The window chooses what to tell the user; the store never asks.
 enum class WriteOutcome {
@@ -51,8 +54,15 @@ public:
     // The live cards under a filter, newest first: ID, 录入日期 and every field under its
     // caption.
     std::shared_ptr<ResultSet> cardList(const FilterInput& filter);
-    // How many visits the live cards under the filter have.
-    int visitCount(const FilterInput& filter);
+    // The first screen of that list: at most rows of its newest cards, newest first.
+    std::shared_ptr<ResultSet> newestCards(const FilterInput& filter, int rows);
+    // The rest of that list, below the card with key belowKey, with the counts of its cards
+    // and visits, read in the background over a connection of its own (not yet started).
+    std::unique_ptr<CardListFill> restOfList(const FilterInput& filter, qint64 belowKey);
+    // How many live cards the filter lets through, and how many visits they have, as the
+    // engine counts them.
+    qint64 cardCount(const FilterInput& filter);
+    qint64 visitCount(const FilterInput& filter);
     // The deleted cards, with the columns of the card list, newest first.
     std::shared_ptr<ResultSet> deletedCards();
 
@@ -65,6 +75,36 @@ public:
     };
     // Adds card as a live card entered on entryDate, unless a live duplicate exists.
     Inserted insertCard(const CardValues& card, const QString& entryDate);
+
+    // A long run of inserts (an import), committed in groups: a group takes the write lock
+    // before its first card and commits once it holds GroupRows cards or is GroupMs old. The
+    // engine then writes its log once a group rather than once a card, another program waits
+    // at most about GroupMs for its turn, and a program killed midway keeps every group
+    // committed before it: a prefix of the run. Each duplicate check runs under the lock of
+    // the group that writes the card it allows, so two programs never store a card twice.
+    // The end of the batch (or commit()) commits what is done; after an engine error the
+    // batch is done with, and what its group had written is kept where the engine keeps it.
+    class ImportBatch {
+    public:
+        explicit ImportBatch(CardStore& store);
+        ~ImportBatch(); // commits the group under way; a failure then is not thrown
+        ImportBatch(const ImportBatch&) = delete;
+        ImportBatch& operator=(const ImportBatch&) = delete;
+
+        // As insertCard, inside the group under way. Throws EngineError.
+        Inserted insertCard(const CardValues& card, const QString& entryDate);
+        // Commits the group under way now. Throws EngineError.
+        void commit();
+
+        static constexpr int GroupRows = 100;
+        static constexpr int GroupMs = 50;
+
+    private:
+        CardStore& m_store;
+        std::unique_ptr<WriteLock> m_lock;
+        QElapsedTimer m_groupAge;
+        int m_groupRows = 0;
+    };
     // Writes values over the card with key id if it is still live (Gone otherwise) and no
     // other live card has the same category, name and sex (Duplicate otherwise). Its entry
     // date and live flag stay.
@@ -97,6 +137,7 @@ public:
 
 private:
     bool liveDuplicateExists(const CardValues& card, qint64 exceptId = 0);
+    Inserted insertUnderLock(const CardValues& card, const QString& entryDate);
 
     std::unique_ptr<Connection> m_engine;
 };

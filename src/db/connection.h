@@ -29,6 +29,9 @@ public:
     // What differs in this engine's statements.
     virtual const Dialect& dialect() const = 0;
     virtual bool connected() const = 0;
+    // A second connection to the same register, not yet open (for a worker thread or the
+    // change listener).
+    virtual std::unique_ptr<Connection> openAnother() const = 0;
     virtual void close() = 0;
 
 private:

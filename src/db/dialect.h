@@ -20,6 +20,10 @@ public:
     virtual QString deleteFrom(const QString& table) const = 0;
     // Starts a transaction holding the write lock at once (or waiting its turn).
     virtual QString beginWrite() const = 0;
+    // Run after beginWrite() by a long run of inserts that holds the write lock for a group of
+    // cards: keeps other writers of the cards out until the commit where beginWrite() alone
+    // does not; empty when it does.
+    virtual QString holdCardsForBatch() const = 0;
     // An insert statement as the engine runs it to give the new row's key (Connection::insert).
     virtual QString insertReturningKey(const QString& insert) const = 0;
 };

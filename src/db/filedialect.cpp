@@ -22,6 +22,10 @@ QString FileDialect::beginWrite() const {
     return QStringLiteral("BEGIN IMMEDIATE");
 }
 
+QString FileDialect::holdCardsForBatch() const {
+    return QString(); // BEGIN IMMEDIATE holds the file's write lock
+}
+
 QString FileDialect::insertReturningKey(const QString& insert) const {
     return insert;
 }

@@ -17,6 +17,7 @@ public:
     QString deleteFrom(const QString& table) const override;
     QString beginWrite() const override;
     // Unchanged: the file gives the key of the last insert of the connection.
+    QString holdCardsForBatch() const override;
     QString insertReturningKey(const QString& insert) const override;
 };
 

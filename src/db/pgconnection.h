@@ -32,8 +32,7 @@ public:
     // server stored nothing because a live duplicate exists (ON CONFLICT DO NOTHING).
     qint64 insert(const QString& sql) override;
     const Dialect& dialect() const override;
-    // A second connection to the same register (for a worker or the change listener).
-    std::unique_ptr<Connection> openAnother() const;
+    std::unique_ptr<Connection> openAnother() const override;
     // Which register this is, for the window title: "服务器 cards@db.example.com:5432".
     QString registerName() const;
     bool connected() const override { return m_conn != nullptr; }

@@ -12,6 +12,8 @@ void Query::close() {
         return;
     }
     m_result.reset();
+    m_growing.reset();
+    m_waitForRest = nullptr;
     m_order.clear();
     m_sort.clear();
     m_pos = -1;
@@ -26,6 +28,61 @@ void Query::openResult(std::shared_ptr<const ResultSet> result) {
     m_eof = m_pos < 0;
     emit resultChanged();
     emit currentChanged(m_pos);
+}
+
+void Query::openFirstRows(std::shared_ptr<ResultSet> rows, std::function<bool()> waitForRest) {
+    openResult(rows);
+    m_growing = std::move(rows);
+    m_waitForRest = std::move(waitForRest);
+}
+
+void Query::appendRows(const ResultSet& rows) {
+    if (!m_growing || rows.rowCount() == 0) {
+        return;
+    }
+    const int first = m_growing->rowCount();
+    const int last = first + rows.rowCount() - 1;
+    emit rowsAboutToBeAppended(first, last);
+    m_growing->appendRows(rows);
+    if (!m_order.empty()) {
+        for (int row = first; row <= last; ++row) {
+            m_order.push_back(row); // after the sorted rows until the list is sorted again
+        }
+    }
+    const bool wasEmpty = m_pos < 0;
+    if (wasEmpty) {
+        m_pos = 0;
+        m_eof = false;
+    }
+    emit rowsAppended();
+    if (wasEmpty) {
+        emit currentChanged(m_pos);
+    }
+}
+
+void Query::reserveRows(qint64 rows) {
+    if (m_growing && m_growing->rowCount() > 0 && rows > m_growing->rowCount()) {
+        // A little more than the rows held take on average, for rows longer than those.
+        const qsizetype rowBytes = m_growing->valueBytes() / m_growing->rowCount();
+        m_growing->reserveRows(int(rows), rowBytes + rowBytes / 8 + 1);
+    }
+}
+
+void Query::restArrived() {
+    m_growing.reset();
+    m_waitForRest = nullptr;
+}
+
+bool Query::waitForAllRows() {
+    if (!m_waitForRest) {
+        return true;
+    }
+    const std::function<bool()> wait = m_waitForRest; // the wait may end the rest itself
+    if (!wait()) {
+        return false;
+    }
+    restArrived();
+    return true;
 }
 
 void Query::requireOpen() const {
@@ -97,6 +154,9 @@ void Query::setRecNo(int position) {
 
 void Query::setSort(const QString& sortText) {
     requireOpen();
+    if (!sortText.trimmed().isEmpty() && !waitForAllRows()) {
+        return; // the user gave up waiting for the rest: the order stays
+    }
     const int currentRow = m_pos >= 0 ? rowAt(m_pos) : -1;
     const QString text = sortText.trimmed();
     std::vector<int> order;

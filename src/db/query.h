@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,23 @@ public:
     void close();
     // Opens the query on a result, the cursor on its first row.
     void openResult(std::shared_ptr<const ResultSet> result);
+
+    // Opens the query on the first rows of a result whose rest is still being read: the rest
+    // comes through appendRows(), and waitForRest, until it has come, waits for it (false
+    // when the user gave up waiting).
+    void openFirstRows(std::shared_ptr<ResultSet> rows, std::function<bool()> waitForRest);
+    // Rows of the rest, after the rows held in the statement's order. The current row, and
+    // the rows before, stay where they are.
+    void appendRows(const ResultSet& rows);
+    // Makes room for the whole result, rows long, sized from the rows held: the rows of the
+    // rest are copied in once, never moved again.
+    void reserveRows(qint64 rows);
+    // The rest has all come: nothing more to wait for.
+    void restArrived();
+    // Whether every row is held; otherwise waits for the rest. False when the user gave up.
+    // Throws EngineError when reading the rest failed.
+    bool waitForAllRows();
+    bool whole() const { return !m_waitForRest; }
 
     bool active() const { return m_result != nullptr; }
     int recordCount() const; // throws on a closed query
@@ -44,6 +62,8 @@ public:
 
 signals:
     void resultChanged(); // opened or closed
+    void rowsAboutToBeAppended(int firstPosition, int lastPosition);
+    void rowsAppended();
     void aboutToReorder();
     void reordered(); // the same rows in another order
     void currentChanged(int position);
@@ -53,6 +73,8 @@ private:
     void moveTo(int position);
 
     std::shared_ptr<const ResultSet> m_result;
+    std::shared_ptr<ResultSet> m_growing; // m_result while its rest is being read
+    std::function<bool()> m_waitForRest;
     std::vector<int> m_order; // empty: statement order
     QString m_sort;
     int m_pos = -1;

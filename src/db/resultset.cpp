@@ -98,6 +98,22 @@ void ResultSet::reserveRows(int rows, qsizetype bytesPerRow) {
     m_arena.reserve(size_t(rows) * size_t(bytesPerRow));
 }
 
+void ResultSet::appendRows(const ResultSet& more) {
+    if (more.rowCount() == 0) {
+        return;
+    }
+    const bool first = rowCount() == 0;
+    for (size_t c = 0; c < m_integer.size() && c < more.m_integer.size(); ++c) {
+        m_integer[c] = more.m_integer[c] && (first || m_integer[c]);
+    }
+    const quint64 offset = m_arena.size();
+    m_arena.append(more.m_arena.data(), more.m_arena.size());
+    for (const quint64 start : more.m_rowStarts) {
+        m_rowStarts.push_back(offset + start);
+    }
+    m_ends.insert(m_ends.end(), more.m_ends.begin(), more.m_ends.end());
+}
+
 std::string_view ResultSet::utf8(int row, int column) const {
     const size_t i = size_t(row) * m_names.size() + column;
     const quint32 begin = column == 0 ? 0 : m_ends[i - 1];

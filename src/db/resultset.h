@@ -56,6 +56,11 @@ public:
     void append(const char* utf8, qsizetype size);
     void append(const QString& value);
     void reserveRows(int rows, qsizetype bytesPerRow);
+    // Appends the rows of a result with the same columns, after the rows held. A column stays
+    // an integer column only while every part that has rows gives it as one.
+    void appendRows(const ResultSet& more);
+    // The bytes of values held, for sizing a result from a part of it.
+    qsizetype valueBytes() const { return qsizetype(m_arena.size()); }
 
     // A result of the same columns holding the given rows, in the order given.
     ResultSet subset(const std::vector<int>& rows) const;

@@ -43,6 +43,11 @@ QString ServerDialect::beginWrite() const {
     return QStringLiteral("BEGIN");
 }
 
+QString ServerDialect::holdCardsForBatch() const {
+    // Conflicts with itself and with every other write of the cards, not with reading them.
+    return QStringLiteral("LOCK TABLE D_B IN SHARE ROW EXCLUSIVE MODE");
+}
+
 QString ServerDialect::insertReturningKey(const QString& insert) const {
     return insert + QStringLiteral(" ON CONFLICT DO NOTHING RETURNING ID");
 }

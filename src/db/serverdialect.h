@@ -19,6 +19,7 @@ public:
     QString beginWrite() const override;
     // The insert with "ON CONFLICT DO NOTHING RETURNING ID": a card that would break the
     // register's unique index of live cards is not stored, and the result then has no row.
+    QString holdCardsForBatch() const override;
     QString insertReturningKey(const QString& insert) const override;
 
     // The register's duplicate rule as one comparison: column equals value, Latin letters in

@@ -148,6 +148,12 @@ int SqlCipherConnection::lockWaits() {
     return waits;
 }
 
+std::unique_ptr<Connection> SqlCipherConnection::openAnother() const {
+    auto another = std::make_unique<SqlCipherConnection>();
+    another->setConnectionString(connectionString());
+    return another;
+}
+
 void SqlCipherConnection::close() {
     if (!m_db) {
         return;

@@ -35,6 +35,7 @@ public:
     qint64 insert(const QString& sql) override;
     const Dialect& dialect() const override;
     bool connected() const override { return m_db != nullptr; }
+    std::unique_ptr<Connection> openAnother() const override;
     void close() override;
 
     // How long a writer waits after the other program's last sign of progress.

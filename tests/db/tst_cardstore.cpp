@@ -4,6 +4,7 @@
 // restore and removal for good, the visits, the lookups, the defaults, and values an engine cannot
 // store.
 
+#include "db/cardlistfill.h"
 #include "db/cardstore.h"
 #include "db/clock.h"
 #include "db/connection.h"
@@ -15,6 +16,7 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTest>
 #include <functional>
 
@@ -317,6 +319,75 @@ private slots:
         QCOMPARE(m_store->visitCount(FilterInput()), 2);
     }
 
+    // The list in two steps: the newest cards, then the rest on a thread of its own, page
+    // after page below the last key read, with the counts of the cards and their visits.
+    void listInPages() {
+        QList<qint64> keys;
+        for (int i = 0; i < 25; ++i) {
+            keys.prepend(insert(card("客户", QStringLiteral("卡%1").arg(i), "男"), "2008-03-01"));
+        }
+        m_store->softDelete(keys[3]);
+        insert(card("同事", "不在列表", "男"), "2008-03-01");
+        m_store->addVisit(keys[1], "2008-03-02", "电话", "");
+        m_store->addVisit(keys[20], "2008-03-02", "电话", "");
+        m_store->addVisit(keys[3], "2008-03-02", "电话", ""); // of a deleted card
+        keys.removeAt(3);
+        FilterInput customers;
+        customers.byType = true;
+        customers.type = "客户";
+
+        const auto newest = m_store->newestCards(customers, 10);
+        QCOMPARE(column(newest, "ID"), keyTexts(keys.mid(0, 10)));
+        CardListFill::setPageRowsForTests(4);
+        std::unique_ptr<CardListFill> rest = m_store->restOfList(customers, lastKey(*newest));
+        QSignalSpy finished(rest.get(), &CardListFill::finished);
+        QSignalSpy cards(rest.get(), &CardListFill::cardsCounted);
+        QSignalSpy visits(rest.get(), &CardListFill::visitsCounted);
+        QStringList read;
+        int pages = 0;
+        connect(rest.get(), &CardListFill::rowsRead, this,
+                [&](const std::shared_ptr<ResultSet>& rows) {
+                    read << column(rows, "ID");
+                    ++pages;
+                });
+        rest->start();
+        QVERIFY(finished.wait(30000));
+        CardListFill::setPageRowsForTests(0);
+        QCOMPARE(read, keyTexts(keys.mid(10)));
+        QCOMPARE(pages, 4); // 4 + 4 + 4 + 2
+        QCOMPARE(cards.value(0).value(0).toLongLong(), qint64(keys.size()));
+        QCOMPARE(visits.value(0).value(0).toLongLong(), qint64(2));
+        QCOMPARE(m_store->cardCount(customers), qint64(keys.size()));
+        QCOMPARE(m_store->visitCount(customers), qint64(2));
+    }
+
+    // An import batch: the rule of duplicates holds inside a group as outside it, groups are
+    // committed as the batch goes on, and the end of the batch commits what is done.
+    void importBatch() {
+        constexpr int Rows = 2 * CardStore::ImportBatch::GroupRows;
+        insert(card("客户", "已有", "男"), "2008-03-01");
+        {
+            CardStore::ImportBatch batch(*m_store);
+            const auto add = [&](const QString& name) {
+                return batch.insertCard(card("客户", name, "男"), "2008-03-07").outcome;
+            };
+            QCOMPARE(add("已有"), WriteOutcome::Duplicate);
+            for (int i = 0; i < Rows; ++i) {
+                QCOMPARE(add(QStringLiteral("卡%1").arg(i)), WriteOutcome::Done);
+            }
+            // A group holds fewer rows than GroupRows: the cards before are committed, and
+            // another program sees them.
+            QVERIFY(m_other->cardCount(FilterInput()) > Rows - CardStore::ImportBatch::GroupRows);
+            QCOMPARE(add("新卡"), WriteOutcome::Done);
+            QCOMPARE(add("新卡"), WriteOutcome::Duplicate); // the group's own card
+            QCOMPARE(add("卡0"), WriteOutcome::Duplicate);
+        }
+        QCOMPARE(m_other->cardCount(FilterInput()), qint64(1 + Rows + 1));
+        // The register is free for other writers once the batch has ended.
+        QCOMPARE(m_other->insertCard(card("客户", "别人", "男"), "2008-03-08").outcome,
+                 WriteOutcome::Done);
+    }
+
     void lookups() {
         QCOMPARE(m_store->lookup(Lookup::Sex), QStringList({"男", "女"}));
         QCOMPARE(m_store->lookup(Lookup::Category).first(), QStringLiteral("客户"));
@@ -387,6 +458,13 @@ private:
             qFatal("the card was not inserted");
         }
         return inserted.id;
+    }
+    static QStringList keyTexts(const QList<qint64>& keys) {
+        QStringList texts;
+        for (const qint64 key : keys) {
+            texts << QString::number(key);
+        }
+        return texts;
     }
     int liveCount() { return m_store->cardList(FilterInput())->rowCount(); }
 

@@ -1,11 +1,14 @@
 // Writers on the server that run into each other or into the server's end: two programs
-// adding the same names at once store each card once, and a server stopped in the middle of
-// an import leaves only whole cards, says so, and is used again once it is back.
+// adding the same names at once (a card at a time, or importing in groups) store each card once,
+// and a server stopped in the middle of an import leaves only whole cards, says so, and is used
+// again once it is back.
 
+#include "db/cardstore.h"
 #include "db/engineerror.h"
 #include "db/pgconnection.h"
 #include "db/serverdialect.h"
 #include "testserver.h"
+#include "testsupport.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -32,9 +35,12 @@ bool addCard(PgConnection& server, const QString& name, const QString& phone = Q
                              .arg(d.literal(name), d.literal(phone))) > 0;
 }
 
-// The child program: connects, says it is ready, waits for the go file, adds every name.
-int addNamesAsChild(const QString& server, const QString& goFile) {
-    PgConnection connection(server);
+// The child program: connects, says it is ready, waits for the go file, adds every name: a
+// card at a time ("single"), or as the import does, in groups, from the first name or from
+// the last ("import", "import backwards").
+int addNamesAsChild(const QString& server, const QString& goFile, const QString& how) {
+    CardStore store(std::make_unique<PgConnection>(server));
+    auto& connection = static_cast<PgConnection&>(store.engine());
     connection.select(QStringLiteral("select 1"));
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
@@ -42,8 +48,22 @@ int addNamesAsChild(const QString& server, const QString& goFile) {
         QThread::msleep(5);
     }
     int stored = 0;
-    for (int i = 0; i < Names; ++i) {
-        stored += addCard(connection, nameAt(i)) ? 1 : 0;
+    if (how == u"single") {
+        for (int i = 0; i < Names; ++i) {
+            stored += addCard(connection, nameAt(i)) ? 1 : 0;
+        }
+    } else {
+        CardStore::ImportBatch batch(store);
+        for (int n = 0; n < Names; ++n) {
+            const int i = how == u"import backwards" ? Names - 1 - n : n;
+            const CardValues card =
+                cardValues(QStringLiteral("客户"), nameAt(i), QStringLiteral("男"));
+            stored +=
+                batch.insertCard(card, QStringLiteral("2024-01-01")).outcome == WriteOutcome::Done
+                    ? 1
+                    : 0;
+        }
+        batch.commit();
     }
     std::printf("stored %d\n", stored);
     return 0;
@@ -56,27 +76,40 @@ class TestServerWriters : public QObject {
 private slots:
     void init() { REQUIRE_TEST_SERVER(); }
 
+    void twoProgramsAddingTheSameNamesStoreEachOnce_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("a card at a time") << QStringLiteral("single") << QStringLiteral("single");
+        QTest::newRow("importing in groups")
+            << QStringLiteral("import") << QStringLiteral("import backwards");
+        QTest::newRow("an import beside single cards")
+            << QStringLiteral("import") << QStringLiteral("single");
+    }
     void twoProgramsAddingTheSameNamesStoreEachOnce() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
         ScratchServerDatabase db;
         PgConnection(db.connectionString()).select(QStringLiteral("select 1")); // the register
         QTemporaryDir folder;
         const QString go = folder.filePath(QStringLiteral("go"));
-        QProcess first;
-        QProcess second;
-        for (QProcess* child : {&first, &second}) {
+        QProcess firstChild;
+        QProcess secondChild;
+        for (QProcess* child : {&firstChild, &secondChild}) {
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("ORVANE_ADD_NAMES_TO"), db.connectionString());
             env.insert(QStringLiteral("ORVANE_ADD_NAMES_GO"), go);
+            env.insert(QStringLiteral("ORVANE_ADD_NAMES_HOW"),
+                       child == &firstChild ? first : second);
             child->setProcessEnvironment(env);
             child->start(QCoreApplication::applicationFilePath(), {});
         }
-        for (QProcess* child : {&first, &second}) {
+        for (QProcess* child : {&firstChild, &secondChild}) {
             QVERIFY(child->waitForReadyRead(60000));
             QCOMPARE(child->readLine().trimmed(), QByteArray("ready"));
         }
         QFile(go).open(QIODevice::WriteOnly);
         int stored = 0;
-        for (QProcess* child : {&first, &second}) {
+        for (QProcess* child : {&firstChild, &secondChild}) {
             QVERIFY(child->waitForFinished(280000));
             QCOMPARE(child->exitCode(), 0);
             const QByteArray line = child->readAll().trimmed();
@@ -136,7 +169,8 @@ int main(int argc, char** argv) {
     const QString server = qEnvironmentVariable("ORVANE_ADD_NAMES_TO");
     if (!server.isEmpty()) {
         QCoreApplication app(argc, argv);
-        return addNamesAsChild(server, qEnvironmentVariable("ORVANE_ADD_NAMES_GO"));
+        return addNamesAsChild(server, qEnvironmentVariable("ORVANE_ADD_NAMES_GO"),
+                               qEnvironmentVariable("ORVANE_ADD_NAMES_HOW"));
     }
     QCoreApplication app(argc, argv);
     TestServerWriters test;

@@ -1,6 +1,7 @@
 #include "ui/common/datagrid.h"
 
 #include "db/query.h"
+#include "ui/common/messages.h"
 #include "ui/common/resultmodel.h"
 #include "ui/common/widgets.h"
 
@@ -156,7 +157,10 @@ void DataGrid::titleClick(int column) {
     }
     const QString name = q->result()->columnName(column);
     const QString ascending = name + QStringLiteral(" ASC");
-    q->setSort(q->sort() == ascending ? name + QStringLiteral(" DESC") : ascending);
+    // A list still being read is waited for first, and its reading may fail.
+    runCommand(this, [&] {
+        q->setSort(q->sort() == ascending ? name + QStringLiteral(" DESC") : ascending);
+    });
 }
 
 void DataGrid::setPopupMenu(QMenu* menu, const QList<QAction*>& rowActions) {

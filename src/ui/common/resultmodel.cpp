@@ -15,6 +15,11 @@ ResultModel::ResultModel(Query* query, QObject* parent)
         m_currentRow = -1;
         endResetModel();
     });
+    // Rows of a list still being read come after the rows shown: the current row and the
+    // scroll position stay.
+    connect(query, &Query::rowsAboutToBeAppended, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(query, &Query::rowsAppended, this, [this] { endInsertRows(); });
     // A sort keeps the columns, their widths and hidden state: it is a change of layout.
     connect(query, &Query::aboutToReorder, this, [this] {
         emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);

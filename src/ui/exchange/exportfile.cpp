@@ -169,6 +169,9 @@ void writeListRows(SheetWriter& sheet, Query* list, const QStringList& fields,
 
 void runExport(QWidget* parent, const QString& title, Query* list, const QStringList& fields,
                const std::function<void(SheetWriter& sheet, int lastRow)>& layout) {
+    if (!list->waitForAllRows()) {
+        return; // the user gave up waiting for the whole list: no file
+    }
     ExportFile file(title);
     bool opened = false;
     {

@@ -159,10 +159,13 @@ void TfrmInData::importRows() {
         const int rows = sheetRows->recordCount();
         if (rows > 0) {
             WorkProgress progress(this, QStringLiteral("正在导入名片"), rows);
+            // The cards are committed in groups; 取消 commits what is done, and an error
+            // ends the import keeping the cards stored before it.
+            CardStore::ImportBatch batch(m_store);
             int done = 0;
             for (sheetRows->first(); !sheetRows->eof(); sheetRows->next()) {
                 const CardValues card = rowCard();
-                switch (importRow(card)) {
+                switch (importRow(batch, card)) {
                 case RowOutcome::Added:
                     ++added;
                     break;
@@ -180,6 +183,7 @@ void TfrmInData::importRows() {
                     break;
                 }
             }
+            batch.commit();
         }
     });
     m_importing = false;
@@ -231,13 +235,12 @@ CardValues TfrmInData::rowCard() const {
     return card;
 }
 
-TfrmInData::RowOutcome TfrmInData::importRow(const CardValues& card) {
+TfrmInData::RowOutcome TfrmInData::importRow(CardStore::ImportBatch& batch,
+                                             const CardValues& card) {
     if (card.value(QStringLiteral("BName")).isEmpty()) {
         return RowOutcome::Nameless; // without asking the register
     }
-    // The check and the insert hold the write lock together, so that another program cannot
-    // store the same card in between; each card is permanent once its row is done.
-    return m_store.insertCard(card, dateText(Clock::today())).outcome == WriteOutcome::Done
+    return batch.insertCard(card, dateText(Clock::today())).outcome == WriteOutcome::Done
                ? RowOutcome::Added
                : RowOutcome::Duplicate;
 }

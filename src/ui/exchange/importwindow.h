@@ -1,11 +1,11 @@
 #pragma once
 
 #include "db/cardfields.h"
+#include "db/cardstore.h"
 #include "ui/common/modalwindow.h"
 
 #include <memory>
 
-class CardStore;
 class DataGrid;
 class Query;
 class ResultSet;
@@ -49,7 +49,7 @@ private:
 
     enum class RowOutcome { Added, Duplicate, Nameless };
     CardValues rowCard() const; // the card of the current row
-    RowOutcome importRow(const CardValues& card);
+    RowOutcome importRow(CardStore::ImportBatch& batch, const CardValues& card);
     static void addSkippedRow(ResultSet& skipped, int number, const QString& reason,
                               const CardValues& card);
 

@@ -1,5 +1,6 @@
 #include "ui/main/mainwindow.h"
 
+#include "db/cardlistfill.h"
 #include "db/cardstore.h"
 #include "db/clock.h"
 #include "db/pgconnection.h"
@@ -21,6 +22,7 @@
 #include "ui/exchange/importwindow.h"
 #include "ui/exchange/vcardexport.h"
 #include "ui/find/findwindow.h"
+#include "ui/main/listloader.h"
 #include "ui/password/passwordwindow.h"
 #include "ui/visits/visitwindow.h"
 
@@ -71,6 +73,9 @@ TfrmMain::TfrmMain(CardStore& store, LookupLists& lookups, const QString& cardFi
     centreOver(this, nullptr);
 
     cardList = new Query(this);
+    m_listLoader = new ListLoader(this, cardList);
+    connect(m_listLoader, &ListLoader::cardsCounted, this, &TfrmMain::showCardCount);
+    connect(m_listLoader, &ListLoader::visitsCounted, this, &TfrmMain::showVisitCount);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -472,24 +477,53 @@ void TfrmMain::refreshKeepingPlace() {
     const QString current = hasCard() ? currentCardField(QStringLiteral("ID")) : QString();
     const int scrolled = DBGrid1->verticalScrollBar()->value();
     myRef();
-    if (!sort.isEmpty()) {
-        cardList->setSort(sort);
+    const auto takePlace = [this, sort, current, scrolled] {
+        if (!sort.isEmpty()) {
+            cardList->setSort(sort);
+        }
+        const int position = current.isEmpty() ? -1 : positionOfCard(current);
+        if (position >= 0) {
+            cardList->setRecNo(position + 1);
+        }
+        DBGrid1->verticalScrollBar()->setValue(scrolled);
+    };
+    if (sort.isEmpty() && (current.isEmpty() || positionOfCard(current) >= 0)) {
+        takePlace(); // among the newest cards
+        return;
     }
-    const int position = current.isEmpty() ? -1 : positionOfCard(current);
-    if (position >= 0) {
-        cardList->setRecNo(position + 1);
-    }
-    DBGrid1->verticalScrollBar()->setValue(scrolled);
+    m_listLoader->whenWhole([this, takePlace] {
+        if (cardList->recNo() <= 1) { // the user has not moved in the list meanwhile
+            runCommand(this, takePlace);
+        }
+    });
 }
 
 void TfrmMain::myRef() {
+    m_listLoader->stop();
     cardList->close(); // a list that cannot be read shows no cards
-    cardList->openResult(m_store.cardList(m_filter));
+    std::shared_ptr<ResultSet> newest = m_store.newestCards(m_filter, FirstScreenRows);
+    const int shown = newest->rowCount();
+    if (shown < FirstScreenRows) { // the whole list
+        m_listLoader->show(std::move(newest), nullptr);
+        DBGrid1->setColumnLayout(cardListWidths());
+        showCardCount(shown);
+        showVisitCount(m_store.visitCount(m_filter));
+        return;
+    }
+    std::unique_ptr<CardListFill> rest = m_store.restOfList(m_filter, lastKey(*newest));
+    m_listLoader->show(std::move(newest), std::move(rest));
     DBGrid1->setColumnLayout(cardListWidths());
-    cardCount->setText(QStringLiteral("名片数量：") + QString::number(cardList->recordCount()));
+    // Counted with the rest.
+    cardCount->setText(QStringLiteral("名片数量："));
+    visitCount->setText(QStringLiteral("拜访次数："));
+}
 
-    visitCount->setText(QStringLiteral("拜访次数：") +
-                        QString::number(m_store.visitCount(m_filter)));
+void TfrmMain::showCardCount(qint64 cards) {
+    cardCount->setText(QStringLiteral("名片数量：") + QString::number(cards));
+}
+
+void TfrmMain::showVisitCount(qint64 visits) {
+    visitCount->setText(QStringLiteral("拜访次数：") + QString::number(visits));
 }
 
 void TfrmMain::applyFilter() {
@@ -610,8 +644,10 @@ int TfrmMain::positionOfCard(const QString& id) const {
     if (key < 0) {
         return -1;
     }
+    const QByteArray wanted = id.toUtf8();
+    const std::string_view keyText(wanted.constData(), size_t(wanted.size()));
     for (int position = 0; position < list->rowCount(); ++position) {
-        if (list->text(cardList->rowAt(position), key) == id) {
+        if (list->utf8(cardList->rowAt(position), key) == keyText) {
             return position;
         }
     }
@@ -620,12 +656,18 @@ int TfrmMain::positionOfCard(const QString& id) const {
 
 void TfrmMain::locateCard(const QString& id) {
     runCommand(this, [this, &id] {
+        if (!cardList->waitForAllRows()) {
+            return;
+        }
         if (positionOfCard(id) < 0) {
             for (QCheckBox* box : {byDate, byType, byName, bySex, byProvince}) {
                 box->setChecked(false);
             }
             m_filter = FilterInput();
             myRef();
+            if (!cardList->waitForAllRows()) {
+                return;
+            }
         }
         const int position = positionOfCard(id);
         if (position >= 0) {
@@ -644,7 +686,11 @@ void TfrmMain::setPassword() {
 }
 
 void TfrmMain::exportVCard() {
-    runCommand(this, [this] { exportVCards(this, cardList); });
+    runCommand(this, [this] {
+        if (cardList->waitForAllRows()) {
+            exportVCards(this, cardList);
+        }
+    });
 }
 
 void TfrmMain::connectServer() {

@@ -9,6 +9,7 @@ class CardStore;
 class DataGrid;
 class GbkLineEdit;
 class LookupCombo;
+class ListLoader;
 class LookupLists;
 class ModalWindow;
 class Query;
@@ -35,9 +36,14 @@ public:
     TfrmMain(CardStore& store, LookupLists& lookups, const QString& cardFile,
              FirstList firstList = FirstList::BeforeShowing);
 
-    // Reads the card list and the visit count again under the filter last set with "查询".
-    // Throws EngineError; the command that called it shows the error.
+    // Reads the card list and the visit count again under the filter last set with "查询":
+    // the newest cards show at once, the cursor on the first; a longer list is counted and
+    // read on in the background, its rows added under those shown as they come. Throws
+    // EngineError; the command that called it shows the error.
     void myRef();
+
+    // The newest cards, read and shown at once; the rest of the list follows.
+    static constexpr int FirstScreenRows = 200;
 
     // The filter last applied.
     const FilterInput& filter() const { return m_filter; }
@@ -84,6 +90,12 @@ public slots:
     // commands that write are on. Lost: one box with the reason, and the list stays, read-only.
     void registerChanged();
     void registerLost(const QString& message);
+    // Reads the list again under the filter last applied, keeping the user's place: the
+    // newest cards show at once; the sort, the current card and the scroll position come
+    // back as soon as the rows that hold them are in (at once when the card is among the
+    // newest and the list is unsorted, otherwise once the whole list is read, unless the user
+    // has moved in the list meanwhile). Throws EngineError.
+    void refreshKeepingPlace();
 
 protected:
     void closeEvent(QCloseEvent* event) override; // asks before the program ends
@@ -109,15 +121,18 @@ private:
     // Shows a child window modally; the list follows the changes it reports.
     void showChild(ModalWindow* window);
     bool hasCard() const;
-    int positionOfCard(const QString& id) const; // -1 when the list does not hold it
+    // Where the list holds the card, among the rows read so far; -1 when it does not.
+    int positionOfCard(const QString& id) const;
     QString currentCardField(const QString& name) const;
     qint64 currentCardId() const;
-    void refreshKeepingPlace();
+    void showCardCount(qint64 cards);
+    void showVisitCount(qint64 visits);
     void setReadOnly(bool readOnly);
     void showRegisterState(); // in the title and the status bar
 
     CardStore& m_store;
     LookupLists& m_lookups;
+    ListLoader* m_listLoader;
     QString m_cardFile;
     FilterInput m_filter;
     FirstList m_firstList;

@@ -384,6 +384,7 @@ private slots:
                            "SELECT '2008-03-07', '客户', '卡' || i, '男', '否' FROM n")
                 .arg(cards));
         m_program->start();
+        QVERIFY(frmMain->cardList->waitForAllRows()); // the list's own progress aside
         bool dialogShown = false;
         WorkProgress::setTestHook(0, [&](int done) {
             QProgressDialog* dialog = WorkProgress::dialog();

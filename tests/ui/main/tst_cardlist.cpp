@@ -72,8 +72,16 @@ private slots:
         QCOMPARE(filterClause(fileDialect(), input), clause);
         QCOMPARE(cardListStatement(fileDialect(), clause), ListHead + clause + " Order by ID Desc");
         QCOMPARE(visitCountStatement(clause),
-                 "Select ID from DList Where did in (select id from D_B Where (theDel='否') " +
+                 "Select count(*) from DList Where did in (select id from D_B Where "
+                 "(theDel='否') " +
                      clause + " )");
+        QCOMPARE(cardCountStatement(clause),
+                 "select count(*) from D_B Where (theDel='否') " + clause);
+        // The pages of the list: the newest first, then those below the last key read.
+        QCOMPARE(cardPageStatement(fileDialect(), clause, 0, 200),
+                 ListHead + clause + " Order by ID Desc Limit 200");
+        QCOMPARE(cardPageStatement(fileDialect(), clause, 57, 10000),
+                 ListHead + clause + " AND (ID < 57) Order by ID Desc Limit 10000");
     }
 
     // The program paints its window before it reads the first list: at the first paint the
