@@ -1,11 +1,13 @@
 #include "app/startup.h"
 
 #include "app/commandline.h"
+#include "app/firstrows.h"
 #include "app/program.h"
 #include "app/serverstart.h"
 #include "db/connectionsettings.h"
 #include "db/sqlcipherconnection.h"
 #include "ui/common/appinfo.h"
+#include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
 #include "version.h"
@@ -152,6 +154,7 @@ int runProgram(int argc, char** argv) {
     }
 
     const Program program(TfrmMain::FirstList::AfterFirstPaint, *server);
+    reportFirstRowsWhenAsked(program.mainWindow()->DBGrid1);
     program.mainWindow()->show();
     return QApplication::exec();
 }
