@@ -57,9 +57,8 @@ QString cardStatement(qint64 id) {
     return QStringLiteral("Select * from D_B Where ID=") + key(id);
 }
 
-QString liveCardStatement(qint64 id) {
-    return QStringLiteral("select ID from D_B Where ID=") + key(id) +
-           QStringLiteral(" and theDel='否'");
+QString lockedCardStatement(const Dialect& d, qint64 id) {
+    return cardStatement(id) + d.lockingRead();
 }
 
 QString softDeleteStatement(qint64 id) {

@@ -24,8 +24,9 @@ QString cardUpdateStatement(const Dialect& dialect, qint64 id, const CardValues&
 // The whole row of the card with key id.
 QString cardStatement(qint64 id);
 
-// The key of the card with key id while it is live.
-QString liveCardStatement(qint64 id);
+// The whole row of the card with key id, read under the write lock and kept as it is until
+// the write ends.
+QString lockedCardStatement(const Dialect& dialect, qint64 id);
 
 // Marks the card with key id deleted; it stays in the register.
 QString softDeleteStatement(qint64 id);

@@ -47,7 +47,11 @@ std::shared_ptr<ResultSet> CardStore::deletedCards() {
 }
 
 std::optional<StoredCard> CardStore::card(qint64 id) {
-    const auto rows = m_engine->select(cardStatement(id));
+    return readCard(cardStatement(id), id);
+}
+
+std::optional<StoredCard> CardStore::readCard(const QString& statement, qint64 id) {
+    const auto rows = m_engine->select(statement);
     if (rows->rowCount() != 1) {
         return std::nullopt;
     }
@@ -55,6 +59,10 @@ std::optional<StoredCard> CardStore::card(qint64 id) {
     card.id = id;
     card.entryDate = rows->text(0, rows->columnIndex(EntryDateColumn));
     card.live = rows->text(0, rows->columnIndex(QStringLiteral("theDel"))) == u"否";
+    const int revision = rows->columnIndex(QStringLiteral("Revision"));
+    if (revision >= 0) {
+        card.revision = rows->text(0, revision).toLongLong();
+    }
     for (const CardField& field : cardFields()) {
         card.values.insert(field.column, rows->text(0, rows->columnIndex(field.column)));
     }
@@ -141,13 +149,21 @@ void CardStore::ImportBatch::commit() {
     }
 }
 
-WriteOutcome CardStore::updateCard(qint64 id, const CardValues& values) {
-    const QString update = cardUpdateStatement(m_engine->dialect(), id, values);
+// The card is read again under the lock and kept as it is until the commit, so that what is
+// compared with the card opened is what the write replaces. A card deleted meanwhile is Gone
+// rather than Changed: the user can no longer open it again.
+WriteOutcome CardStore::updateCard(const StoredCard& opened, const CardValues& values) {
+    const Dialect& d = m_engine->dialect();
+    const QString update = cardUpdateStatement(d, opened.id, values);
     WriteLock lock(*m_engine);
-    if (m_engine->select(liveCardStatement(id))->rowCount() != 1) {
+    const std::optional<StoredCard> stored = readCard(lockedCardStatement(d, opened.id), opened.id);
+    if (!stored || !stored->live) {
         return WriteOutcome::Gone;
     }
-    if (liveDuplicateExists(values, id)) {
+    if (*stored != opened) {
+        return WriteOutcome::Changed;
+    }
+    if (liveDuplicateExists(values, opened.id)) {
         return WriteOutcome::Duplicate;
     }
     m_engine->execute(update);

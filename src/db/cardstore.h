@@ -20,14 +20,19 @@ enum class WriteOutcome {
     Done,      // written and committed
     Duplicate, // a live card with the same category, name and sex exists: nothing written
     Gone,      // the card is not (or no longer) in the state the write needs: nothing written
+    Changed,   // the card was saved by someone else since it was read: nothing written
 };
 
-// A card as read from the register: its key, its entry date and its fields by column.
+// A card as read from the register: its key, its entry date, its fields by column, and its
+// revision where the engine counts the saves of a card (the server; 0 on the card file).
 struct StoredCard {
     qint64 id = 0;
     QString entryDate;
     bool live = false;
+    qint64 revision = 0;
     CardValues values;
+
+    bool operator==(const StoredCard&) const = default;
 };
 
 // The defaults a new card starts from (the one row of D_Mr).
@@ -105,10 +110,11 @@ public:
         QElapsedTimer m_groupAge;
         int m_groupRows = 0;
     };
-    // Writes values over the card with key id if it is still live (Gone otherwise) and no
-    // other live card has the same category, name and sex (Duplicate otherwise). Its entry
-    // date and live flag stay.
-    WriteOutcome updateCard(qint64 id, const CardValues& values);
+    // Writes values over the card opened (as card() read it) if it is still live (Gone
+    // otherwise), still stored as it was opened (Changed otherwise: nobody's save is
+    // overwritten unseen), and no other live card has the same category, name and sex
+    // (Duplicate otherwise), checked in this order. Its entry date and live flag stay.
+    WriteOutcome updateCard(const StoredCard& opened, const CardValues& values);
     // Marks the card deleted; it stays in the register, with its visits, for restoring.
     void softDelete(qint64 id);
     // Makes a deleted card live again, unless a live duplicate exists now (Duplicate) or the
@@ -136,6 +142,7 @@ public:
     void storeDefaults(const CardDefaults& defaults);
 
 private:
+    std::optional<StoredCard> readCard(const QString& statement, qint64 id);
     bool liveDuplicateExists(const CardValues& card, qint64 exceptId = 0);
     Inserted insertUnderLock(const CardValues& card, const QString& entryDate);
 

@@ -24,6 +24,9 @@ public:
     // cards: keeps other writers of the cards out until the commit where beginWrite() alone
     // does not; empty when it does.
     virtual QString holdCardsForBatch() const = 0;
+    // The end of a select run under the write lock that keeps the rows it reads from being
+    // changed by anyone else until the write ends (empty where the write lock already does).
+    virtual QString lockingRead() const = 0;
     // An insert statement as the engine runs it to give the new row's key (Connection::insert).
     virtual QString insertReturningKey(const QString& insert) const = 0;
 };

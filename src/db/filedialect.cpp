@@ -26,6 +26,10 @@ QString FileDialect::holdCardsForBatch() const {
     return QString(); // BEGIN IMMEDIATE holds the file's write lock
 }
 
+QString FileDialect::lockingRead() const {
+    return QString();
+}
+
 QString FileDialect::insertReturningKey(const QString& insert) const {
     return insert;
 }

@@ -16,6 +16,8 @@ public:
     QString containsMatch(const QString& column, const QString& value) const override;
     QString deleteFrom(const QString& table) const override;
     QString beginWrite() const override;
+    // Empty: the write lock holds the whole file.
+    QString lockingRead() const override;
     // Unchanged: the file gives the key of the last insert of the connection.
     QString holdCardsForBatch() const override;
     QString insertReturningKey(const QString& insert) const override;

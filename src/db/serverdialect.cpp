@@ -48,6 +48,10 @@ QString ServerDialect::holdCardsForBatch() const {
     return QStringLiteral("LOCK TABLE D_B IN SHARE ROW EXCLUSIVE MODE");
 }
 
+QString ServerDialect::lockingRead() const {
+    return QStringLiteral(" FOR UPDATE");
+}
+
 QString ServerDialect::insertReturningKey(const QString& insert) const {
     return insert + QStringLiteral(" ON CONFLICT DO NOTHING RETURNING ID");
 }

@@ -17,6 +17,9 @@ public:
     QString containsMatch(const QString& column, const QString& value) const override;
     QString deleteFrom(const QString& table) const override;
     QString beginWrite() const override;
+    // " FOR UPDATE": a write holds no lock on the rows it has only read, so the rows it checks
+    // are locked until it ends.
+    QString lockingRead() const override;
     // The insert with "ON CONFLICT DO NOTHING RETURNING ID": a card that would break the
     // register's unique index of live cards is not stored, and the result then has no row.
     QString holdCardsForBatch() const override;

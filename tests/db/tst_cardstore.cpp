@@ -1,8 +1,8 @@
 // The card store's behaviour, written once against the store and run on every engine this
 // build has (each engine a test run of its own, named by the engine): the list and its
-// filter with hostile values, the duplicate rule, the outcomes of a change, delete,
-// restore and removal for good, the visits, the lookups, the defaults, and values an engine cannot
-// store.
+// filter with hostile values, the duplicate rule, the outcomes of a change (also of a card
+// saved by another program meanwhile), delete, restore and removal for good, the visits, the
+// lookups, the defaults, and values an engine cannot store.
 
 #include "db/cardlistfill.h"
 #include "db/cardstore.h"
@@ -224,7 +224,8 @@ private slots:
         // A change may not make a live duplicate either.
         if (!storedDeleted && !duplicate) {
             CardValues same = card("客户", storedName, "男");
-            QCOMPARE(m_store->updateCard(inserted.id, same), WriteOutcome::Duplicate);
+            QCOMPARE(m_store->updateCard(*m_store->card(inserted.id), same),
+                     WriteOutcome::Duplicate);
             QCOMPARE(m_store->card(inserted.id)->values.value("BName"), name);
         }
     }
@@ -235,21 +236,78 @@ private slots:
         const qint64 id = insert(card("客户", "张三", "男"), "2008-01-02");
         CardValues changed = card("客户", "张三", "男", "上海");
         changed.insert("FDes", "新的备注");
-        QCOMPARE(m_store->updateCard(id, changed), WriteOutcome::Done);
+        QCOMPARE(m_store->updateCard(*m_store->card(id), changed), WriteOutcome::Done);
         const StoredCard stored = *m_store->card(id);
         QCOMPARE(stored.values, changed);
         QCOMPARE(stored.entryDate, QStringLiteral("2008-01-02"));
         QVERIFY(stored.live);
 
-        m_other->softDelete(id); // another program deletes it meanwhile
-        QCOMPARE(m_store->updateCard(id, card("客户", "李四", "男")), WriteOutcome::Gone);
-        QCOMPARE(m_store->card(id)->values.value("BName"), QStringLiteral("张三"));
-        QCOMPARE(m_store->updateCard(id + 1000, changed), WriteOutcome::Gone);
-        QVERIFY(!m_store->card(id + 1000));
-
         CardValues unknown = changed;
         unknown.insert("NoSuchColumn", "x");
-        QVERIFY_THROWS_EXCEPTION(EngineError, m_store->updateCard(id, unknown));
+        QVERIFY_THROWS_EXCEPTION(EngineError, m_store->updateCard(stored, unknown));
+
+        m_other->softDelete(id); // another program deletes it meanwhile
+        QCOMPARE(m_store->updateCard(stored, card("客户", "李四", "男")), WriteOutcome::Gone);
+        QCOMPARE(m_store->card(id)->values.value("BName"), QStringLiteral("张三"));
+        StoredCard vanished = stored;
+        vanished.id = id + 1000;
+        QCOMPARE(m_store->updateCard(vanished, changed), WriteOutcome::Gone);
+        QVERIFY(!m_store->card(id + 1000));
+    }
+
+    // Another program saves the card between this one opening and saving it: nothing is
+    // overwritten, whatever either changed, and the other's save stays. Opened again, the
+    // card takes the change.
+    void updateOfACardSavedMeanwhile_data() {
+        QTest::addColumn<QString>("otherColumn");
+        QTest::addColumn<QString>("otherValue");
+        QTest::addColumn<QString>("ownColumn");
+        QTest::addColumn<QString>("ownValue");
+        QTest::newRow("another field") << "BPho"
+                                       << "010-1234"
+                                       << "FDes"
+                                       << "我的备注";
+        QTest::newRow("the same field") << "FDes"
+                                        << "别人的备注"
+                                        << "FDes"
+                                        << "我的备注";
+        QTest::newRow("letter case alone") << "BName"
+                                           << "ALICE"
+                                           << "FDes"
+                                           << "我的备注";
+        QTest::newRow("a field emptied") << "DCity"
+                                         << ""
+                                         << "DCity"
+                                         << "杭州";
+        // Told as changed before as a duplicate: the user would look at the card again anyway.
+        QTest::newRow("and a duplicate of mine") << "BPho"
+                                                 << "010-1234"
+                                                 << "BName"
+                                                 << "Bob";
+    }
+    void updateOfACardSavedMeanwhile() {
+        QFETCH(QString, otherColumn);
+        QFETCH(QString, otherValue);
+        QFETCH(QString, ownColumn);
+        QFETCH(QString, ownValue);
+        CardValues values = card("客户", "Alice", "女");
+        values.insert("DCity", "上海");
+        const qint64 id = insert(values, "2008-03-01");
+        insert(card("客户", "Bob", "女"), "2008-03-01");
+        const StoredCard opened = *m_store->card(id);
+
+        CardValues others = opened.values;
+        others.insert(otherColumn, otherValue);
+        QCOMPARE(m_other->updateCard(*m_other->card(id), others), WriteOutcome::Done);
+        CardValues own = opened.values;
+        own.insert(ownColumn, ownValue);
+        QCOMPARE(m_store->updateCard(opened, own), WriteOutcome::Changed);
+        QCOMPARE(m_store->card(id)->values, others);
+
+        CardValues ownAgain = m_store->card(id)->values;
+        ownAgain.insert(ownColumn, ownValue + "!");
+        QCOMPARE(m_store->updateCard(*m_store->card(id), ownAgain), WriteOutcome::Done);
+        QCOMPARE(m_store->card(id)->values, ownAgain);
     }
 
     void deleteAndRestore() {

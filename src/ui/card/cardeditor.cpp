@@ -133,13 +133,13 @@ void TfrmD_D::blankCard() {
 }
 
 void TfrmD_D::loadCard() {
-    const std::optional<StoredCard> card = m_store.card(m_cardId);
-    if (!card) {
+    m_opened = m_store.card(m_cardId);
+    if (!m_opened) {
         blankCard();
         return;
     }
     for (const auto& [column, control] : std::as_const(m_card)) {
-        const QString value = card->values.value(column);
+        const QString value = m_opened->values.value(column);
         if (auto* combo = qobject_cast<LookupCombo*>(control)) {
             combo->setStoredValue(value); // kept even when the list no longer holds it
         } else {
@@ -193,11 +193,19 @@ void TfrmD_D::saveNewCard(const CardValues& values) {
 
 // The card may have gone since it was loaded (or was never found, and a blank card stands in
 // its place), or may have been deleted: the change is then refused rather than reported as
-// saved. Nor may a change make the card the same as another live card.
+// saved. A card saved by someone else meanwhile is not overwritten, and the boxes keep what
+// the user typed. Nor may a change make the card the same as another live card.
 void TfrmD_D::saveChangedCard(const CardValues& values) {
-    switch (m_store.updateCard(m_cardId, values)) {
+    const WriteOutcome outcome =
+        m_opened ? m_store.updateCard(*m_opened, values) : WriteOutcome::Gone;
+    switch (outcome) {
     case WriteOutcome::Gone:
         refuse(QStringLiteral("该名片已不存在或已被删除，修改没有保存！"));
+        return;
+    case WriteOutcome::Changed:
+        refuse(QStringLiteral("这张名片在您打开之后已被其他用户（或其他程序）修改，"
+                              "本次修改没有保存。请关闭本窗口，重新打开这张名片，"
+                              "看过别人的修改后再改。"));
         return;
     case WriteOutcome::Duplicate:
         refuse(duplicateCardMessage(values));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/cardfields.h"
+#include "db/cardstore.h"
 #include "ui/card/carddialog.h"
 
 #include <QList>
@@ -45,6 +45,7 @@ private:
     template <typename Control> Control* fieldControl(const char* column) const;
 
     qint64 m_cardId;
+    std::optional<StoredCard> m_opened; // the card as loaded, which a save may replace
     BannerPane* WebBrowser1;
     QGroupBox* GroupBox1; // 基本信息
     QGroupBox* GroupBox2; // 工作信息

@@ -1,6 +1,7 @@
 // The card editor driven through the main window on the real engine: new cards one after
-// another, the refusals (empty name, live duplicate, a card gone or deleted), edit mode,
-// the byte limits of the boxes, hostile values, keys, and errors of the engine.
+// another, the refusals (empty name, live duplicate, a card gone, deleted or saved meanwhile
+// by another program), edit mode, the byte limits of the boxes, hostile values, keys, and
+// errors of the engine.
 
 #include "cardtest.h"
 #include "db/query.h"
@@ -436,6 +437,31 @@ private slots:
         }));
         QCOMPARE(sql.count("SELECT ID FROM D_B WHERE BName='赵六'"), 0);
         QCOMPARE(cardCount(sql), change.startsWith("DELETE") ? 0 : 1);
+    }
+
+    // Another program saves the card while it is open here: 保存 overwrites nothing and says
+    // so in one box, the window stays open with what the user typed, the other save stays.
+    void editModeKeepsACardSavedMeanwhile() {
+        DirectSql& sql = m_program->sql();
+        const QString id = insertFullCard(sql, sampleCard());
+        m_program->start();
+        QVERIFY(withCardEditorOnCurrentCard([&](QWidget* editor) {
+            retype(editor, "EditB2", "我的电话");
+            sql.exec("UPDATE D_B SET FDes='别人的备注' WHERE ID=" + id);
+            retype(editor, "EditF4", "我的备注");
+            click(editor, "BitBtn1");
+            QCOMPARE(Messages::shown().size(), 1);
+            QCOMPARE(plainMessages(),
+                     QStringList{"这张名片在您打开之后已被其他用户（或其他程序）修改，"
+                                 "本次修改没有保存。请关闭本窗口，重新打开这张名片，"
+                                 "看过别人的修改后再改。"});
+            QVERIFY(editor->isVisible());
+            QCOMPARE(textOf(editor, "EditB2"), QStringLiteral("我的电话"));
+            QCOMPARE(textOf(editor, "EditF4"), QStringLiteral("我的备注"));
+        }));
+        QStringList expected = sampleCard();
+        expected[CardColumns.indexOf("FDes")] = QStringLiteral("别人的备注");
+        QCOMPARE(cardRow(sql, id), expected);
     }
 
     void boxesTakeNoMoreBytesThanTheirLimit_data() {
