@@ -224,8 +224,17 @@ void PgConnection::openForStatement() {
     if (m_conn && PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
         for (int read = 0; read < 2; ++read) {
             if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
+                const QString reason = firstLine(PQerrorMessage(m_conn));
                 close();
-                break;
+                try {
+                    ensureOpen();
+                } catch (const EngineError&) {
+                    // Nothing of this statement reached the server.
+                    throw EngineError(QStringLiteral("与名片服务器的连接断开了（%1）。这次操作没有"
+                                                     "执行，程序会在下一次操作时重新连接。")
+                                          .arg(reason));
+                }
+                return;
             }
         }
     }
