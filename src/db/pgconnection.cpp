@@ -131,6 +131,11 @@ QString firstLine(const char* text) {
     return QString::fromUtf8(text).trimmed().split(u'\n').first().trimmed();
 }
 
+// The start of every message about a connection the server dropped: libpq's reason in brackets.
+QString lostConnectionText(const QString& reason) {
+    return QStringLiteral("与名片服务器的连接断开了（%1）。").arg(reason);
+}
+
 bool isWriteStatement(const QString& sql) {
     static const QRegularExpression write(QStringLiteral("^\\s*(insert|update|delete|commit)\\b"),
                                           QRegularExpression::CaseInsensitiveOption);
@@ -216,29 +221,38 @@ QString PgConnection::registerName() const {
         .arg(database, host, values.value(QStringLiteral("port"), QStringLiteral("5432")));
 }
 
+std::optional<QString> PgConnection::droppedReason() {
+    if (PQconsumeInput(m_conn) && PQstatus(m_conn) != CONNECTION_BAD) {
+        return std::nullopt;
+    }
+    const QString reason = firstLine(PQerrorMessage(m_conn));
+    close();
+    return reason;
+}
+
 // A connection that broke while nothing was under way (the server restarted meanwhile) is
 // opened afresh before a statement: no statement of this program was lost with it. The look
 // reads what the socket already holds, without a round trip: a server that ends a connection
 // sends its last message and then closes, so the close shows on the second read.
 void PgConnection::openForStatement() {
+    std::optional<QString> dropped;
     if (m_conn && PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
-        for (int read = 0; read < 2; ++read) {
-            if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
-                const QString reason = firstLine(PQerrorMessage(m_conn));
-                close();
-                try {
-                    ensureOpen();
-                } catch (const EngineError&) {
-                    // Nothing of this statement reached the server.
-                    throw EngineError(QStringLiteral("与名片服务器的连接断开了（%1）。这次操作没有"
-                                                     "执行，程序会在下一次操作时重新连接。")
-                                          .arg(reason));
-                }
-                return;
-            }
+        dropped = droppedReason();
+        if (!dropped) {
+            dropped = droppedReason();
         }
     }
-    ensureOpen();
+    if (!dropped) {
+        ensureOpen();
+        return;
+    }
+    try {
+        ensureOpen();
+    } catch (const EngineError&) {
+        // Nothing of this statement reached the server.
+        throw EngineError(lostConnectionText(*dropped) +
+                          QStringLiteral("这次操作没有执行，程序会在下一次操作时重新连接。"));
+    }
 }
 
 void PgConnection::ensureOpen() {
@@ -351,9 +365,8 @@ void PgConnection::fail(PGresult* result, const QString& sql) {
         const bool inTransaction = !isCommit(sql) && m_inTransaction;
         const QString outcome = lostMessage(inTransaction, isWriteStatement(sql) || inTransaction);
         close();
-        throw EngineError(QStringLiteral("与名片服务器的连接断开了（%1）。%2"
-                                         "程序会在下一次操作时重新连接。")
-                              .arg(reason, outcome));
+        throw EngineError(lostConnectionText(reason) + outcome +
+                          QStringLiteral("程序会在下一次操作时重新连接。"));
     }
     const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
     // The server's words, except where they may quote a value or a piece of the statement
@@ -470,10 +483,8 @@ int PgConnection::socketDescriptor() const {
 
 bool PgConnection::takeChangeNotices() {
     ensureOpen();
-    if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
-        const QString reason = firstLine(PQerrorMessage(m_conn));
-        close();
-        throw EngineError(QStringLiteral("与名片服务器的连接断开了（%1）。").arg(reason));
+    if (const std::optional<QString> reason = droppedReason()) {
+        throw EngineError(lostConnectionText(*reason));
     }
     bool any = false;
     while (PGnotify* notice = PQnotifies(m_conn)) {

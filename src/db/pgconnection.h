@@ -3,6 +3,7 @@
 #include "db/connection.h"
 
 #include <QString>
+#include <optional>
 
 struct pg_conn;
 struct pg_result;
@@ -57,6 +58,9 @@ public:
 private:
     void ensureOpen();
     void openForStatement();
+    // Reads what the socket holds, without waiting: when the server has dropped the
+    // connection, closes it and gives libpq's reason.
+    std::optional<QString> droppedReason();
     void createRegister();
     pg_result* run(const QString& sql, bool resultRows);
     [[noreturn]] void fail(pg_result* result, const QString& sql);
