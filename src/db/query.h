@@ -58,6 +58,9 @@ public:
 
     // Read access for grids and exports: the result and the row at a position (from 0).
     const ResultSet* result() const { return m_result.get(); }
+    // The result itself, for another window to read as long as it needs it; null when the
+    // query is closed or its rest is still being read.
+    std::shared_ptr<const ResultSet> wholeResult() const { return whole() ? m_result : nullptr; }
     int rowAt(int position) const { return m_order.empty() ? position : m_order[position]; }
 
 signals:

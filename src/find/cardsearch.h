@@ -2,9 +2,12 @@
 
 #include "db/resultset.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 class PinyinReadings;
@@ -12,7 +15,10 @@ class PinyinReadings;
 // Finds cards as the user types: a card matches when any of its values holds the text
 // (letter case aside), or when the text spells the pinyin of its name or company, in full,
 // by initials or a mix ("zw", "zhangwei", "zhangw" find 张伟; "bjhl" finds 北京华联商贸).
-// Everything a search needs is worked out once, when the index is built over a list.
+// Everything a search needs is worked out once, when the index is built over a list: the
+// values in one block of lower-case text, and each distinct name and company as the
+// characters it is written with, so that a name shared by many cards is spelled once per
+// search. A long list is searched in two halves at once.
 class CardSearch {
 public:
     // Indexes every row of cards: all columns but the skipped ones for the text, the
@@ -21,8 +27,8 @@ public:
                const QStringList& pinyinColumns, PinyinReadings& readings);
 
     // The rows that match text, in the list's order; none for an empty text. A text that
-    // goes on from the one before (the next keystroke) is looked for among the rows found
-    // for that one only.
+    // goes on from the one before (the next keystroke) is looked for in the values of the
+    // rows whose values held that one, and spelled among the rows that spelled it.
     std::vector<int> find(const QString& text);
 
 private:
@@ -47,24 +53,38 @@ private:
         quint32 initials;   // the letters its spellings start with
         LetterPairs inside; // the letters that follow each other inside its spellings
     };
+    // A distinct value of a pinyin column: its characters in m_sequence, the letters any
+    // spelling of it can use, and the letters that may follow each other there.
+    struct Written {
+        quint32 first;
+        quint32 count;
+        quint32 letters;
+        LetterPairs pairs;
+    };
+    struct Search; // one typed text, as each way of matching needs it
 
-    bool holds(int row, const QString& typed) const;
-    bool spells(int row, const QString& typed) const;
+    using CharacterIndex = QHash<char32_t, quint32>;
     quint32 addCharacter(char32_t c, PinyinReadings& readings);
+    Written written(QStringView value, CharacterIndex& known, PinyinReadings& readings);
+    std::vector<int> rowsHolding(const Search& search, const std::vector<int>& candidates) const;
+    std::vector<int> rowsHolding(const Search& search, const int* begin, const int* end) const;
+    std::vector<int> rowsSpelling(const Search& search, const std::vector<int>& candidates) const;
+    bool spells(const Written& value, const QString& typed) const;
 
     int m_rows = 0;
-    QString m_text;                    // every row's values, lower case, one line per value
-    std::vector<qsizetype> m_rowStart; // where each row's values start in m_text
+    std::string m_text;              // every row's values, lower case, each ended by '\n'
+    std::vector<quint64> m_rowStart; // where each row's values start in m_text
 
     std::vector<Character> m_characters; // every distinct character met
     std::vector<Way> m_ways;
     std::u16string m_wayText;
-    std::vector<quint32> m_sequence;      // the characters of every name and company
-    std::vector<quint32> m_sequenceStart; // per row and pinyin column, into m_sequence
-    std::vector<quint32> m_rowLetters;    // the letters any spelling of a row can use
-    std::vector<LetterPairs> m_rowPairs;  // the letters that may follow each other there
+    std::vector<quint32> m_sequence;   // the characters of every distinct name and company
+    std::vector<Written> m_written;    // every distinct name and company
+    std::vector<quint32> m_rowWritten; // per row and pinyin column, into m_written
     int m_pinyinColumns = 0;
 
-    QString m_lastTyped;
-    std::vector<int> m_lastFound;
+    QString m_lastTyped; // lower case
+    bool m_lastBySpelling = false;
+    std::vector<int> m_lastHeld;    // the rows whose values held the last text
+    std::vector<int> m_lastSpelled; // the rows that spelled it
 };

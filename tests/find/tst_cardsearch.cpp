@@ -21,7 +21,23 @@ const Card Cards[] = {
     {"欧阳修", "", "", ""},
     {"Anna Li", "李记行", "", ""},
     {"刘备", "蜀汉 (100%)", "", ""},
+    {"Émile", "Ölhandel GmbH", "", "EMILE@OEL.DE"},
 };
+
+// What a card found by its values alone must be: one of its values (all but the key) holds
+// the text, letter case aside.
+std::vector<int> plainFind(const ResultSet& cards, const QString& typed) {
+    std::vector<int> rows;
+    for (int row = 0; row < cards.rowCount(); ++row) {
+        for (int column = 1; column < cards.columnCount(); ++column) {
+            if (cards.text(row, column).contains(typed, Qt::CaseInsensitive)) {
+                rows.push_back(row);
+                break;
+            }
+        }
+    }
+    return rows;
+}
 } // namespace
 
 class TestCardSearch : public QObject {
@@ -72,6 +88,8 @@ private slots:
         QTest::newRow("not across fields") << "伟北" << QStringList{};
         QTest::newRow("not across name and company") << "wbj" << QStringList{};
         QTest::newRow("the key is no value") << "1" << QStringList{"张伟", "曾小贤", "刘备"};
+        QTest::newRow("letter case beyond Latin") << "ÖLHANDEL" << QStringList{"Émile"};
+        QTest::newRow("letter case of the value") << "éMILE" << QStringList{"Émile"};
         QTest::newRow("empty") << "" << QStringList{};
     }
     void finds() {
@@ -82,6 +100,46 @@ private slots:
             found << m_cards.text(row, 1);
         }
         QCOMPARE(found, names);
+    }
+
+    // Typed key by key, each key narrowing the search before, a text finds what it finds
+    // typed at once: cards found by their values and cards found by spelling alike.
+    void keyByKeyFindsWhatTheWholeTextFinds() {
+        const QStringList texts = {"zhangw", "zw", "138000", "wangwu@mail", "ouyangx", "an", "cxx"};
+        for (const QString& text : texts) {
+            PinyinReadings readings;
+            CardSearch search(m_cards, {"ID"}, {"姓名", "单位名称"}, readings);
+            for (qsizetype typed = 1; typed < text.size(); ++typed) {
+                search.find(text.left(typed));
+            }
+            QCOMPARE(search.find(text), m_search->find(text));
+        }
+    }
+
+    // Over a long list (searched in two halves at once, in one pass over the text of many
+    // rows or row by row over few), every key finds what a plain scan finds, and so does
+    // a text typed again after Backspace.
+    void longListFindsWhatAPlainScanFinds() {
+        ResultSet cards({"ID", "姓名", "单位名称", "移动电话", "电子邮箱"});
+        const int rows = 30000;
+        for (int row = 0; row < rows; ++row) {
+            cards.append(QString::number(row + 1));
+            cards.append(QStringLiteral("张%1").arg(row % 97));
+            cards.append(QStringLiteral("某某公司%1").arg(row % 1000));
+            cards.append(QStringLiteral("138%1").arg(row * 7919 % 100000000, 8, 10, QChar(u'0')));
+            cards.append(QStringLiteral("User%1@Example.COM").arg(row));
+        }
+        PinyinReadings readings;
+        CardSearch search(cards, {"ID"}, {"姓名", "单位名称"}, readings);
+        for (const QString& text : {QStringLiteral("user2999@"), QStringLiteral("1380000"),
+                                    QStringLiteral("@EXAMPLE.com"), QStringLiteral("user29999"),
+                                    QStringLiteral("5555"), QStringLiteral("公司99")}) {
+            for (qsizetype typed = 1; typed <= text.size(); ++typed) {
+                QCOMPARE(search.find(text.left(typed)), plainFind(cards, text.left(typed)));
+            }
+            QCOMPARE(search.find(text.left(text.size() - 1)),
+                     plainFind(cards, text.left(text.size() - 1)));
+        }
     }
 
     void readingsOfPolyphonicCharacters() {

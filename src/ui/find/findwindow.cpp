@@ -20,7 +20,7 @@ namespace {
 constexpr size_t MaxShown = 1000;
 } // namespace
 
-TfrmFind::TfrmFind(QWidget* owner, CardStore& store)
+TfrmFind::TfrmFind(QWidget* owner, CardStore& store, std::shared_ptr<const ResultSet> liveCards)
     : ModalWindow(owner, QStringLiteral("frmFind"), 700, 420) {
     setWindowTitle(QStringLiteral("查找"));
 
@@ -49,9 +49,9 @@ TfrmFind::TfrmFind(QWidget* owner, CardStore& store)
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmFind::chooseCard);
     searchBox->setFocus();
 
-    runCommand(this, [this, &store] {
+    runCommand(this, [this, &store, &liveCards] {
         const BusyCursor busy;
-        m_liveCards = store.cardList(FilterInput());
+        m_liveCards = liveCards ? std::move(liveCards) : store.cardList(FilterInput());
         PinyinReadings readings;
         m_search =
             std::make_unique<CardSearch>(*m_liveCards, QStringList{QStringLiteral("ID")},

@@ -14,12 +14,14 @@ class QPushButton;
 class ResultSet;
 
 // Finds live cards as the user types, by any value or by the pinyin of names and companies,
-// listing the first thousand found. Enter or a double-click on a found card picks it: the window
-// says which (cardChosen) and closes.
+// listing the first thousand found. Given every live card as a list already held (the main
+// window's when its filter is off), it searches that list; otherwise it reads one. Enter or a
+// double-click on a found card picks it: the window says which (cardChosen) and closes.
 class TfrmFind : public ModalWindow {
     Q_OBJECT
 public:
-    TfrmFind(QWidget* owner, CardStore& store);
+    TfrmFind(QWidget* owner, CardStore& store,
+             std::shared_ptr<const ResultSet> liveCards = nullptr);
     ~TfrmFind() override;
 
     QLineEdit* searchBox; // what to find
@@ -41,6 +43,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::shared_ptr<const ResultSet> m_liveCards; // every live card, read once
+    std::shared_ptr<const ResultSet> m_liveCards; // every live card
     std::unique_ptr<CardSearch> m_search;
 };

@@ -633,7 +633,19 @@ void TfrmMain::closeWindow() {
 }
 
 void TfrmMain::findCards() {
-    auto* find = new TfrmFind(this, m_store);
+    // Without a filter the list holds every live card: the window searches it rather than
+    // reading them all again.
+    std::shared_ptr<const ResultSet> liveCards;
+    if (m_filter.isEmpty() && cardList->active()) {
+        bool waited = false;
+        const bool completed =
+            runCommand(this, [this, &waited] { waited = cardList->waitForAllRows(); });
+        if (!completed || !waited) {
+            return;
+        }
+        liveCards = cardList->wholeResult();
+    }
+    auto* find = new TfrmFind(this, m_store, std::move(liveCards));
     connect(find, &TfrmFind::cardChosen, this, &TfrmMain::locateCard);
     showChild(find);
 }
