@@ -1,6 +1,7 @@
 // The first screen of the real program: from starting the executable to the first paint of
 // the card list with rows in it, over 100,000 and a million generated cards (three visits
-// each), five starts each. The program reports the moment (and its own CPU time then) when
+// each), in a card file and on a private PostgreSQL server (the server's usual settings),
+// five starts each. The program reports the moment (and its own CPU time then) when
 // ORVANE_REPORT_FIRST_ROWS is set. On the display at hand, or on a virtual one:
 //
 //   xvfb-run -a bench_firstscreen          QT_QPA_PLATFORM=xcb on a virtual display
@@ -10,6 +11,7 @@
 
 #include "benchcards.h"
 #include "benchsupport.h"
+#include "db/pgconnection.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -43,7 +45,7 @@ struct Start {
     double cpuMs = -1;  // the program's CPU time then
 };
 
-Start startOnce(const QString& program, const QString& platform) {
+Start startOnce(const QString& program, const QStringList& arguments, const QString& platform) {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("ORVANE_REPORT_FIRST_ROWS"), QStringLiteral("1"));
@@ -53,7 +55,7 @@ Start startOnce(const QString& program, const QString& platform) {
     Start start;
     QElapsedTimer timer;
     timer.start();
-    child.start(program, {});
+    child.start(program, arguments);
     static const QRegularExpression marker(QStringLiteral("first_rows_painted cpu_ms=([0-9.]+)"));
     QByteArray output;
     while (child.state() != QProcess::NotRunning && timer.elapsed() < 120000) {
@@ -75,25 +77,41 @@ Start startOnce(const QString& program, const QString& platform) {
     return start;
 }
 
-void firstScreen(int cards, const char* name, const QString& platform) {
-    ScratchDatabase database;
-    placeCards(database.folder(), cards);
-    const QString program = placeProgram(database);
+void printStarts(const std::string& figure, const std::vector<Start>& starts) {
     std::vector<double> wall;
     std::vector<double> cpu;
-    for (int round = 0; round < Rounds; ++round) {
-        const Start start = startOnce(program, platform);
+    for (const Start& start : starts) {
         wall.push_back(start.wallMs);
         cpu.push_back(start.cpuMs);
     }
     Timing timing;
     minAndMedian(wall, timing.minMs, timing.medianMs);
     minAndMedian(cpu, timing.cpuMinMs, timing.cpuMedianMs);
-    const std::string figure(name);
     print((figure + "_ms").c_str(), timing.medianMs);
     print((figure + "_min_ms").c_str(), timing.minMs);
     print((figure + "_cpu_ms").c_str(), timing.cpuMedianMs);
     print((figure + "_cpu_min_ms").c_str(), timing.cpuMinMs);
+}
+
+// The program on a card file, and on a register of the same cards on the server, started in
+// turn.
+void firstScreens(const QString& server, int cards, const std::string& name,
+                  const QString& platform) {
+    ScratchDatabase folder;
+    placeCards(folder.folder(), cards);
+    const QString program = placeProgram(folder);
+    ScratchServerDatabase onServer(server);
+    PgConnection(onServer.connectionString()).select(QStringLiteral("select 1")); // the register
+    generateServerCards(onServer, cards, 3 * cards);
+    const QStringList serverArguments = {QStringLiteral("--server"), onServer.connectionString()};
+    std::vector<Start> fromFile;
+    std::vector<Start> fromServer;
+    for (int round = 0; round < Rounds; ++round) {
+        fromFile.push_back(startOnce(program, {}, platform));
+        fromServer.push_back(startOnce(program, serverArguments, platform));
+    }
+    printStarts(name, fromFile);
+    printStarts(name + "_server", fromServer);
 }
 
 } // namespace
@@ -105,12 +123,13 @@ int main(int argc, char** argv) {
     std::printf("platform: %s\nrounds: %d\n", qPrintable(platform), Rounds);
     const QString sizes =
         qEnvironmentVariable("ORVANE_BENCH_SIZES", QStringLiteral("100000,1000000"));
+    PrivateServer server{QStringList()}; // the server's usual settings
     for (const QString& size : sizes.split(u',')) {
         const int cards = size.toInt();
         if (cards == 100000) {
-            firstScreen(cards, "first_screen_100k", platform);
+            firstScreens(server.connectionString(), cards, "first_screen_100k", platform);
         } else if (cards == 1000000) {
-            firstScreen(cards, "first_screen_1m", platform);
+            firstScreens(server.connectionString(), cards, "first_screen_1m", platform);
         }
     }
     return 0;
