@@ -1,10 +1,12 @@
 #include "db/cardlistfill.h"
 
+#include "db/backgroundthread.h"
 #include "db/cardlist.h"
 #include "db/connection.h"
 #include "db/engineerror.h"
 
 #include <QThread>
+#include <malloc.h>
 
 namespace {
 std::atomic<int> pageRowsForTests{0};
@@ -59,6 +61,7 @@ qint64 CardListFill::count(const QString& statement) {
 }
 
 void CardListFill::readAll() {
+    yieldToTheWindow();
     try {
         const qint64 cards = count(cardCountStatement(m_filterClause));
         handOver([this, cards] { emit cardsCounted(cards); });
@@ -68,6 +71,9 @@ void CardListFill::readAll() {
             handOver([this, visits] { emit visitsCounted(visits); });
         }
         m_connection->close();
+        // The pages, the connection's cache and the old list were freed on the way: what of
+        // that the allocator holds goes back to the system.
+        malloc_trim(0);
         handOver([this] {
             m_ended = true;
             emit finished();

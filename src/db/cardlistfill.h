@@ -13,7 +13,8 @@ class QThread;
 
 // The rest of a card list, read on a thread of its own over its own connection to the
 // register: first the count of its cards, then page after page of its cards with keys below
-// the last one read (newest first), then the count of their visits. Each is handed to the
+// the last one read (newest first), then the count of their visits, yielding the processor
+// to the window's thread. Each is handed to the
 // thread that made the fill as soon as it is read. The fill ends with finished() or, when
 // the engine fails, failed() with the message for the error box. A fill destroyed before its
 // end stops after the statement under way, and nothing more is handed over.

@@ -1,9 +1,38 @@
 #include "db/query.h"
 
+#include "db/backgroundthread.h"
 #include "db/engineerror.h"
 #include "db/resultorder.h"
 
+#include <QEventLoop>
+#include <QThread>
 #include <algorithm>
+
+namespace {
+// Below this many rows a sort takes a few milliseconds, and is done at once.
+constexpr int SortAsideFromRows = 20000;
+
+// The order of a long result worked out on a thread of its own, the program's events going
+// on meanwhile (user input aside), so that windows repaint and timers fire while it sorts.
+std::vector<int> sortedAside(const std::shared_ptr<const ResultSet>& result, int column,
+                             bool descending) {
+    if (result->rowCount() < SortAsideFromRows) {
+        return sortedOrder(*result, column, descending);
+    }
+    std::vector<int> order;
+    QEventLoop loop;
+    std::unique_ptr<QThread> sorter(QThread::create([&] {
+        yieldToTheWindow();
+        order = sortedOrder(*result, column, descending);
+    }));
+    QObject::connect(sorter.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    sorter->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    sorter->wait();
+    return order;
+}
+} // namespace
 
 Query::Query(QObject* parent) : QObject(parent) {}
 
@@ -168,7 +197,11 @@ void Query::setSort(const QString& sortText) {
         if (column < 0 || (direction != u"ASC" && direction != u"DESC")) {
             throw EngineError(QStringLiteral("无效的排序：“%1”").arg(sortText));
         }
-        order = sortedOrder(*m_result, column, direction == u"DESC");
+        const std::shared_ptr<const ResultSet> sorted = m_result;
+        order = sortedAside(sorted, column, direction == u"DESC");
+        if (m_result != sorted) {
+            return; // another result was opened while this one sorted
+        }
     }
     emit aboutToReorder();
     m_order = std::move(order);

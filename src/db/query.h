@@ -54,7 +54,10 @@ public:
 
     // The in-memory sort: "column ASC" or "column DESC", or empty for the statement's order.
     const QString& sort() const { return m_sort; }
-    void setSort(const QString& sortText); // throws on an unknown column
+    // Throws on an unknown column. A long result sorts on a thread of its own while the
+    // program's events (but the user's input) go on; should another result be opened
+    // meanwhile, the sort is dropped.
+    void setSort(const QString& sortText);
 
     // Read access for grids and exports: the result and the row at a position (from 0).
     const ResultSet* result() const { return m_result.get(); }

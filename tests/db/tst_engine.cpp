@@ -228,6 +228,36 @@ private slots:
         QCOMPARE(column(q, "ID").first(), QStringLiteral("6"));
     }
 
+    // A long list sorts while the program's events go on; a list opened meanwhile (a refresh
+    // from a timer) is left as it came, without the sort meant for the list before it.
+    void longSortKeepsTheEventLoopGoing() {
+        auto rows = std::make_shared<ResultSet>(QStringList{"ID", "姓名"});
+        const int count = 50000;
+        for (int i = 0; i < count; ++i) {
+            rows->append(QString::number(i));
+            rows->append(QStringLiteral("名%1").arg((i * 7919) % count, 5, 10, QChar(u'0')));
+        }
+        Query q;
+        q.openResult(rows);
+        bool timerFired = false;
+        QTimer::singleShot(0, [&] { timerFired = true; });
+        q.setSort(QStringLiteral("姓名 DESC"));
+        QVERIFY(timerFired);
+        QCOMPARE(q.sort(), QStringLiteral("姓名 DESC"));
+        QCOMPARE(q.fieldByName(QStringLiteral("ID")), QStringLiteral("0")); // still current
+        q.last();
+        QCOMPARE(q.fieldByName(QStringLiteral("姓名")), QStringLiteral("名00000"));
+
+        auto refreshed = std::make_shared<ResultSet>(*rows);
+        QTimer::singleShot(0, [&] { q.openResult(refreshed); });
+        q.setSort(QStringLiteral("姓名 ASC"));
+        QCOMPARE(q.result(), refreshed.get());
+        QCOMPARE(q.sort(), QString());
+        QCOMPARE(q.fieldByName(QStringLiteral("ID")), QStringLiteral("0"));
+        q.next();
+        QCOMPARE(q.fieldByName(QStringLiteral("ID")), QStringLiteral("1"));
+    }
+
     void lockedDatabaseIsWaitedFor() {
         DirectSql other(m_db->connectionString());
         other.exec(QStringLiteral("select count(*) from D_P")); // opens the second connection

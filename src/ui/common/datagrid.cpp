@@ -159,6 +159,7 @@ void DataGrid::titleClick(int column) {
     const QString ascending = name + QStringLiteral(" ASC");
     // A list still being read is waited for first, and its reading may fail.
     runCommand(this, [&] {
+        const BusyCursor busy;
         q->setSort(q->sort() == ascending ? name + QStringLiteral(" DESC") : ascending);
     });
 }
