@@ -43,14 +43,21 @@ QString cardListStatement(const Dialect& d, const QString& filterClause) {
            QStringLiteral(" Order by ID Desc");
 }
 
-QString cardPageStatement(const Dialect& d, const QString& filterClause, qint64 belowKey,
-                          int rows) {
+QString cardPageStatement(const Dialect& d, const QString& filterClause, qint64 belowKey, int rows,
+                          qint64 aboveKey) {
     QString page = QStringLiteral("select ") + cardListColumns(d) +
                    QStringLiteral(" from D_B Where (theDel='否') ") + filterClause;
     if (belowKey > 0) {
         page += QStringLiteral(" AND (ID < ") + QString::number(belowKey) + u')';
     }
+    if (aboveKey > 0) {
+        page += QStringLiteral(" AND (ID > ") + QString::number(aboveKey) + u')';
+    }
     return page + QStringLiteral(" Order by ID Desc Limit ") + QString::number(rows);
+}
+
+QString newestKeyStatement() {
+    return QStringLiteral("select max(ID) from D_B");
 }
 
 QString cardCountStatement(const QString& filterClause) {

@@ -31,9 +31,11 @@ QString cardListStatement(const Dialect& dialect, const QString& filterClause);
 // The deleted cards, with the columns of the card list, newest first.
 QString deletedCardListStatement(const Dialect& dialect);
 // A page of the card list: at most rows of its cards with keys below belowKey (from the
-// newest when belowKey is 0), newest first.
+// newest when belowKey is 0) and above aboveKey, newest first.
 QString cardPageStatement(const Dialect& dialect, const QString& filterClause, qint64 belowKey,
-                          int rows);
+                          int rows, qint64 aboveKey = 0);
+// The newest key given to a card, deleted or not: one row, one number (empty when none).
+QString newestKeyStatement();
 // How many cards the list holds: one row, one number.
 QString cardCountStatement(const QString& filterClause);
 // How many visits exactly the cards of the list have: one row, one number.

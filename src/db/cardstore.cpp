@@ -18,21 +18,37 @@ std::shared_ptr<ResultSet> CardStore::cardList(const FilterInput& filter) {
     return m_engine->select(cardListStatement(d, filterClause(d, filter)));
 }
 
-std::shared_ptr<ResultSet> CardStore::newestCards(const FilterInput& filter, int rows) {
+namespace {
+qint64 firstScreenKeysForTests = 0;
+
+qint64 countOf(Connection& engine, const QString& statement) {
+    return engine.select(statement)->text(0, 0).toLongLong();
+}
+} // namespace
+
+void CardStore::setFirstScreenKeysForTests(qint64 keys) {
+    firstScreenKeysForTests = keys;
+}
+
+CardStore::FirstScreen CardStore::newestCards(const FilterInput& filter, int rows) {
     const Dialect& d = m_engine->dialect();
-    return m_engine->select(cardPageStatement(d, filterClause(d, filter), 0, rows));
+    const qint64 keys = firstScreenKeysForTests > 0 ? firstScreenKeysForTests : FirstScreenKeys;
+    const qint64 floor = countOf(*m_engine, newestKeyStatement()) - keys; // keys above it
+    FirstScreen first;
+    first.cards = m_engine->select(
+        cardPageStatement(d, filterClause(d, filter), 0, rows, std::max<qint64>(floor, 0)));
+    if (first.cards->rowCount() == rows) {
+        first.restBelow = lastKey(*first.cards);
+    } else if (floor > 0) {
+        first.restBelow = floor + 1;
+    }
+    return first;
 }
 
 std::unique_ptr<CardListFill> CardStore::restOfList(const FilterInput& filter, qint64 belowKey) {
     return std::make_unique<CardListFill>(m_engine->openAnother(),
                                           filterClause(m_engine->dialect(), filter), belowKey);
 }
-
-namespace {
-qint64 countOf(Connection& engine, const QString& statement) {
-    return engine.select(statement)->text(0, 0).toLongLong();
-}
-} // namespace
 
 qint64 CardStore::cardCount(const FilterInput& filter) {
     return countOf(*m_engine, cardCountStatement(filterClause(m_engine->dialect(), filter)));

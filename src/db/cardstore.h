@@ -59,8 +59,17 @@ public:
     // The live cards under a filter, newest first: ID, 录入日期 and every field under its
     // caption.
     std::shared_ptr<ResultSet> cardList(const FilterInput& filter);
-    // The first screen of that list: at most rows of its newest cards, newest first.
-    std::shared_ptr<ResultSet> newestCards(const FilterInput& filter, int rows);
+    // The first screen of that list: at most rows of its newest cards, newest first, looked
+    // for among the newest FirstScreenKeys keys only, so that a filter letting few cards
+    // through costs no scan of a large register here. restBelow: the key below which the
+    // rest of the list stands, or 0 when these cards are the whole list.
+    struct FirstScreen {
+        std::shared_ptr<ResultSet> cards;
+        qint64 restBelow = 0;
+    };
+    FirstScreen newestCards(const FilterInput& filter, int rows);
+    static constexpr qint64 FirstScreenKeys = 20000;
+    static void setFirstScreenKeysForTests(qint64 keys); // 0: FirstScreenKeys again
     // The rest of that list, below the card with key belowKey, with the counts of its cards
     // and visits, read in the background over a connection of its own (not yet started).
     std::unique_ptr<CardListFill> restOfList(const FilterInput& filter, qint64 belowKey);

@@ -394,10 +394,11 @@ private slots:
         customers.byType = true;
         customers.type = "客户";
 
-        const auto newest = m_store->newestCards(customers, 10);
-        QCOMPARE(column(newest, "ID"), keyTexts(keys.mid(0, 10)));
+        const CardStore::FirstScreen newest = m_store->newestCards(customers, 10);
+        QCOMPARE(column(newest.cards, "ID"), keyTexts(keys.mid(0, 10)));
+        QCOMPARE(newest.restBelow, keys[9]);
         CardListFill::setPageRowsForTests(4);
-        std::unique_ptr<CardListFill> rest = m_store->restOfList(customers, lastKey(*newest));
+        std::unique_ptr<CardListFill> rest = m_store->restOfList(customers, newest.restBelow);
         QSignalSpy finished(rest.get(), &CardListFill::finished);
         QSignalSpy cards(rest.get(), &CardListFill::cardsCounted);
         QSignalSpy visits(rest.get(), &CardListFill::visitsCounted);
@@ -417,6 +418,52 @@ private slots:
         QCOMPARE(visits.value(0).value(0).toLongLong(), qint64(2));
         QCOMPARE(m_store->cardCount(customers), qint64(keys.size()));
         QCOMPARE(m_store->visitCount(customers), qint64(2));
+    }
+
+    // A filter that lets few cards through: the first screen is looked for among the newest
+    // keys only, and the rest comes from below them, every card once and in order. A
+    // register whose keys all fit among the newest is whole at once.
+    void firstScreenAmongTheNewestKeys() {
+        QList<qint64> customers;
+        qint64 newestKey = 0;
+        for (int i = 0; i < 12; ++i) {
+            const bool customer = i % 4 == 0;
+            newestKey =
+                insert(card(customer ? "客户" : "同事", QStringLiteral("卡%1").arg(i), "男"),
+                       "2008-03-01");
+            if (customer) {
+                customers.prepend(newestKey);
+            }
+        }
+        FilterInput byType;
+        byType.byType = true;
+        byType.type = "客户";
+        const qint64 keys = 5;
+        CardStore::setFirstScreenKeysForTests(keys);
+        const CardStore::FirstScreen first = m_store->newestCards(byType, 10);
+        const auto amongNewest = [&](qint64 key) { return key > newestKey - keys; };
+        QList<qint64> shown;
+        std::copy_if(customers.begin(), customers.end(), std::back_inserter(shown), amongNewest);
+        QCOMPARE(column(first.cards, "ID"), keyTexts(shown));
+        QCOMPARE(first.restBelow, newestKey - keys + 1);
+
+        std::unique_ptr<CardListFill> rest = m_store->restOfList(byType, first.restBelow);
+        QSignalSpy finished(rest.get(), &CardListFill::finished);
+        QStringList read;
+        connect(rest.get(), &CardListFill::rowsRead, this,
+                [&](const std::shared_ptr<ResultSet>& rows) { read << column(rows, "ID"); });
+        rest->start();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(column(first.cards, "ID") + read, keyTexts(customers));
+
+        const CardStore::FirstScreen unfiltered = m_store->newestCards(FilterInput(), 3);
+        QCOMPARE(column(unfiltered.cards, "ID").first(), QString::number(newestKey));
+        QCOMPARE(unfiltered.restBelow, newestKey - 2);
+        CardStore::setFirstScreenKeysForTests(1000);
+        const CardStore::FirstScreen whole = m_store->newestCards(byType, 10);
+        CardStore::setFirstScreenKeysForTests(0);
+        QCOMPARE(column(whole.cards, "ID"), keyTexts(customers));
+        QCOMPARE(whole.restBelow, qint64(0));
     }
 
     // An import batch: the rule of duplicates holds inside a group as outside it, groups are

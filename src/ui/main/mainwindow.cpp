@@ -501,17 +501,17 @@ void TfrmMain::refreshKeepingPlace() {
 void TfrmMain::myRef() {
     m_listLoader->stop();
     cardList->close(); // a list that cannot be read shows no cards
-    std::shared_ptr<ResultSet> newest = m_store.newestCards(m_filter, FirstScreenRows);
-    const int shown = newest->rowCount();
-    if (shown < FirstScreenRows) { // the whole list
-        m_listLoader->show(std::move(newest), nullptr);
+    CardStore::FirstScreen first = m_store.newestCards(m_filter, FirstScreenRows);
+    if (first.restBelow == 0) { // the whole list
+        const int shown = first.cards->rowCount();
+        m_listLoader->show(std::move(first.cards), nullptr);
         DBGrid1->setColumnLayout(cardListWidths());
         showCardCount(shown);
         showVisitCount(m_store.visitCount(m_filter));
         return;
     }
-    std::unique_ptr<CardListFill> rest = m_store.restOfList(m_filter, lastKey(*newest));
-    m_listLoader->show(std::move(newest), std::move(rest));
+    std::unique_ptr<CardListFill> rest = m_store.restOfList(m_filter, first.restBelow);
+    m_listLoader->show(std::move(first.cards), std::move(rest));
     DBGrid1->setColumnLayout(cardListWidths());
     // Counted with the rest.
     cardCount->setText(QStringLiteral("名片数量："));
