@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "db/cardpassword.h"
 #include "db/connectionsettings.h"
 #include "db/engineerror.h"
 #include "db/pgconnection.h"
@@ -43,9 +44,7 @@ QString readHiddenLine() {
 // A card file with a password of the user's own: the password from ORVANE_CARD_PASSWORD (for
 // scripts) or typed on the terminal. Throws EngineError when none is given or it is wrong.
 void unlockForCopy(const QString& file) {
-    using KeyCheck = SqlCipherConnection::KeyCheck;
-    if (!QFile::exists(file) ||
-        SqlCipherConnection::checkKey(file, builtInDatabasePassword()) != KeyCheck::WrongKey) {
+    if (!QFile::exists(file) || !cardFileNeedsPassword(file)) {
         return;
     }
     QString password = qEnvironmentVariable("ORVANE_CARD_PASSWORD");
@@ -58,10 +57,9 @@ void unlockForCopy(const QString& file) {
         throw EngineError(QStringLiteral("名片文件设置了密码，请在终端上运行并输入密码，"
                                          "或用环境变量 ORVANE_CARD_PASSWORD 给出密码"));
     }
-    if (SqlCipherConnection::checkKey(file, password) == KeyCheck::WrongKey) {
+    if (!useCardPassword(file, password)) {
         throw EngineError(QStringLiteral("名片文件的密码不正确，名片文件没有任何改变"));
     }
-    setDatabasePassword(password);
 }
 } // namespace
 

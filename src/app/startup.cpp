@@ -4,8 +4,8 @@
 #include "app/firstrows.h"
 #include "app/program.h"
 #include "app/serverstart.h"
+#include "db/cardpassword.h"
 #include "db/connectionsettings.h"
-#include "db/sqlcipherconnection.h"
 #include "ui/common/appinfo.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
@@ -102,8 +102,7 @@ void prepareApplication(QApplication& app) {
 }
 
 bool unlockCardFile(const QString& path) {
-    using KeyCheck = SqlCipherConnection::KeyCheck;
-    if (SqlCipherConnection::checkKey(path, builtInDatabasePassword()) != KeyCheck::WrongKey) {
+    if (!cardFileNeedsPassword(path)) {
         return true;
     }
     constexpr int Tries = 3;
@@ -116,10 +115,7 @@ bool unlockCardFile(const QString& path) {
         if (!password) {
             return false;
         }
-        const KeyCheck check = password->isEmpty() ? KeyCheck::WrongKey
-                                                   : SqlCipherConnection::checkKey(path, *password);
-        if (check != KeyCheck::WrongKey) {
-            setDatabasePassword(*password);
+        if (useCardPassword(path, *password)) {
             return true;
         }
     }

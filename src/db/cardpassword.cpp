@@ -5,6 +5,7 @@
 #include "db/connectionsettings.h"
 #include "db/connectionstring.h"
 #include "db/engineerror.h"
+#include "db/sqlcipherconnection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -55,4 +56,18 @@ void changeCardPassword(Connection& cards, const QString& password) {
     }
     setDatabasePassword(password);
     cards.setConnectionString(cardConnectionString(path.chopped(CardFile.size())));
+}
+
+bool cardFileNeedsPassword(const QString& path) {
+    return SqlCipherConnection::checkKey(path, builtInDatabasePassword()) ==
+           SqlCipherConnection::KeyCheck::WrongKey;
+}
+
+bool useCardPassword(const QString& path, const QString& password) {
+    if (password.isEmpty() ||
+        SqlCipherConnection::checkKey(path, password) == SqlCipherConnection::KeyCheck::WrongKey) {
+        return false;
+    }
+    setDatabasePassword(password);
+    return true;
 }
