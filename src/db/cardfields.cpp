@@ -35,11 +35,22 @@ const std::vector<CardField>& cardFields() {
     return fields;
 }
 
-const CardField& cardField(const QString& column) {
-    for (const CardField& field : cardFields()) {
-        if (field.column.compare(column, Qt::CaseInsensitive) == 0) {
-            return field;
+int cardFieldIndex(const QString& column) {
+    const std::vector<CardField>& fields = cardFields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].column.compare(column, Qt::CaseInsensitive) == 0) {
+            return int(i);
         }
     }
     throw EngineError(QStringLiteral("名片没有字段“%1”").arg(column));
+}
+
+const CardField& cardField(const QString& column) {
+    return cardFields()[size_t(cardFieldIndex(column))];
+}
+
+void requireCardColumns(const CardValues& card) {
+    for (auto it = card.cbegin(); it != card.cend(); ++it) {
+        cardField(it.key());
+    }
 }

@@ -2,6 +2,8 @@
 
 #include <QHash>
 #include <QString>
+#include <span>
+#include <string_view>
 #include <vector>
 
 // The three frames of the card editor.
@@ -38,6 +40,8 @@ struct CardField {
 const std::vector<CardField>& cardFields();
 // The field stored in column (in any letter case); throws EngineError when there is none.
 const CardField& cardField(const QString& column);
+// Where that field stands in cardFields(); throws EngineError when there is none.
+int cardFieldIndex(const QString& column);
 
 // The entry date: a column of the list and a box of the export, never typed by the user.
 inline const QString EntryDateColumn = QStringLiteral("theDate");
@@ -49,3 +53,12 @@ enum class Lookup { Category, Sex, Province };
 
 // The values of one card by column; a field without a value is stored empty.
 using CardValues = QHash<QString, QString>;
+
+// Refuses values for columns that are no card field (EngineError): a misspelt column would
+// otherwise be dropped without a word.
+void requireCardColumns(const CardValues& card);
+
+// The values of one card as UTF-8 text, a value for each field in the order of cardFields():
+// how a long run of inserts hands over its cards straight from where it holds them, without
+// a string made of each value.
+using CardText = std::span<const std::string_view>;

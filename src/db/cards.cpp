@@ -5,42 +5,58 @@
 #include <QStringList>
 
 namespace {
-// Refuses values for columns that are no card field: a misspelt column would otherwise be
-// dropped without a word.
-void requireCardColumns(const CardValues& card) {
-    for (auto it = card.cbegin(); it != card.cend(); ++it) {
-        cardField(it.key());
-    }
-}
-
 QString key(qint64 id) {
     return QString::number(id);
+}
+
+// The duplicate check with the category, name and sex as written in the statement.
+QString duplicateCheck(const QString& type, const QString& name, const QString& sex) {
+    return QStringLiteral("select ID from D_B Where theType=") + type +
+           QStringLiteral(" and BName=") + name + QStringLiteral(" and BSex=") + sex +
+           QStringLiteral(" and theDel='否'");
+}
+
+// The insert of a live card with the entry date, then every field in the order of
+// cardFields(), as written in the statement.
+QString cardInsert(const QStringList& values) {
+    QStringList columns{EntryDateColumn};
+    for (const CardField& field : cardFields()) {
+        columns << field.column;
+    }
+    return QStringLiteral("Insert into D_B(") + columns.join(u',') +
+           QStringLiteral(",theDel) values(") + values.join(u',') + QStringLiteral(",'否')");
 }
 } // namespace
 
 QString duplicateCheckStatement(const Dialect& d, const CardValues& card, qint64 exceptId) {
-    QString statement = QStringLiteral("select ID from D_B Where theType=") +
-                        d.literal(card.value("theType")) + QStringLiteral(" and BName=") +
-                        d.literal(card.value("BName")) + QStringLiteral(" and BSex=") +
-                        d.literal(card.value("BSex")) + QStringLiteral(" and theDel='否'");
+    QString statement =
+        duplicateCheck(d.literal(card.value("theType")), d.literal(card.value("BName")),
+                       d.literal(card.value("BSex")));
     if (exceptId != 0) {
         statement += QStringLiteral(" and ID<>") + key(exceptId);
     }
     return statement;
 }
 
+QString preparedDuplicateCheckStatement(const Dialect& d) {
+    return duplicateCheck(d.parameter(1), d.parameter(2), d.parameter(3));
+}
+
 QString cardInsertStatement(const Dialect& d, const QString& date, const CardValues& card) {
     requireCardColumns(card);
-    QStringList columns{EntryDateColumn};
     QStringList values{d.literal(date)};
     for (const CardField& field : cardFields()) {
-        columns << field.column;
         values << d.literal(card.value(field.column));
     }
-    columns << QStringLiteral("theDel");
-    values << QStringLiteral("'否'");
-    return QStringLiteral("Insert into D_B(") + columns.join(u',') + QStringLiteral(") values(") +
-           values.join(u',') + u')';
+    return cardInsert(values);
+}
+
+QString preparedCardInsertStatement(const Dialect& d) {
+    QStringList values;
+    for (int number = 1; number <= 1 + int(cardFields().size()); ++number) {
+        values << d.parameter(number);
+    }
+    return d.insertReturningKey(cardInsert(values));
 }
 
 QString cardUpdateStatement(const Dialect& d, qint64 id, const CardValues& card) {

@@ -13,9 +13,16 @@ class Dialect;
 QString duplicateCheckStatement(const Dialect& dialect, const CardValues& card,
                                 qint64 exceptId = 0);
 
+// The same check prepared: its parameters are the category, the name and the sex.
+QString preparedDuplicateCheckStatement(const Dialect& dialect);
+
 // Inserts card as a live card entered on date. Throws EngineError when card names a column
 // that is no card field.
 QString cardInsertStatement(const Dialect& dialect, const QString& date, const CardValues& card);
+
+// The same insert prepared, in the dialect's insertReturningKey form: its parameters are the
+// entry date, then every field in the order of cardFields().
+QString preparedCardInsertStatement(const Dialect& dialect);
 
 // Writes every field of card into the card with key id. Throws EngineError on a column that
 // is no card field.

@@ -90,25 +90,58 @@ bool CardStore::liveDuplicateExists(const CardValues& card, qint64 exceptId) {
                ->rowCount() > 0;
 }
 
+namespace {
+// A card's values by column as UTF-8 text in the order of cardFields().
+class CardUtf8 {
+public:
+    explicit CardUtf8(const CardValues& card) {
+        requireCardColumns(card);
+        for (const CardField& field : cardFields()) {
+            m_bytes.push_back(card.value(field.column).toUtf8());
+        }
+        for (const QByteArray& value : m_bytes) {
+            m_text.emplace_back(value.constData(), size_t(value.size()));
+        }
+    }
+    CardText text() const { return m_text; }
+
+private:
+    std::vector<QByteArray> m_bytes;
+    std::vector<std::string_view> m_text;
+};
+} // namespace
+
 // Each check runs under the same write lock as the write it allows: another program cannot
 // store the same card in between.
 CardStore::Inserted CardStore::insertCard(const CardValues& card, const QString& entryDate) {
+    const CardUtf8 text(card);
+    const QByteArray date = entryDate.toUtf8();
     WriteLock lock(*m_engine);
-    const Inserted inserted = insertUnderLock(card, entryDate);
+    const Inserted inserted = insertUnderLock(text.text(), std::string_view(date));
     if (inserted.outcome == WriteOutcome::Done) {
         lock.commit();
     }
     return inserted;
 }
 
-CardStore::Inserted CardStore::insertUnderLock(const CardValues& card, const QString& entryDate) {
-    const QString insert = cardInsertStatement(m_engine->dialect(), entryDate, card);
-    if (liveDuplicateExists(card)) {
+CardStore::Inserted CardStore::insertUnderLock(CardText card, std::string_view entryDate) {
+    static const size_t type = size_t(cardFieldIndex(QStringLiteral("theType")));
+    static const size_t name = size_t(cardFieldIndex(QStringLiteral("BName")));
+    static const size_t sex = size_t(cardFieldIndex(QStringLiteral("BSex")));
+    if (m_duplicateCheck < 0) {
+        const Dialect& d = m_engine->dialect();
+        m_duplicateCheck = m_engine->prepare(preparedDuplicateCheckStatement(d));
+        m_cardInsert = m_engine->prepare(preparedCardInsertStatement(d));
+    }
+    const std::string_view sameCard[] = {card[type], card[name], card[sex]};
+    if (m_engine->preparedHasRow(m_duplicateCheck, sameCard)) {
         return {WriteOutcome::Duplicate, 0};
     }
+    m_insertValues.assign(1, entryDate);
+    m_insertValues.insert(m_insertValues.end(), card.begin(), card.end());
     // An engine that enforces the rule itself (the server's index of live cards) stores
     // nothing and gives no key when another program stored the same card meanwhile.
-    const qint64 id = m_engine->insert(m_engine->dialect().insertReturningKey(insert));
+    const qint64 id = m_engine->preparedInsert(m_cardInsert, m_insertValues);
     if (id == 0) {
         return {WriteOutcome::Duplicate, 0};
     }
@@ -128,6 +161,12 @@ CardStore::ImportBatch::~ImportBatch() {
 
 CardStore::Inserted CardStore::ImportBatch::insertCard(const CardValues& card,
                                                        const QString& entryDate) {
+    const CardUtf8 text(card);
+    const QByteArray date = entryDate.toUtf8();
+    return insertCard(text.text(), std::string_view(date));
+}
+
+CardStore::Inserted CardStore::ImportBatch::insertCard(CardText card, std::string_view entryDate) {
     if (!m_lock) {
         Connection& engine = *m_store.m_engine;
         m_lock = std::make_unique<WriteLock>(engine);

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 class CardListFill;
 class Connection;
@@ -107,6 +109,8 @@ public:
 
         // As insertCard, inside the group under way. Throws EngineError.
         Inserted insertCard(const CardValues& card, const QString& entryDate);
+        // The same with the card and its entry date as UTF-8 text.
+        Inserted insertCard(CardText card, std::string_view entryDate);
         // Commits the group under way now. Throws EngineError.
         void commit();
 
@@ -153,9 +157,13 @@ public:
 private:
     std::optional<StoredCard> readCard(const QString& statement, qint64 id);
     bool liveDuplicateExists(const CardValues& card, qint64 exceptId = 0);
-    Inserted insertUnderLock(const CardValues& card, const QString& entryDate);
+    Inserted insertUnderLock(CardText card, std::string_view entryDate);
 
     std::unique_ptr<Connection> m_engine;
+    // The duplicate check and the insert of a new card, prepared on first use (-1 before).
+    int m_duplicateCheck = -1;
+    int m_cardInsert = -1;
+    std::vector<std::string_view> m_insertValues; // the insert's values, kept for the next
 };
 
 // The message of a duplicate: "客户 张三 男 已经存在！".

@@ -4,8 +4,13 @@
 
 #include <QString>
 #include <memory>
+#include <span>
+#include <string_view>
 
 class Dialect;
+
+// The values of a prepared statement's parameters, in order, as UTF-8 text.
+using BoundValues = std::span<const std::string_view>;
 
 // A connection to a card register: the engine interface under the card store (today the
 // card file). It is given a connection string and opens by itself when the first statement
@@ -26,6 +31,17 @@ public:
     virtual void execute(const QString& sql) = 0;
     // Runs an insert and returns the key of the new row. Throws EngineError.
     virtual qint64 insert(const QString& sql) = 0;
+    // A statement run many times with other values: its text holds the dialect's parameters
+    // (Dialect::parameter) where the values go, and the engine compiles it once for the
+    // connection (again after the connection was opened anew). Returns its number for the
+    // calls below; keep it rather than preparing the same text again.
+    virtual int prepare(const QString& sql) = 0;
+    // Runs a prepared query with values bound to its parameters: whether it gives a row.
+    // Throws EngineError.
+    virtual bool preparedHasRow(int statement, BoundValues values) = 0;
+    // Runs a prepared insert (in the dialect's insertReturningKey form) with values bound to
+    // its parameters, and returns the key of the new row as insert() does. Throws EngineError.
+    virtual qint64 preparedInsert(int statement, BoundValues values) = 0;
     // What differs in this engine's statements.
     virtual const Dialect& dialect() const = 0;
     virtual bool connected() const = 0;

@@ -12,6 +12,8 @@ public:
     // more statement. Throws EngineError with a message for the user when the engine cannot
     // store the value.
     virtual QString literal(const QString& value) const = 0;
+    // Where the value of parameter number (from 1) of a prepared statement goes.
+    virtual QString parameter(int number) const = 0;
     // A column alias as written after "as", so that the result column has exactly this name.
     virtual QString alias(const QString& name) const = 0;
     // The name filter: column contains value, compared as the engine compares names.

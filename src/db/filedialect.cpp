@@ -6,6 +6,10 @@ QString FileDialect::literal(const QString& value) const {
     return u'\'' + sqlText(value) + u'\'';
 }
 
+QString FileDialect::parameter(int number) const {
+    return u'?' + QString::number(number);
+}
+
 QString FileDialect::alias(const QString& name) const {
     return name;
 }

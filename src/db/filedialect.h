@@ -9,6 +9,7 @@ public:
     // Between single quotes, a quote doubled; a NUL character, which cannot stand inside an
     // SQLite literal, is spliced in as '||char(0)||' so the value still arrives whole.
     QString literal(const QString& value) const override;
+    QString parameter(int number) const override; // ?1, ?2, …
     // Bare: the file takes any caption of the card list as it stands.
     QString alias(const QString& name) const override;
     // "column Like '%value%'": the file's Like ignores the letter case of Latin letters, as

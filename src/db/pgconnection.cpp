@@ -186,6 +186,9 @@ void PgConnection::close() {
         PQfinish(m_conn);
         m_conn = nullptr;
     }
+    for (Prepared& prepared : m_prepared) {
+        prepared.onSession = false; // gone with the session
+    }
 }
 
 const Dialect& PgConnection::dialect() const {
@@ -331,8 +334,12 @@ PGresult* PgConnection::run(const QString& sql, bool resultRows) {
     openForStatement();
     const QByteArray text = sql.toUtf8();
     m_inTransaction = PQtransactionStatus(m_conn) != PQTRANS_IDLE;
-    PGresult* result =
-        PQexecParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    return succeeded(
+        PQexecParams(m_conn, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0), sql,
+        resultRows);
+}
+
+PGresult* PgConnection::succeeded(PGresult* result, const QString& sql, bool resultRows) {
     const ExecStatusType status = PQresultStatus(result);
     if (status == PGRES_COMMAND_OK || (resultRows && status == PGRES_TUPLES_OK)) {
         return result;
@@ -342,6 +349,59 @@ PGresult* PgConnection::run(const QString& sql, bool resultRows) {
     }
     ResultGuard guard{result};
     fail(result, sql);
+}
+
+int PgConnection::prepare(const QString& sql) {
+    const int statement = int(m_prepared.size());
+    m_prepared.push_back({sql, "orvane_" + QByteArray::number(statement)});
+    return statement;
+}
+
+PGresult* PgConnection::runPrepared(int statement, BoundValues values) {
+    Prepared& prepared = m_prepared.at(size_t(statement));
+    // The values go as text, each ended by a NUL: a NUL of a value would end it early.
+    m_boundText.clear();
+    std::vector<size_t> starts;
+    starts.reserve(values.size());
+    for (const std::string_view value : values) {
+        if (value.find('\0') != std::string_view::npos) {
+            throw EngineError(nulRefusedMessage());
+        }
+        starts.push_back(m_boundText.size());
+        m_boundText.append(value).push_back('\0');
+    }
+    std::vector<const char*> texts;
+    texts.reserve(values.size());
+    for (const size_t start : starts) {
+        texts.push_back(m_boundText.data() + start);
+    }
+    openForStatement();
+    m_inTransaction = PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+    if (!prepared.onSession) {
+        const QByteArray text = prepared.sql.toUtf8();
+        ResultGuard done{
+            PQprepare(m_conn, prepared.name.constData(), text.constData(), 0, nullptr)};
+        if (PQresultStatus(done.result) != PGRES_COMMAND_OK) {
+            fail(done.result, prepared.sql);
+        }
+        prepared.onSession = true;
+    }
+    return succeeded(PQexecPrepared(m_conn, prepared.name.constData(), int(values.size()),
+                                    texts.data(), nullptr, nullptr, 0),
+                     prepared.sql, true);
+}
+
+bool PgConnection::preparedHasRow(int statement, BoundValues values) {
+    ResultGuard result{runPrepared(statement, values)};
+    return PQntuples(result.result) > 0;
+}
+
+qint64 PgConnection::preparedInsert(int statement, BoundValues values) {
+    ResultGuard result{runPrepared(statement, values)};
+    if (PQntuples(result.result) == 0) {
+        return 0;
+    }
+    return QByteArray(PQgetvalue(result.result, 0, 0)).toLongLong();
 }
 
 QString PgConnection::lostMessage(bool inTransaction, bool wasWrite) const {

@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <optional>
+#include <string>
+#include <vector>
 
 struct pg_conn;
 struct pg_result;
@@ -32,6 +34,11 @@ public:
     // Runs an insert (with the dialect's RETURNING ID) and gives the new key, or 0 when the
     // server stored nothing because a live duplicate exists (ON CONFLICT DO NOTHING).
     qint64 insert(const QString& sql) override;
+    // Prepared statements are named on the server's session and prepared there when first
+    // run on it; a value with a NUL character is refused (nulRefusedMessage()), nothing sent.
+    int prepare(const QString& sql) override;
+    bool preparedHasRow(int statement, BoundValues values) override;
+    qint64 preparedInsert(int statement, BoundValues values) override;
     const Dialect& dialect() const override;
     std::unique_ptr<Connection> openAnother() const override;
     // Which register this is, for the window title: "服务器 cards@db.example.com:5432".
@@ -63,10 +70,21 @@ private:
     std::optional<QString> droppedReason();
     void createRegister();
     pg_result* run(const QString& sql, bool resultRows);
+    pg_result* runPrepared(int statement, BoundValues values);
+    // The result of a statement that has run, or fail() when it failed.
+    pg_result* succeeded(pg_result* result, const QString& sql, bool resultRows);
     [[noreturn]] void fail(pg_result* result, const QString& sql);
     QString lostMessage(bool inTransaction, bool wasWrite) const;
 
+    struct Prepared {
+        QString sql;
+        QByteArray name;
+        bool onSession = false; // prepared on the session open
+    };
+
     pg_conn* m_conn = nullptr;
+    std::vector<Prepared> m_prepared;
+    std::string m_boundText;      // the values of the statement running, each ended by a NUL
     bool m_inTransaction = false; // when the statement that failed was sent
     QString m_lastState;          // the SQLSTATE of the last failure
 };

@@ -24,6 +24,10 @@ QString ServerDialect::literal(const QString& value) const {
     return text;
 }
 
+QString ServerDialect::parameter(int number) const {
+    return u'$' + QString::number(number);
+}
+
 QString ServerDialect::alias(const QString& name) const {
     QString quoted = name;
     quoted.replace(u'"', QStringLiteral("\"\""));

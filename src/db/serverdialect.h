@@ -9,6 +9,7 @@ public:
     // on, so a backslash is an ordinary character). A server text cannot hold a NUL
     // character: such a value is refused with a message for the user, before anything runs.
     QString literal(const QString& value) const override;
+    QString parameter(int number) const override; // $1, $2, …
     // Between double quotes: an unquoted alias would come back in lower case.
     QString alias(const QString& name) const override;
     // The card file's "Like '%value%'" as the server writes it: Latin letters match in either

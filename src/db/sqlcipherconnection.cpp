@@ -38,6 +38,15 @@ struct StatementGuard {
     ~StatementGuard() { sqlite3_finalize(stmt); }
 };
 
+// Makes a prepared statement ready for its next run, its values no longer bound.
+struct ResetGuard {
+    sqlite3_stmt* stmt;
+    ~ResetGuard() {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+    }
+};
+
 qint64 nowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -158,6 +167,7 @@ void SqlCipherConnection::close() {
     if (!m_db) {
         return;
     }
+    finalizePrepared();
     // The last program to close the file folds the log back and leaves the file in the
     // rollback form, which can still be read where the folder is read-only. While another
     // program has the file open this fails at once, and the log stays for that program.
@@ -385,6 +395,7 @@ void SqlCipherConnection::tryFileAgain() {
         sqlite3_close_v2(db);
         return;
     }
+    finalizePrepared();
     sqlite3_close_v2(m_db);
     m_db = db;
     m_copy.reset();
@@ -416,7 +427,7 @@ SqlCipherConnection::KeyCheck SqlCipherConnection::checkKey(const QString& path,
     return verdict(tryOpen(copyPath, SQLITE_OPEN_READWRITE));
 }
 
-sqlite3_stmt* SqlCipherConnection::prepare(const QString& sql) {
+sqlite3_stmt* SqlCipherConnection::compile(const QString& sql) {
     if (m_waiting) {
         // A timer that fired while this connection waits for a lock: the connection is busy
         // with the statement before it.
@@ -445,7 +456,7 @@ sqlite3_stmt* SqlCipherConnection::prepare(const QString& sql) {
 }
 
 std::shared_ptr<ResultSet> SqlCipherConnection::select(const QString& sql) {
-    StatementGuard guard{prepare(sql)};
+    StatementGuard guard{compile(sql)};
     sqlite3_stmt* stmt = guard.stmt;
     const int columns = sqlite3_column_count(stmt);
     QStringList names;
@@ -482,7 +493,7 @@ void SqlCipherConnection::execute(const QString& sql) {
     if (m_db) {
         tryFileAgain(); // a write goes through as soon as the file can be written again
     }
-    StatementGuard guard{prepare(sql)};
+    StatementGuard guard{compile(sql)};
     int rc;
     while ((rc = sqlite3_step(guard.stmt)) == SQLITE_ROW) {
     }
@@ -494,6 +505,65 @@ void SqlCipherConnection::execute(const QString& sql) {
 
 qint64 SqlCipherConnection::insert(const QString& sql) {
     execute(sql);
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+int SqlCipherConnection::prepare(const QString& sql) {
+    m_prepared.push_back({sql});
+    return int(m_prepared.size()) - 1;
+}
+
+void SqlCipherConnection::finalizePrepared() {
+    for (Prepared& prepared : m_prepared) {
+        sqlite3_finalize(prepared.stmt);
+        prepared.stmt = nullptr;
+    }
+}
+
+sqlite3_stmt* SqlCipherConnection::bound(int statement, BoundValues values) {
+    Prepared& prepared = m_prepared.at(size_t(statement));
+    if (!prepared.stmt) {
+        prepared.stmt = compile(prepared.sql);
+    } else if (m_waiting) {
+        throw EngineError(QStringLiteral("上一个操作还在等待数据库，请稍后再试"));
+    }
+    if (sqlite3_bind_parameter_count(prepared.stmt) != int(values.size())) {
+        throw EngineError(QStringLiteral("语句的参数个数不对"));
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+        // A value kept whole, NUL characters included; an empty one is an empty text, not
+        // NULL. The values stay where they are until the statement is reset.
+        const std::string_view value = values[i];
+        sqlite3_bind_text(prepared.stmt, int(i + 1), value.data() ? value.data() : "",
+                          int(value.size()), SQLITE_STATIC);
+    }
+    return prepared.stmt;
+}
+
+bool SqlCipherConnection::preparedHasRow(int statement, BoundValues values) {
+    sqlite3_stmt* stmt = bound(statement, values);
+    const ResetGuard reset{stmt};
+    const int rc = sqlite3_step(stmt);
+    finishWait();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        fail(rc, m_prepared[size_t(statement)].sql);
+    }
+    return rc == SQLITE_ROW;
+}
+
+qint64 SqlCipherConnection::preparedInsert(int statement, BoundValues values) {
+    if (m_db) {
+        tryFileAgain(); // as before any other write
+    }
+    sqlite3_stmt* stmt = bound(statement, values);
+    const ResetGuard reset{stmt};
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    finishWait();
+    if (rc != SQLITE_DONE) {
+        fail(rc, m_prepared[size_t(statement)].sql);
+    }
     return sqlite3_last_insert_rowid(m_db);
 }
 

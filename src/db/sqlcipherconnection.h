@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -33,6 +34,9 @@ public:
     std::shared_ptr<ResultSet> select(const QString& sql) override;
     void execute(const QString& sql) override;
     qint64 insert(const QString& sql) override;
+    int prepare(const QString& sql) override;
+    bool preparedHasRow(int statement, BoundValues values) override;
+    qint64 preparedInsert(int statement, BoundValues values) override;
     const Dialect& dialect() const override;
     bool connected() const override { return m_db != nullptr; }
     std::unique_ptr<Connection> openAnother() const override;
@@ -65,14 +69,23 @@ private:
     int openFile(sqlite3** db);
     void openCopy(int failure);
     void tryFileAgain(); // before a command, on a copy or a file opened read-only
-    sqlite3_stmt* prepare(const QString& sql);
+    sqlite3_stmt* compile(const QString& sql);
+    // The prepared statement with values bound, compiled first where it is not yet.
+    sqlite3_stmt* bound(int statement, BoundValues values);
+    void finalizePrepared(); // before the handle closes or is replaced
     [[noreturn]] void fail(int code, const QString& sql);
     QString explain(int code) const; // what happened and what to do, in the user's words
     static int waitForLock(void* connection, int attempt);
     bool otherProgramProgressed();
     void finishWait(); // after a statement that may have waited for a lock
 
+    struct Prepared {
+        QString sql;
+        sqlite3_stmt* stmt = nullptr; // compiled on first use over the handle open
+    };
+
     sqlite3* m_db = nullptr;
+    std::vector<Prepared> m_prepared;
     QString m_path;
     QString m_key;
     std::unique_ptr<QTemporaryDir> m_copy; // the private copy being read, if any

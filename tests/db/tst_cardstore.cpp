@@ -493,6 +493,28 @@ private slots:
                  WriteOutcome::Done);
     }
 
+    // The check and the insert of a new card are compiled once per connection: after the
+    // connection was opened anew (as after a lost one) they are compiled again, not run over
+    // the connection that went.
+    void insertAfterReopening() {
+        const qint64 first = insert(card("客户", "张三", "男"), "2008-03-01");
+        m_store->engine().close();
+        QCOMPARE(m_store->insertCard(card("客户", "张三", "男"), "2008-03-07").outcome,
+                 WriteOutcome::Duplicate);
+        const qint64 second = insert(card("客户", "李四", "女"), "2008-03-07");
+        QVERIFY(second > first);
+        m_store->engine().close();
+        {
+            CardStore::ImportBatch batch(*m_store);
+            QCOMPARE(batch.insertCard(card("客户", "李四", "女"), "2008-03-08").outcome,
+                     WriteOutcome::Duplicate);
+            QCOMPARE(batch.insertCard(card("同事", "王五", "男"), "2008-03-08").outcome,
+                     WriteOutcome::Done);
+        }
+        QCOMPARE(column(m_other->cardList(FilterInput()), "姓名"),
+                 QStringList({"王五", "李四", "张三"}));
+    }
+
     void lookups() {
         QCOMPARE(m_store->lookup(Lookup::Sex), QStringList({"男", "女"}));
         QCOMPARE(m_store->lookup(Lookup::Category).first(), QStringLiteral("客户"));

@@ -158,27 +158,34 @@ void TfrmInData::importRows() {
     const bool completed = runCommand(this, [&] {
         const int rows = sheetRows->recordCount();
         if (rows > 0) {
+            const ResultSet& sheet = *sheetRows->result();
+            const std::vector<int> columns = cardColumns(sheet);
+            const QByteArray today = dateText(Clock::today()).toUtf8();
+            std::vector<std::string_view> card(columns.size());
             WorkProgress progress(this, QStringLiteral("正在导入名片"), rows);
             // The cards are committed in groups; 取消 commits what is done, and an error
-            // ends the import keeping the cards stored before it.
+            // ends the import keeping the cards stored before it. The rows are read where
+            // the sheet holds them, the grid's cursor left where it is.
             CardStore::ImportBatch batch(m_store);
-            int done = 0;
-            for (sheetRows->first(); !sheetRows->eof(); sheetRows->next()) {
-                const CardValues card = rowCard();
-                switch (importRow(batch, card)) {
+            for (int position = 0; position < rows; ++position) {
+                const int row = sheetRows->rowAt(position);
+                for (size_t field = 0; field < columns.size(); ++field) {
+                    card[field] = sheet.utf8(row, columns[field]);
+                }
+                switch (importRow(batch, card, std::string_view(today))) {
                 case RowOutcome::Added:
                     ++added;
                     break;
                 case RowOutcome::Duplicate:
                     ++duplicates;
-                    addSkippedRow(*skipped, sheetRows->recNo(), QStringLiteral("重复"), card);
+                    addSkippedRow(*skipped, position + 1, QStringLiteral("重复"), card);
                     break;
                 case RowOutcome::Nameless:
                     ++nameless;
-                    addSkippedRow(*skipped, sheetRows->recNo(), QStringLiteral("没有姓名"), card);
+                    addSkippedRow(*skipped, position + 1, QStringLiteral("没有姓名"), card);
                     break;
                 }
-                if (!progress.advance(++done)) {
+                if (!progress.advance(position + 1)) {
                     cancelled = true;
                     break;
                 }
@@ -210,11 +217,11 @@ void TfrmInData::importRows() {
 }
 
 void TfrmInData::addSkippedRow(ResultSet& skipped, int number, const QString& reason,
-                               const CardValues& card) {
+                               CardText card) {
     skipped.append(QString::number(number));
     skipped.append(reason);
-    for (const CardField& field : cardFields()) {
-        skipped.append(card.value(field.column));
+    for (const std::string_view value : card) {
+        skipped.append(value.data(), qsizetype(value.size()));
     }
 }
 
@@ -226,21 +233,25 @@ void TfrmInData::closeEvent(QCloseEvent* event) {
     ModalWindow::closeEvent(event);
 }
 
-CardValues TfrmInData::rowCard() const {
+std::vector<int> TfrmInData::cardColumns(const ResultSet& sheet) {
     // The sheet's columns are found by the fields' captions, in whatever order they stand.
-    CardValues card;
+    std::vector<int> columns;
     for (const CardField& field : cardFields()) {
-        card.insert(field.column, sheetRows->fieldByName(field.caption));
+        const int column = sheet.columnIndex(field.caption);
+        if (column < 0) {
+            throw EngineError(QStringLiteral("找不到字段“%1”").arg(field.caption));
+        }
+        columns.push_back(column);
     }
-    return card;
+    return columns;
 }
 
-TfrmInData::RowOutcome TfrmInData::importRow(CardStore::ImportBatch& batch,
-                                             const CardValues& card) {
-    if (card.value(QStringLiteral("BName")).isEmpty()) {
+TfrmInData::RowOutcome TfrmInData::importRow(CardStore::ImportBatch& batch, CardText card,
+                                             std::string_view entryDate) {
+    static const size_t name = size_t(cardFieldIndex(QStringLiteral("BName")));
+    if (card[name].empty()) {
         return RowOutcome::Nameless; // without asking the register
     }
-    return batch.insertCard(card, dateText(Clock::today())).outcome == WriteOutcome::Done
-               ? RowOutcome::Added
-               : RowOutcome::Duplicate;
+    return batch.insertCard(card, entryDate).outcome == WriteOutcome::Done ? RowOutcome::Added
+                                                                           : RowOutcome::Duplicate;
 }

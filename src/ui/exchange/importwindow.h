@@ -5,6 +5,8 @@
 #include "ui/common/modalwindow.h"
 
 #include <memory>
+#include <string_view>
+#include <vector>
 
 class DataGrid;
 class Query;
@@ -48,10 +50,10 @@ private:
     void countRows(const QString& caption);
 
     enum class RowOutcome { Added, Duplicate, Nameless };
-    CardValues rowCard() const; // the card of the current row
-    RowOutcome importRow(CardStore::ImportBatch& batch, const CardValues& card);
-    static void addSkippedRow(ResultSet& skipped, int number, const QString& reason,
-                              const CardValues& card);
+    // Where the sheet holds each card field, in the order of cardFields().
+    static std::vector<int> cardColumns(const ResultSet& sheet);
+    RowOutcome importRow(CardStore::ImportBatch& batch, CardText card, std::string_view entryDate);
+    static void addSkippedRow(ResultSet& skipped, int number, const QString& reason, CardText card);
 
     CardStore& m_store;
     bool m_importing = false;
