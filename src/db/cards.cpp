@@ -10,10 +10,12 @@ QString key(qint64 id) {
 }
 
 // The duplicate check with the category, name and sex as written in the statement.
-QString duplicateCheck(const QString& type, const QString& name, const QString& sex) {
-    return QStringLiteral("select ID from D_B Where theType=") + type +
-           QStringLiteral(" and BName=") + name + QStringLiteral(" and BSex=") + sex +
-           QStringLiteral(" and theDel='否'");
+QString duplicateCheck(const Dialect& d, const QString& type, const QString& name,
+                       const QString& sex) {
+    return QStringLiteral("select ID from D_B Where ") +
+           d.sameName(QStringLiteral("theType"), type) + QStringLiteral(" and ") +
+           d.sameName(QStringLiteral("BName"), name) + QStringLiteral(" and ") +
+           d.sameName(QStringLiteral("BSex"), sex) + QStringLiteral(" and theDel='否'");
 }
 
 // The insert of a live card with the entry date, then every field in the order of
@@ -30,7 +32,7 @@ QString cardInsert(const QStringList& values) {
 
 QString duplicateCheckStatement(const Dialect& d, const CardValues& card, qint64 exceptId) {
     QString statement =
-        duplicateCheck(d.literal(card.value("theType")), d.literal(card.value("BName")),
+        duplicateCheck(d, d.literal(card.value("theType")), d.literal(card.value("BName")),
                        d.literal(card.value("BSex")));
     if (exceptId != 0) {
         statement += QStringLiteral(" and ID<>") + key(exceptId);
@@ -39,7 +41,7 @@ QString duplicateCheckStatement(const Dialect& d, const CardValues& card, qint64
 }
 
 QString preparedDuplicateCheckStatement(const Dialect& d) {
-    return duplicateCheck(d.parameter(1), d.parameter(2), d.parameter(3));
+    return duplicateCheck(d, d.parameter(1), d.parameter(2), d.parameter(3));
 }
 
 QString cardInsertStatement(const Dialect& d, const QString& date, const CardValues& card) {

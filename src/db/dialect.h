@@ -16,6 +16,10 @@ public:
     virtual QString parameter(int number) const = 0;
     // A column alias as written after "as", so that the result column has exactly this name.
     virtual QString alias(const QString& name) const = 0;
+    // The register's duplicate rule as one comparison, in the form the engine's index of
+    // names serves: column equals the value written (a literal or a parameter), Latin letters
+    // in either case.
+    virtual QString sameName(const QString& column, const QString& value) const = 0;
     // The name filter: column contains value, compared as the engine compares names.
     virtual QString containsMatch(const QString& column, const QString& value) const = 0;
     // The start of a statement that removes rows of a table; a condition may follow.

@@ -14,6 +14,10 @@ QString FileDialect::alias(const QString& name) const {
     return name;
 }
 
+QString FileDialect::sameName(const QString& column, const QString& value) const {
+    return column + u'=' + value;
+}
+
 QString FileDialect::containsMatch(const QString& column, const QString& value) const {
     return column + QStringLiteral(" Like ") + literal(u'%' + value + u'%');
 }

@@ -14,6 +14,8 @@ public:
     QString alias(const QString& name) const override;
     // "column Like '%value%'": the file's Like ignores the letter case of Latin letters, as
     // its duplicate check does (the columns compare NOCASE).
+    // A plain "=": the name columns compare Latin letters in either case themselves.
+    QString sameName(const QString& column, const QString& value) const override;
     QString containsMatch(const QString& column, const QString& value) const override;
     QString deleteFrom(const QString& table) const override;
     QString beginWrite() const override;

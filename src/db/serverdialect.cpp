@@ -61,8 +61,8 @@ QString ServerDialect::insertReturningKey(const QString& insert) const {
 }
 
 QString ServerDialect::sameName(const QString& column, const QString& value) const {
-    return QStringLiteral("lower(") + column + QStringLiteral(" COLLATE \"C\")=lower(") +
-           literal(value) + QStringLiteral(" COLLATE \"C\")");
+    return QStringLiteral("lower(") + column + QStringLiteral(" COLLATE \"C\")=lower(") + value +
+           QStringLiteral("::text COLLATE \"C\")");
 }
 
 const ServerDialect& serverDialect() {

@@ -25,10 +25,8 @@ public:
     // register's unique index of live cards is not stored, and the result then has no row.
     QString holdCardsForBatch() const override;
     QString insertReturningKey(const QString& insert) const override;
-
-    // The register's duplicate rule as one comparison: column equals value, Latin letters in
-    // either case, in the form the unique index of live cards is built on.
-    QString sameName(const QString& column, const QString& value) const;
+    // In the form the unique index of live cards is built on.
+    QString sameName(const QString& column, const QString& value) const override;
 };
 
 const ServerDialect& serverDialect();

@@ -222,11 +222,15 @@ private slots:
             QCOMPARE(m_store->card(inserted.id)->values.value("BName"), name);
         }
         // A change may not make a live duplicate either.
-        if (!storedDeleted && !duplicate) {
-            CardValues same = card("客户", storedName, "男");
-            QCOMPARE(m_store->updateCard(*m_store->card(inserted.id), same),
+        if (!storedDeleted) {
+            const qint64 changed =
+                duplicate ? insert(card("客户", "另一张", "男"), "2008-03-07") : inserted.id;
+            const CardValues makesDuplicate =
+                duplicate ? card(type, name, sex) : card("客户", storedName, "男");
+            const QString nameBefore = m_store->card(changed)->values.value("BName");
+            QCOMPARE(m_store->updateCard(*m_store->card(changed), makesDuplicate),
                      WriteOutcome::Duplicate);
-            QCOMPARE(m_store->card(inserted.id)->values.value("BName"), name);
+            QCOMPARE(m_store->card(changed)->values.value("BName"), nameBefore);
         }
     }
 
