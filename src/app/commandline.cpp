@@ -6,10 +6,15 @@
 #include "db/pgconnection.h"
 #include "db/registercopy.h"
 #include "db/sqlcipherconnection.h"
+#include "ui/common/appinfo.h"
+#include "version.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <termios.h>
 #include <unistd.h>
 
@@ -61,38 +66,8 @@ void unlockForCopy(const QString& file) {
         throw EngineError(QStringLiteral("名片文件的密码不正确，名片文件没有任何改变"));
     }
 }
-} // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments) {
-    CommandLine command;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString& flag = arguments.at(i);
-        QString* value = nullptr;
-        if (flag == u"--server") {
-            value = &command.server;
-        } else if (flag == u"--copy-to-server") {
-            value = &command.copyToServer;
-        } else if (flag == u"--copy-from-server") {
-            value = &command.copyFromServer;
-        } else {
-            continue;
-        }
-        if (i + 1 >= arguments.size() || arguments.at(i + 1).trimmed().isEmpty()) {
-            command.error = QStringLiteral("%1 后面要写服务器的连接字符串，例如 "
-                                           "%1 \"host=服务器 dbname=cards user=张三\"")
-                                .arg(flag);
-            return command;
-        }
-        *value = arguments.at(++i);
-    }
-    return command;
-}
-
-int runCopyCommand(const CommandLine& command) {
-    if (!command.error.isEmpty()) {
-        say(command.error);
-        return 2;
-    }
+int runCopy(const CommandLine& command) {
     const QString file = cardFolder(programFolder()) + QStringLiteral("Data/db.edb");
     const QString fileName = QDir::toNativeSeparators(file);
     try {
@@ -116,4 +91,145 @@ int runCopyCommand(const CommandLine& command) {
         return 1;
     }
     return 0;
+}
+
+// The options that take a value, and what --help says of each.
+struct ValueOption {
+    QStringView flag;
+    QString CommandLine::*value;
+    QStringView help;
+};
+
+// The options that stand alone.
+struct SwitchOption {
+    QStringView flag;
+    QStringView shortFlag;
+    bool CommandLine::*on;
+    QStringView help;
+};
+
+constexpr ValueOption ValueOptions[] = {
+    {u"--server", &CommandLine::server, u"本次运行使用该服务器上的名片库"},
+    {u"--copy-to-server", &CommandLine::copyToServer,
+     u"把本机的名片文件复制到服务器上的名片库（名片库必须是空的），不打开窗口"},
+    {u"--copy-from-server", &CommandLine::copyFromServer,
+     u"把服务器上的名片库复制到本机的名片文件（文件中必须没有名片），不打开窗口"},
+};
+
+constexpr SwitchOption SwitchOptions[] = {
+    {u"--help", u"-h", &CommandLine::help, u"显示本用法后退出"},
+    {u"--version", u"-v", &CommandLine::version, u"显示程序的版本后退出"},
+};
+
+// Qt's own options, read by the application object.
+constexpr QStringView QtOptionsWithValue[] = {u"-platform", u"-style",    u"-stylesheet",
+                                              u"-display",  u"-geometry", u"-qwindowgeometry",
+                                              u"-session"};
+constexpr QStringView QtSwitches[] = {u"-reverse"};
+
+template <typename Options> bool contains(const Options& options, QStringView argument) {
+    return std::find(std::begin(options), std::end(options), argument) != std::end(options);
+}
+
+// Columns a text takes on a terminal: a Chinese character takes two.
+qsizetype terminalWidth(const QString& text) {
+    return std::accumulate(text.cbegin(), text.cend(), qsizetype(0), [](qsizetype width, QChar c) {
+        return width + (c.unicode() >= 0x2E80 ? 2 : 1);
+    });
+}
+
+QString unknownOption(const QString& argument, const QString& program) {
+    return QStringLiteral("不认识的选项“%1”。用 %2 --help 查看全部选项和用法。")
+        .arg(argument, program);
+}
+
+QString missingConnection(QStringView flag) {
+    return QStringLiteral("%1 后面要写服务器的连接字符串，例如 "
+                          "%1 \"host=服务器 dbname=cards user=张三\"")
+        .arg(flag);
+}
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+    CommandLine command;
+    if (!arguments.isEmpty()) {
+        command.program = QFileInfo(arguments.first()).fileName();
+    }
+    for (int i = 1; i < arguments.size() && command.error.isEmpty(); ++i) {
+        const QString& argument = arguments.at(i);
+        const qsizetype equals = argument.indexOf(u'=');
+        const QStringView flag = QStringView(argument).left(equals);
+        const auto valueOption =
+            std::find_if(std::begin(ValueOptions), std::end(ValueOptions),
+                         [&](const ValueOption& option) { return option.flag == flag; });
+        const auto switchOption = std::find_if(
+            std::begin(SwitchOptions), std::end(SwitchOptions), [&](const SwitchOption& option) {
+                return option.flag == argument || option.shortFlag == argument;
+            });
+        if (valueOption != std::end(ValueOptions)) {
+            QString value;
+            if (equals >= 0) {
+                value = argument.mid(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                value = arguments.at(++i);
+            }
+            if (value.trimmed().isEmpty()) {
+                command.error = missingConnection(valueOption->flag);
+            }
+            command.*(valueOption->value) = value;
+        } else if (switchOption != std::end(SwitchOptions)) {
+            command.*(switchOption->on) = true;
+        } else if (contains(QtOptionsWithValue, argument)) {
+            ++i;
+        } else if (!contains(QtSwitches, argument)) {
+            command.error = unknownOption(argument, command.program);
+        }
+    }
+    return command;
+}
+
+QString usageText(const QString& program) {
+    constexpr qsizetype Column = 30;
+    QString text = QStringLiteral("用法：%1 [选项]\n\n不带选项时打开 %2 的窗口。\n\n选项：\n")
+                       .arg(program, AppTitle);
+    const auto addLine = [&text](const QString& flags, QStringView help) {
+        text += QStringLiteral("  ") + flags;
+        text += QString(std::max<qsizetype>(1, Column - 2 - terminalWidth(flags)), u' ');
+        text += help;
+        text += u'\n';
+    };
+    for (const ValueOption& option : ValueOptions) {
+        addLine(option.flag.toString() + QStringLiteral(" <连接>"), option.help);
+    }
+    for (const SwitchOption& option : SwitchOptions) {
+        addLine(option.shortFlag.toString() + QStringLiteral(", ") + option.flag.toString(),
+                option.help);
+    }
+    text += QStringLiteral(
+                "\n<连接> 是 PostgreSQL 的连接字符串，例如 \"host=服务器 dbname=cards user=张三\"，"
+                "或者 postgresql:// 地址；没有写密码而服务器要密码时，程序会询问。\n"
+                "复制时如果名片文件设置了密码，在终端上输入，或用环境变量 ORVANE_CARD_PASSWORD "
+                "给出。\n\n例如：\n"
+                "  %1\n"
+                "  %1 --server \"host=192.168.1.10 dbname=cards user=张三\"\n"
+                "  %1 --copy-to-server \"host=192.168.1.10 dbname=cards user=张三\"\n"
+                "  %1 --copy-from-server postgresql://张三@192.168.1.10/cards\n")
+                .arg(program);
+    return text;
+}
+
+int runWithoutWindow(const CommandLine& command) {
+    if (!command.error.isEmpty()) {
+        std::fputs((command.error + u'\n').toUtf8().constData(), stderr);
+        return 2;
+    }
+    if (command.help) {
+        say(usageText(command.program));
+        return 0;
+    }
+    if (command.version) {
+        say(AppTitle + u' ' + QStringLiteral(ORVANE_VERSION));
+        return 0;
+    }
+    return runCopy(command);
 }

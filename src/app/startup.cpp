@@ -132,9 +132,9 @@ int runProgram(int argc, char** argv) {
         arguments << QString::fromLocal8Bit(argv[i]);
     }
     const CommandLine command = parseCommandLine(arguments);
-    if (command.copies() || !command.error.isEmpty()) {
+    if (command.endsWithoutWindow()) {
         QCoreApplication app(argc, argv); // no window: the copies run from scripts too
-        return runCopyCommand(command);
+        return runWithoutWindow(command);
     }
 
     useChineseFormats();

@@ -172,16 +172,16 @@ private slots:
         DirectSql sql(source.connectionString());
         fillFile(sql);
         setProgramFolder(source.folder());
-        QCOMPARE(runCopyCommand(parseCommandLine(
+        QCOMPARE(runWithoutWindow(parseCommandLine(
                      {"orvane", "--copy-to-server", m_server->connectionString()})),
                  0);
-        QCOMPARE(runCopyCommand(parseCommandLine(
+        QCOMPARE(runWithoutWindow(parseCommandLine(
                      {"orvane", "--copy-to-server", m_server->connectionString()})),
                  1); // the server register holds cards now
 
         ScratchDatabase target; // a new, empty card file
         setProgramFolder(target.folder());
-        QCOMPARE(runCopyCommand(parseCommandLine(
+        QCOMPARE(runWithoutWindow(parseCommandLine(
                      {"orvane", "--copy-from-server", m_server->connectionString()})),
                  0);
         setProgramFolder(QString());
@@ -193,7 +193,7 @@ private slots:
 
         const CommandLine missing = parseCommandLine({"orvane", "--copy-from-server"});
         QVERIFY(missing.error.startsWith(QStringLiteral("--copy-from-server 后面要写")));
-        QCOMPARE(runCopyCommand(missing), 2);
+        QCOMPARE(runWithoutWindow(missing), 2);
         QCOMPARE(parseCommandLine({"orvane", "--server", "host=h dbname=d"}).server,
                  QStringLiteral("host=h dbname=d"));
     }
@@ -218,14 +218,14 @@ private slots:
             parseCommandLine({"orvane", "--copy-to-server", m_server->connectionString()});
         for (const char* given : {"", "别的密码"}) {
             qputenv("ORVANE_CARD_PASSWORD", given);
-            QCOMPARE(runCopyCommand(copy), 1);
+            QCOMPARE(runWithoutWindow(copy), 1);
             QCOMPARE(PgConnection(m_server->connectionString())
                          .select(QStringLiteral("select ID from D_B"))
                          ->rowCount(),
                      0);
         }
         qputenv("ORVANE_CARD_PASSWORD", QStringLiteral("我的 密码").toUtf8());
-        QCOMPARE(runCopyCommand(copy), 0);
+        QCOMPARE(runWithoutWindow(copy), 0);
         qunsetenv("ORVANE_CARD_PASSWORD");
         SqlCipherConnection original;
         original.setConnectionString(
