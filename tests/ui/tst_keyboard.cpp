@@ -180,6 +180,57 @@ private slots:
                  QStringLiteral("名片数量：2"));
     }
 
+    // A filter's access key ticks its box and leaves the focus in its field, so that what is
+    // typed next is the filter's value.
+    void accessKeyTicksAndGoesToTheField_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("Alt+D") << int(Qt::Key_D) << "CheckBox1"
+                               << "Edit1";
+        QTest::newRow("Alt+L") << int(Qt::Key_L) << "CheckBox2"
+                               << "DBLookupComboBox1";
+        QTest::newRow("Alt+N") << int(Qt::Key_N) << "CheckBox3"
+                               << "Edit3";
+        QTest::newRow("Alt+X") << int(Qt::Key_X) << "CheckBox4"
+                               << "DBLookupComboBox2";
+        QTest::newRow("Alt+P") << int(Qt::Key_P) << "CheckBox5"
+                               << "DBLookupComboBox3";
+    }
+    void accessKeyTicksAndGoesToTheField() {
+        QFETCH(int, key);
+        QFETCH(QString, box);
+        QFETCH(QString, field);
+        QWidget* window = mainWindow();
+        auto* tick = window->findChild<QCheckBox*>(box);
+        window->findChild<QWidget*>("DBGrid1")->setFocus();
+        QVERIFY(!tick->isChecked());
+        QTest::keyClick(focused(), Qt::Key(key), Qt::AltModifier);
+        QVERIFY(tick->isChecked());
+        QCOMPARE(focusedName(), field);
+    }
+
+    void typingAfterTheAccessKeyFilters() {
+        QWidget* window = mainWindow();
+        window->findChild<QWidget*>("DBGrid1")->setFocus();
+        QTest::keyClick(focused(), Qt::Key_N, Qt::AltModifier);
+        typeText(focused(), QStringLiteral("李"));
+        QCOMPARE(window->findChild<QLineEdit*>("Edit3")->text(), QStringLiteral("李"));
+        QTest::keyClick(focused(), Qt::Key_Return);
+        QCOMPARE(window->findChild<QWidget*>("Label1")->property("text").toString(),
+                 QStringLiteral("名片数量：1"));
+    }
+
+    // F10 opens the menu bar's first menu; Esc closes it again.
+    void f10OpensTheMenuBar() {
+        QWidget* window = mainWindow();
+        auto* cardMenu = window->findChild<QMenu*>("CardMenu");
+        QTest::keyClick(focused(), Qt::Key_F10);
+        QTRY_VERIFY(cardMenu->isVisible());
+        QTest::keyClick(cardMenu, Qt::Key_Escape);
+        QTRY_VERIFY(!cardMenu->isVisible());
+    }
+
     // Every child window: Tab as it reads, and Esc closes it as 退出 does.
     void childWindows_data() {
         QTest::addColumn<QStringList>("opening"); // buttons or menu items, window by window

@@ -2,13 +2,17 @@
 
 #include <algorithm>
 
+#include <QAbstractButton>
+#include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QList>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 QFont windowFont() {
     QFont font(QStringLiteral("Arial"));
@@ -23,12 +27,76 @@ QLabel* placeLabel(QWidget* parent, const QString& text, int left, int top) {
     return label;
 }
 
-void nameForLabel(QWidget* control, const QString& labelText) {
-    QString name = labelText;
-    if (name.endsWith(u'：') || name.endsWith(u':')) {
-        name.chop(1);
+namespace {
+bool isChinese(QChar c) {
+    return c.unicode() >= 0x2E80;
+}
+
+QString labelName(const QString& labelText) {
+    QString text = labelText.trimmed();
+    if (text.endsWith(u'：') || text.endsWith(u':')) {
+        text.chop(1);
     }
-    control->setAccessibleName(name);
+    QString name;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!text[i].isSpace()) {
+            name += text[i];
+            continue;
+        }
+        qsizetype end = i;
+        while (end < text.size() && text[end].isSpace()) {
+            ++end;
+        }
+        // Padding stands beside a Chinese character; a space between two Latin words stays.
+        if (!isChinese(text[i - 1]) && end < text.size() && !isChinese(text[end])) {
+            name += u' ';
+        }
+        i = end - 1;
+    }
+    return name;
+}
+} // namespace
+
+void nameForLabel(QWidget* control, const QString& labelText) {
+    control->setAccessibleName(labelName(labelText));
+}
+
+namespace {
+// Watches a tick box for its access key (a shortcut event) and moves the focus on into the
+// field once the key has ticked it.
+class TickByKey : public QObject {
+public:
+    TickByKey(QAbstractButton* box, QWidget* field) : QObject(box), m_box(box), m_field(field) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Shortcut) {
+            m_box->setFocus(Qt::ShortcutFocusReason);
+            m_box->toggle();
+            if (m_box->isChecked()) {
+                m_field->setFocus(Qt::ShortcutFocusReason);
+            }
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QAbstractButton* m_box;
+    QWidget* m_field;
+};
+} // namespace
+
+void focusFieldWhenTickedByKey(QAbstractButton* box, QWidget* field) {
+    box->installEventFilter(new TickByKey(box, field));
+}
+
+void openMenuBarByF10(QMenuBar* bar) {
+    auto* shortcut = new QShortcut(QKeySequence(Qt::Key_F10), bar->window());
+    QObject::connect(shortcut, &QShortcut::activated, bar, [bar] {
+        if (!bar->actions().isEmpty()) {
+            bar->setActiveAction(bar->actions().first());
+        }
+    });
 }
 
 QLabel* placeBuddyLabel(QWidget* parent, const QString& text, int left, QWidget* control) {

@@ -5,7 +5,9 @@
 
 #include <QList>
 
+class QAbstractButton;
 class QGroupBox;
+class QMenuBar;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -22,8 +24,16 @@ QGroupBox* placeGroup(QWidget* parent, const QString& title, int left, int top, 
                       int height);
 QPushButton* placeButton(QWidget* parent, const QString& name, const QString& caption, int left,
                          int top, const QString& iconPath = {});
-// The control's accessible name: its label's text without the closing colon.
+// The control's accessible name: its label's text without the closing colon and without the
+// spaces that pad a short label to the width of the others ("姓        名：" → "姓名").
 void nameForLabel(QWidget* control, const QString& labelText);
+
+// A tick box that switches a field on: its access key (Alt+letter) ticks or unticks it as
+// always, and when that ticks it the focus goes on into the field, ready for typing.
+void focusFieldWhenTickedByKey(QAbstractButton* box, QWidget* field);
+
+// F10 opens the bar's first menu, as on other desktops.
+void openMenuBarByF10(QMenuBar* bar);
 
 // A window centred over another one (or the screen when there is none), and kept inside the
 // screen's available area.

@@ -193,18 +193,23 @@ void TfrmMain::buildFilterBar(QWidget* bar) {
     // stand a few pixels further right, and the captions of two characters are spaced less.
     constexpr int ValueLeft = 104;
     byDate = check(QStringLiteral("CheckBox1"), QStringLiteral("录入日期(&D)"), 16, 22);
-    dateFrom = edit(QStringLiteral("Edit1"), ValueLeft, 20, QStringLiteral("录入日期"));
+    dateFrom = edit(QStringLiteral("Edit1"), ValueLeft, 20, QStringLiteral("录入日期 从"));
     placeLabel(group, QStringLiteral("至"), 262, 24);
-    dateTo = edit(QStringLiteral("Edit2"), 312, 20, QStringLiteral("至"));
+    dateTo = edit(QStringLiteral("Edit2"), 312, 20, QStringLiteral("录入日期 至"));
     byType = check(QStringLiteral("CheckBox2"), QStringLiteral("分    类(&L)"), 448, 22);
-    typeBox = lookup(QStringLiteral("DBLookupComboBox1"), 528, 20, QStringLiteral("分        类"));
+    typeBox = lookup(QStringLiteral("DBLookupComboBox1"), 528, 20, QStringLiteral("分类"));
     byName = check(QStringLiteral("CheckBox3"), QStringLiteral("姓    名(&N)"), 16, 54);
-    nameBox = edit(QStringLiteral("Edit3"), ValueLeft, 52, QStringLiteral("姓        名"));
+    nameBox = edit(QStringLiteral("Edit3"), ValueLeft, 52, QStringLiteral("姓名"));
     bySex = check(QStringLiteral("CheckBox4"), QStringLiteral("性    别(&X)"), 232, 54);
-    sexBox = lookup(QStringLiteral("DBLookupComboBox2"), 312, 52, QStringLiteral("性        别"));
+    sexBox = lookup(QStringLiteral("DBLookupComboBox2"), 312, 52, QStringLiteral("性别"));
     byProvince = check(QStringLiteral("CheckBox5"), QStringLiteral("省    份(&P)"), 448, 54);
-    provinceBox =
-        lookup(QStringLiteral("DBLookupComboBox3"), 528, 52, QStringLiteral("省        份"));
+    provinceBox = lookup(QStringLiteral("DBLookupComboBox3"), 528, 52, QStringLiteral("省份"));
+
+    focusFieldWhenTickedByKey(byDate, dateFrom);
+    focusFieldWhenTickedByKey(byType, typeBox);
+    focusFieldWhenTickedByKey(byName, nameBox);
+    focusFieldWhenTickedByKey(bySex, sexBox);
+    focusFieldWhenTickedByKey(byProvince, provinceBox);
 
     // Touching a filter's value ticks its box; only "查询" applies it.
     connect(dateFrom, &QLineEdit::textChanged, byDate, [this] { byDate->setChecked(true); });
@@ -346,6 +351,7 @@ void TfrmMain::buildMenuBar(QVBoxLayout* layout) {
           {command("E1"), command("V1")},
           {command("S1"), command("C2"), command("P1")}});
     menu("HelpMenu", QStringLiteral("帮助(&H)"), {{command("A1")}});
+    openMenuBarByF10(bar);
     layout->setMenuBar(bar);
 }
 

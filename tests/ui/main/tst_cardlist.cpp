@@ -271,16 +271,16 @@ private slots:
 
     void valueControlsAreNamedByTheirLabels() {
         m_program->start();
-        QCOMPARE(edit("Edit1")->accessibleName(), QStringLiteral("录入日期"));
-        QCOMPARE(edit("Edit2")->accessibleName(), QStringLiteral("至"));
-        // Named by their check boxes' captions, without the access key.
-        QCOMPARE(edit("Edit3")->accessibleName(), QStringLiteral("姓        名"));
+        QCOMPARE(edit("Edit1")->accessibleName(), QStringLiteral("录入日期 从"));
+        QCOMPARE(edit("Edit2")->accessibleName(), QStringLiteral("录入日期 至"));
+        // Named by their check boxes' captions, without the access key and the padding.
+        QCOMPARE(edit("Edit3")->accessibleName(), QStringLiteral("姓名"));
         QCOMPARE(box("CheckBox3")->text(), QStringLiteral("姓    名(&N)"));
-        QCOMPARE(combo("DBLookupComboBox1")->accessibleName(), QStringLiteral("分        类"));
+        QCOMPARE(combo("DBLookupComboBox1")->accessibleName(), QStringLiteral("分类"));
         QCOMPARE(box("CheckBox2")->text(), QStringLiteral("分    类(&L)"));
-        QCOMPARE(combo("DBLookupComboBox2")->accessibleName(), QStringLiteral("性        别"));
+        QCOMPARE(combo("DBLookupComboBox2")->accessibleName(), QStringLiteral("性别"));
         QCOMPARE(box("CheckBox4")->text(), QStringLiteral("性    别(&X)"));
-        QCOMPARE(combo("DBLookupComboBox3")->accessibleName(), QStringLiteral("省        份"));
+        QCOMPARE(combo("DBLookupComboBox3")->accessibleName(), QStringLiteral("省份"));
         QCOMPARE(box("CheckBox5")->text(), QStringLiteral("省    份(&P)"));
     }
 
