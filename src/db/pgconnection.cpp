@@ -4,6 +4,7 @@
 #include "db/engineerror.h"
 #include "db/registerscripts.h"
 #include "db/serverdialect.h"
+#include "db/serverreason.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -128,7 +129,7 @@ bool appendCopyRow(const char* row, const char* end, int columns, ResultSet& res
 }
 
 QString firstLine(const char* text) {
-    return QString::fromUtf8(text).trimmed().split(u'\n').first().trimmed();
+    return serverReasonInChinese(QString::fromUtf8(text).trimmed().split(u'\n').first().trimmed());
 }
 
 // The start of every message about a connection the server dropped: libpq's reason in brackets.
@@ -431,7 +432,8 @@ void PgConnection::fail(PGresult* result, const QString& sql) {
     const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
     // The server's words, except where they may quote a value or a piece of the statement
     // (data errors, syntax errors): then its code alone.
-    QString reason = primary ? QString::fromUtf8(primary) : firstLine(PQerrorMessage(m_conn));
+    QString reason = primary ? serverReasonInChinese(QString::fromUtf8(primary))
+                             : firstLine(PQerrorMessage(m_conn));
     if (state.startsWith(QStringLiteral("22")) ||
         (state.startsWith(QStringLiteral("42")) && state != u"42501")) {
         reason = QStringLiteral("SQLSTATE ") + state;

@@ -2,6 +2,7 @@
 
 #include "db/engineerror.h"
 #include "db/pgconnection.h"
+#include "db/serverreason.h"
 
 #include <QDir>
 #include <QFile>
@@ -185,7 +186,7 @@ ServerProbe probeServer(const QString& connectionString) {
     if (!probe.connected) {
         probe.needsPassword = PQconnectionNeedsPassword(conn) != 0;
         const QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-        probe.reason = message.section(u'\n', 0, 0).trimmed();
+        probe.reason = serverReasonInChinese(message.section(u'\n', 0, 0).trimmed());
     }
     PQfinish(conn);
     return probe;
