@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "app/scancommand.h"
 #include "db/cardpassword.h"
 #include "db/connectionsettings.h"
 #include "db/engineerror.h"
@@ -166,7 +167,19 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             std::begin(SwitchOptions), std::end(SwitchOptions), [&](const SwitchOption& option) {
                 return option.flag == argument || option.shortFlag == argument;
             });
-        if (valueOption != std::end(ValueOptions)) {
+        if (flag == u"--scan") {
+            // Every argument up to the next option is a photo.
+            if (equals >= 0) {
+                command.scanFiles.append(argument.mid(equals + 1));
+            }
+            while (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(u'-')) {
+                command.scanFiles.append(arguments.at(++i));
+            }
+            if (command.scanFiles.isEmpty()) {
+                command.error = QStringLiteral("--scan 后面要写名片照片的文件，例如 "
+                                               "--scan 名片1.jpg 名片2.png");
+            }
+        } else if (valueOption != std::end(ValueOptions)) {
             QString value;
             if (equals >= 0) {
                 value = argument.mid(equals + 1);
@@ -201,6 +214,8 @@ QString usageText(const QString& program) {
     for (const ValueOption& option : ValueOptions) {
         addLine(option.flag.toString() + QStringLiteral(" <连接>"), option.help);
     }
+    addLine(QStringLiteral("--scan <照片>…"),
+            u"识别名片照片（JPEG、PNG），每张照片输出一行 JSON，键为名片的项目名，不打开窗口");
     for (const SwitchOption& option : SwitchOptions) {
         addLine(option.shortFlag.toString() + QStringLiteral(", ") + option.flag.toString(),
                 option.help);
@@ -213,7 +228,8 @@ QString usageText(const QString& program) {
                 "  %1\n"
                 "  %1 --server \"host=192.168.1.10 dbname=cards user=张三\"\n"
                 "  %1 --copy-to-server \"host=192.168.1.10 dbname=cards user=张三\"\n"
-                "  %1 --copy-from-server postgresql://张三@192.168.1.10/cards\n")
+                "  %1 --copy-from-server postgresql://张三@192.168.1.10/cards\n"
+                "  %1 --scan 名片1.jpg 名片2.png\n")
                 .arg(program);
     return text;
 }
@@ -230,6 +246,9 @@ int runWithoutWindow(const CommandLine& command) {
     if (command.version) {
         say(AppTitle + u' ' + QStringLiteral(ORVANE_VERSION));
         return 0;
+    }
+    if (!command.scanFiles.isEmpty()) {
+        return runScanCommand(command.scanFiles);
     }
     return runCopy(command);
 }

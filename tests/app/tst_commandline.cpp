@@ -49,6 +49,7 @@ private slots:
                                    "--server <连接>",
                                    "--copy-to-server <连接>",
                                    "--copy-from-server <连接>",
+                                   QStringLiteral("--scan <照片>…"),
                                    "-h, --help",
                                    "-v, --version",
                                    QStringLiteral("例如：")};
@@ -71,6 +72,9 @@ private slots:
         QTest::newRow("server without its connection")
             << QStringList{"--server"} << 2 << QStringList()
             << QStringList{QStringLiteral("--server 后面要写服务器的连接字符串")};
+        QTest::newRow("scan without a photo")
+            << QStringList{"--scan", "--help"} << 2 << QStringList()
+            << QStringList{QStringLiteral("--scan 后面要写名片照片的文件")};
         QTest::newRow("copy with an empty connection")
             << QStringList{"--copy-to-server="} << 2 << QStringList()
             << QStringList{QStringLiteral("--copy-to-server 后面要写服务器的连接字符串")};

@@ -42,6 +42,8 @@ done
 contents="$(dpkg-deb -c "$DEB" | awk '{print $6}')"
 for file in usr/lib/orvane-cards/orvane usr/lib/orvane-cards/Data/db.edb \
     usr/lib/orvane-cards/名片导入模板.xlsx usr/bin/orvane-cards \
+    usr/lib/orvane-cards/models/ch_PP-OCRv4_det.onnx usr/lib/orvane-cards/models/ch_PP-OCRv4_rec.onnx \
+    usr/lib/orvane-cards/models/ppocr_keys_v1.txt \
     usr/share/applications/orvane-cards.desktop \
     usr/share/icons/hicolor/scalable/apps/orvane-cards.svg \
     usr/share/icons/hicolor/48x48/apps/orvane-cards.png \
@@ -93,6 +95,12 @@ command="$(sed -n 's/^Exec="\(.*\)"$/\1/p' /usr/share/applications/orvane-cards.
 as_user() { runuser -u "$USER_NAME" -- env -i HOME="$USER_HOME" PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"; }
 [ "$(as_user bash -c "command -v '$command'")" = /usr/bin/orvane-cards ] ||
     fail "the launcher's command \"$command\" is not /usr/bin/orvane-cards on the user's PATH"
+# A card photo read by the new user: the models found in the installed program folder.
+convert -size 700x120 xc:white -font /usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf -pointsize 40 -annotate +20+75 "Tel: 010-6552 8888" \
+    "$WORK/card.png"
+chmod a+r "$WORK/card.png" && chmod a+x "$WORK"
+as_user orvane-cards --scan "$WORK/card.png" | grep -qF '"单位电话":"010-65528888"' ||
+    fail "orvane-cards --scan does not read a card photo for a new user"
 cards() {
     printf "PRAGMA key='$PASSWORD';\nPRAGMA cipher_page_size=4096;\nselect count(*) from D_B;\n" |
         sqlcipher "$CARDS" | tail -n 1
