@@ -101,9 +101,11 @@ const QRegularExpression Labels(QStringLiteral(
 
 const QRegularExpression MobileNumber(QStringLiteral(
     "(?<!\\d)(?:\\+?\\s*86[\\s-]*)?(1[3-9]\\d)[\\s-]?(\\d{4})[\\s-]?(\\d{4})(?!\\d)"));
+// Area codes: 010 and 02x have three digits, all others four.
 const QRegularExpression FixedNumber(
     QStringLiteral(
-        "(?<![\\d])(?:(?:\\+?\\s*86[\\s-]*\\(?0?(\\d{2,3})\\)?)|(?:\\(?(0\\d{2,3})\\)?))?[\\s-]*"
+        "(?<![\\d])(?:(?:\\+?\\s*86[\\s-]*\\(?0?(10|2\\d|[3-9]\\d{2})\\)?)|"
+        "(?:\\(?(0(?:10|2\\d|[3-9]\\d{2}))\\)?))?[\\s-]*"
         "(\\d{3,4})[\\s-]?(\\d{4})(?:\\s*(?:转|分机|ext\\.?|x|-)\\s*(\\d{1,6}))?(?!\\d)"),
     QRegularExpression::CaseInsensitiveOption);
 const QRegularExpression EmailAddress(
@@ -173,6 +175,23 @@ QString normalised(const QString& line) {
     }
     text.replace(u'—', u'-').replace(u'–', u'-').replace(u'－', u'-');
     return text.simplified();
+}
+
+// English text as read with its spaces lost ("MarketingDirector", "Room1608,No.140Renmin")
+// spaced again, and a zero between letters read as the letter o ("Qingda0").
+QString spacedLatin(QString text) {
+    static const std::pair<QRegularExpression, QString> Rules[] = {
+        {QRegularExpression(QStringLiteral("(?<=[a-z])0(?=[a-z]|\\b)")), QStringLiteral("o")},
+        {QRegularExpression(QStringLiteral("(?<=[a-z])(?=[A-Z])")), QStringLiteral(" ")},
+        {QRegularExpression(QStringLiteral("(?<=[A-Za-z])(?=\\d)")), QStringLiteral(" ")},
+        {QRegularExpression(QStringLiteral("(?<=\\d)(?=[A-Za-z]{2})")), QStringLiteral(" ")},
+        {QRegularExpression(QStringLiteral("(?<=No\\.)(?=\\d)")), QStringLiteral(" ")},
+        {QRegularExpression(QStringLiteral(",(?=[A-Za-z0-9])")), QStringLiteral(", ")},
+    };
+    for (const auto& [pattern, replacement] : Rules) {
+        text.replace(pattern, replacement);
+    }
+    return text;
 }
 
 // The digits of a number in one of the forms below: a mobile as its eleven digits; a
@@ -462,7 +481,7 @@ void Parser::readLabelled(Kind kind, const QString& text) {
         break;
     }
     case Kind::Address:
-        readAddress(text);
+        readAddress(hasHan(text) ? text : spacedLatin(text));
         break;
     case Kind::None:
         break;
@@ -521,6 +540,14 @@ bool Parser::readWhole(const QString& text, float height) {
         }
         return false;
     }
+    if (text.contains(u'.') && !text.contains(u' ') && !text.contains(u',')) {
+        m_emailLike.emplace_back(text, false); // a domain, or an address without its "@"
+        return true;
+    }
+    const QString spaced = spacedLatin(text);
+    if (spaced != text) {
+        return readWhole(spaced, height);
+    }
     if (LatinCompany.match(text).hasMatch()) {
         set("DName", text);
     } else if (LatinAddress.match(text).hasMatch() && text.contains(QRegularExpression("\\d"))) {
@@ -531,8 +558,6 @@ bool Parser::readWhole(const QString& text, float height) {
         set("DJob", text);
     } else if (LatinName.match(text).hasMatch()) {
         m_names.push_back({text, height, int(m_names.size())});
-    } else if (text.contains(u'.') && !text.contains(u' ')) {
-        m_emailLike.emplace_back(text, false);
     } else {
         return false;
     }

@@ -35,21 +35,23 @@ cv::Mat loadCardPhoto(const QString& path) {
         throw ScanError(
             QStringLiteral("%1 不是图片文件（可以读取 JPEG 和 PNG 照片）").arg(shownName(path)));
     }
+    // Only JPEG decodes straight to a smaller size; anything else is decoded whole first.
+    const bool scalesWhileDecoding = reader.format() == "jpeg";
+    if (!scalesWhileDecoding &&
+        qint64(size.width()) * size.height() * 4 > qint64(CardPhotoDecodeLimitMb) << 20) {
+        throw ScanError(QStringLiteral("图片 %1 太大（%2 × %3 像素），无法读取；"
+                                       "请把照片缩小后再扫描")
+                            .arg(shownName(path))
+                            .arg(size.width())
+                            .arg(size.height()));
+    }
     const QSize wanted = decodeSize(size);
     if (wanted != size) {
         reader.setScaledSize(wanted);
     }
     QImage image = reader.read();
     if (image.isNull()) {
-        if (reader.error() == QImageReader::InvalidDataError ||
-            reader.error() == QImageReader::UnsupportedFormatError) {
-            throw ScanError(QStringLiteral("%1 不是图片文件，或者图片已损坏").arg(shownName(path)));
-        }
-        throw ScanError(QStringLiteral("图片 %1 太大（%2 × %3 像素），无法读取；"
-                                       "请把照片缩小后再扫描")
-                            .arg(shownName(path))
-                            .arg(size.width())
-                            .arg(size.height()));
+        throw ScanError(QStringLiteral("%1 不是图片文件，或者图片已损坏").arg(shownName(path)));
     }
     // A handler that cannot scale while decoding hands over the full size.
     if (std::max(image.width(), image.height()) > CardPhotoLongestSide) {

@@ -68,6 +68,15 @@ void TestCardParser::fields_data() {
     QTest::newRow("+86 with area code without its 0")
         << QStringList{"T: +86 21 6888 1234", "F: +86 21 6888 1235"}
         << Fields{{"DPho", "021-68881234"}, {"DFax", "021-68881235"}};
+    QTest::newRow("area codes of three and four digits, spaces lost")
+        << QStringList{"T: 0256848 6133", "F: 07558600 1234", "(010)52086834"}
+        << Fields{{"DPho", "025-68486133"}, {"DFax", "0755-86001234"}};
+    QTest::newRow("english read without spaces")
+        << QStringList{"MarketingDirector", "Room1608,InternationalCenter,No.140RenminRoad,Qingda0"}
+        << Fields{{"DJob", "Marketing Director"},
+                  {"DAdd", "Room 1608, International Center, No. 140 Renmin Road, Qingdao"},
+                  {"DArea", "山东"},
+                  {"DCity", "青岛"}};
     QTest::newRow("mobile on the phone label goes to the mobile")
         << QStringList{"电话：13512345678"} << Fields{{"BMob", "13512345678"}};
     QTest::newRow("unlabelled numbers")
