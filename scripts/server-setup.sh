@@ -1,80 +1,140 @@
 #!/usr/bin/env bash
 # Sets up the team's card register on a Debian server with PostgreSQL 15, run as root:
 #
-#   sudo scripts/server-setup.sh DATABASE USER...
+#   sudo scripts/server-setup.sh [OPTION]... DATABASE [USER]...
 #
-# Creates DATABASE (when missing) with the register's tables, the group role orvane_users with
-# the rights the program needs and no more (cards are never deleted, only marked deleted), and
-# a login role per USER with a SCRAM password, asked for on the terminal (or read one a line
-# from standard input when that is no terminal). Running it again adds users and keeps the
-# cards. At the end it shows the lines that let the users in over TLS only.
+#   --editor NAME        NAME is an editor (管理员: lookup lists, the team's defaults, 彻底删除,
+#                        copies into the server); every USER is a member (成员). Repeatable.
+#   --network CIDR       the office network the users connect from (e.g. 192.168.1.0/24);
+#                        repeatable; the pg_hba.conf lines shown name it.
+#   --certificates HOST  makes a certificate authority of the office and a certificate for the
+#                        server named HOST (its name or address as the PCs write it), in
+#                        /etc/postgresql/orvane-tls (or --certificate-dir DIR), keeping those
+#                        made before; root.crt is the file to copy to each PC.
+#
+# Creates DATABASE (when missing) with the register's tables, owned by the role orvane_owner
+# that nobody logs in as; the group roles orvane_users (成员) and orvane_editors (管理员) with
+# the rights each needs and no more; and a login role per user, in one of the two groups, with
+# a SCRAM password asked for on the terminal without echo (or read one a line from standard
+# input when that is no terminal). Only the SCRAM verifier of a password reaches the server.
+# Running it again adds users, moves a user to the group named, keeps every card, and brings a
+# register made by an earlier version to the current roles, rights and rules.
 #
 # ORVANE_SETUP_ADMIN="<libpq connection>" runs the statements over that connection instead of
 # as the system user postgres (the tests use it on their private server).
 set -euo pipefail
+export PGOPTIONS="${PGOPTIONS:-} -c client_min_messages=warning"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-if [ $# -lt 2 ]; then
-    echo "usage: $0 DATABASE USER..." >&2
+usage() {
+    echo "usage: $0 [--editor NAME]... [--network CIDR]... [--certificates HOST" \
+        "[--certificate-dir DIR]] DATABASE [USER]..." >&2
     exit 2
-fi
+}
+
+EDITORS=()
+NETWORKS=()
+CERT_HOST=""
+CERT_DIR=/etc/postgresql/orvane-tls
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --editor) [ $# -ge 2 ] || usage; EDITORS+=("$2"); shift 2 ;;
+    --network) [ $# -ge 2 ] || usage; NETWORKS+=("$2"); shift 2 ;;
+    --certificates) [ $# -ge 2 ] || usage; CERT_HOST="$2"; shift 2 ;;
+    --certificate-dir) [ $# -ge 2 ] || usage; CERT_DIR="$2"; shift 2 ;;
+    --) shift; break ;;
+    -*) usage ;;
+    *) break ;;
+    esac
+done
+[ $# -ge 1 ] || usage
 DATABASE="$1"
 shift
-valid_name() { [[ "$1" =~ ^[a-z_][a-z0-9_]{0,62}$ ]]; }
-for name in "$DATABASE" "$@"; do
-    valid_name "$name" || { echo "not a plain name (a-z, 0-9, _): $name" >&2; exit 2; }
+MEMBERS=("$@")
+
+# Any name PostgreSQL takes: 1 to 63 bytes, no control character; written into statements
+# only as a quoted identifier or literal by psql itself.
+valid_name() { [ -n "$1" ] && [ "$(printf '%s' "$1" | wc -c)" -le 63 ] && [[ ! "$1" =~ [[:cntrl:]] ]]; }
+for name in "$DATABASE" "${MEMBERS[@]}" "${EDITORS[@]}"; do
+    valid_name "$name" || { echo "not a name PostgreSQL accepts (1 to 63 bytes): $name" >&2; exit 2; }
+done
+for network in "${NETWORKS[@]}"; do
+    [[ "$network" =~ ^[0-9A-Fa-f:.]+/[0-9]{1,3}$ ]] || { echo "not a network (CIDR): $network" >&2; exit 2; }
 done
 
-# psql on the given database (postgres when none), stopping at the first error.
+# psql on a database (postgres when none), stopping at the first error, the script on
+# standard input; names go in as psql variables (-v), quoted by psql (:"name", :'name').
 admin_psql() {
     local database="${1:-postgres}"
+    shift || true
     if [ -n "${ORVANE_SETUP_ADMIN:-}" ]; then
-        psql -X -q -v ON_ERROR_STOP=1 "$ORVANE_SETUP_ADMIN dbname=$database"
+        PGDATABASE="$database" psql -X -q -v ON_ERROR_STOP=1 "$@" "$ORVANE_SETUP_ADMIN"
     else
-        runuser -u postgres -- psql -X -q -v ON_ERROR_STOP=1 -d "$database"
-    fi
-}
-# The one value of a query on the given database.
-admin_value() {
-    if [ -n "${ORVANE_SETUP_ADMIN:-}" ]; then
-        psql -X -At -v ON_ERROR_STOP=1 "$ORVANE_SETUP_ADMIN dbname=$1" -c "$2"
-    else
-        runuser -u postgres -- psql -X -At -v ON_ERROR_STOP=1 -d "$1" -c "$2"
+        runuser -u postgres -- env PGDATABASE="$database" psql -X -q -v ON_ERROR_STOP=1 "$@"
     fi
 }
 
-if [ "$(admin_value postgres "select count(*) from pg_database where datname='$DATABASE'")" = 0 ]; then
-    echo "CREATE DATABASE $DATABASE ENCODING 'UTF8' TEMPLATE template0" | admin_psql
-    echo "Created the database $DATABASE."
+# Sets a login's password from what is typed: psql's \password asks for it (twice, on
+# standard input, as the process has no terminal of its own) and sends only its SCRAM verifier.
+set_password() {
+    local user="$1" password="$2"
+    local command=(psql -X -q -v ON_ERROR_STOP=1 -v "user=$user" -f "$ROOT/scripts/setup-password.psql")
+    if [ -n "${ORVANE_SETUP_ADMIN:-}" ]; then
+        printf '%s\n%s\n' "$password" "$password" |
+            PGDATABASE=postgres setsid -w "${command[@]}" "$ORVANE_SETUP_ADMIN"
+    else
+        printf '%s\n%s\n' "$password" "$password" |
+            runuser -u postgres -- env PGDATABASE=postgres setsid -w "${command[@]}"
+    fi 2> >(grep -v '^Enter ' >&2)
+}
+
+make_certificates() {
+    local host="$1" dir="$2" san
+    command -v openssl >/dev/null || { echo "openssl is missing (apt install openssl)" >&2; exit 1; }
+    mkdir -p "$dir"
+    chmod 0755 "$dir"
+    if [[ "$host" =~ ^[0-9.]+$|: ]]; then san="IP:$host"; else san="DNS:$host"; fi
+    if [ ! -f "$dir/root.crt" ]; then
+        openssl req -x509 -new -nodes -newkey rsa:3072 -sha256 -days 3650 -subj "/CN=Orvane 名片服务器 CA" \
+            -keyout "$dir/root.key" -out "$dir/root.crt" 2>/dev/null
+        chmod 0600 "$dir/root.key"
+    fi
+    openssl req -new -nodes -newkey rsa:3072 -subj "/CN=$host" \
+        -keyout "$dir/server.key" -out "$dir/server.csr" 2>/dev/null
+    openssl x509 -req -in "$dir/server.csr" -CA "$dir/root.crt" -CAkey "$dir/root.key" \
+        -CAcreateserial -days 1825 -sha256 -out "$dir/server.crt" \
+        -extfile <(printf 'subjectAltName=%s\nextendedKeyUsage=serverAuth\n' "$san") 2>/dev/null
+    rm -f "$dir/server.csr"
+    chmod 0600 "$dir/server.key"
+    if [ "$(id -u)" -eq 0 ] && id -u postgres >/dev/null 2>&1; then
+        chown postgres "$dir/server.key" "$dir/server.crt"
+    fi
+    echo "Made the server certificate for $host in $dir (root.crt: the file to copy to each PC)."
+}
+
+if [ -n "$CERT_HOST" ]; then
+    make_certificates "$CERT_HOST" "$CERT_DIR"
 fi
 
-# The register's tables, made by the administrator so that users need no right to create.
-if [ "$(admin_value "$DATABASE" "select to_regclass('d_b') is null")" = t ]; then
-    { echo "BEGIN;"
-      cat "$ROOT/src/db/serverschema.sql"
-      sed -n '/^INSERT INTO/,/;$/p' "$ROOT/src/db/schema.sql"
-      echo "COMMIT;"; } | admin_psql "$DATABASE"
-    echo "Created the card register in $DATABASE."
-fi
-
-admin_psql "$DATABASE" <<SQL
-DO \$\$ BEGIN
-    IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'orvane_users') THEN
-        CREATE ROLE orvane_users NOLOGIN;
-    END IF;
-END \$\$;
-REVOKE ALL ON DATABASE $DATABASE FROM PUBLIC;
-GRANT CONNECT, TEMPORARY ON DATABASE $DATABASE TO orvane_users;
-GRANT USAGE ON SCHEMA public TO orvane_users;
--- Cards are added, changed and marked deleted, never removed.
-GRANT SELECT, INSERT, UPDATE ON D_B TO orvane_users;
--- A visit is removed for good by 注销拜访记录.
-GRANT SELECT, INSERT, UPDATE, DELETE ON DList TO orvane_users;
--- The defaults are stored as one new row; the lookup lists are replaced by a copy from a file.
-GRANT SELECT, INSERT, DELETE ON D_Type, D_Sex, D_P, D_Mr TO orvane_users;
--- UPDATE: a copy from a file sets where the keys go on.
-GRANT USAGE, SELECT, UPDATE ON SEQUENCE d_b_id_seq, dlist_id_seq TO orvane_users;
+admin_psql postgres -v "database=$DATABASE" <<'SQL'
+SELECT format('CREATE DATABASE %I ENCODING ''UTF8'' TEMPLATE template0', :'database')
+WHERE NOT EXISTS (SELECT FROM pg_database WHERE datname = :'database') \gexec
 SQL
+
+# The register's tables, made by the administrator so that users need no right to create;
+# then the rules of the current version (again on a register made by an earlier one).
+{
+    echo "BEGIN;"
+    echo "SELECT to_regclass('d_b') IS NULL AS missing \\gset"
+    echo "\\if :missing"
+    cat "$ROOT/src/db/serverschema.sql"
+    sed -n '/^INSERT INTO/,/;$/p' "$ROOT/src/db/schema.sql"
+    echo "\\echo 'Created the card register.'"
+    echo "\\endif"
+    cat "$ROOT/src/db/serverrules.sql"
+    cat "$ROOT/scripts/setup-rights.psql"
+    echo "COMMIT;"
+} | admin_psql "$DATABASE" -v "database=$DATABASE"
 
 read_password() {
     local user="$1" first second
@@ -91,43 +151,56 @@ read_password() {
     printf '%s' "$first"
 }
 
-for user in "$@"; do
+# Each login in its group, with its limits: settings of a group role do not reach the
+# sessions of its members, so they are set on each login, for this database.
+add_user() {
+    local user="$1" group="$2" other="$3" password # other: the group the user leaves
     password="$(read_password "$user")"
-    # The password travels on standard input, never on a command line, is kept as a SCRAM
-    # verifier, and the statement that carries it is kept out of the server's log.
-    admin_psql "$DATABASE" <<SQL
-\set password '$(printf '%s' "$password" | sed "s/'/''/g")'
-SET log_statement = 'none';
-SET password_encryption = 'scram-sha-256';
-DO \$\$ BEGIN
-    IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = '$user') THEN
-        CREATE ROLE $user LOGIN;
-    END IF;
-END \$\$;
-GRANT orvane_users TO $user;
-ALTER ROLE $user PASSWORD :'password';
+    admin_psql "$DATABASE" -v "user=$user" -v "group=$group" -v "other=$other" \
+        -v "database=$DATABASE" <<'SQL'
+SELECT format('CREATE ROLE %I LOGIN', :'user')
+WHERE NOT EXISTS (SELECT FROM pg_roles WHERE rolname = :'user') \gexec
+SELECT format('REVOKE %I FROM %I', :'other', :'user')
+WHERE :'other' <> :'group' AND pg_has_role(:'user', :'other', 'MEMBER') \gexec
+GRANT :"group" TO :"user";
+ALTER ROLE :"user" IN DATABASE :"database" SET lock_timeout = '10s';
+ALTER ROLE :"user" IN DATABASE :"database" SET idle_in_transaction_session_timeout = '2min';
+SELECT format('ALTER ROLE %I IN DATABASE %I SET statement_timeout = %L', :'user', :'database',
+              CASE :'group' WHEN 'orvane_editors' THEN '0' ELSE '2min' END) \gexec
 SQL
-    echo "User $user may use $DATABASE."
+    set_password "$user" "$password"
+    echo "User $user may use $DATABASE as $( [ "$group" = orvane_editors ] && echo "管理员 (editor)" || echo "成员 (member)")."
+}
+for user in "${MEMBERS[@]}"; do
+    add_user "$user" orvane_users orvane_editors
+done
+for user in "${EDITORS[@]}"; do
+    add_user "$user" orvane_editors orvane_editors
 done
 
+[ ${#NETWORKS[@]} -gt 0 ] || NETWORKS=("<office network, e.g. 192.168.1.0/24>")
+hba_database="\"${DATABASE//\"/\"\"}\""
+echo
+echo "Let the users in over TLS only, with their SCRAM passwords: put these lines at the top of"
+echo "/etc/postgresql/15/main/pg_hba.conf (the first line that matches decides):"
+echo
+for network in "${NETWORKS[@]}"; do
+    echo "hostssl  $hba_database  +orvane_users  $network  scram-sha-256"
+done
+echo "hostnossl  all  all  0.0.0.0/0  reject"
+echo "hostnossl  all  all  ::/0       reject"
 cat <<EOF2
-
-Let the users in over TLS only, with their SCRAM passwords: add these lines to
-/etc/postgresql/15/main/pg_hba.conf (before any other "host" line, with the network of the
-office in place of 0.0.0.0/0 where you can):
-
-hostssl  $DATABASE  +orvane_users  0.0.0.0/0  scram-sha-256
-hostssl  $DATABASE  +orvane_users  ::/0       scram-sha-256
 
 and in /etc/postgresql/15/main/postgresql.conf:
 
 listen_addresses = '*'
 ssl = on
-ssl_cert_file = '/etc/ssl/certs/<server>.pem'
-ssl_key_file = '/etc/ssl/private/<server>.key'
+ssl_cert_file = '$CERT_DIR/server.crt'
+ssl_key_file = '$CERT_DIR/server.key'
 ssl_min_protocol_version = 'TLSv1.3'
 password_encryption = scram-sha-256
 
 then: systemctl reload postgresql
-Each PC connects with: host=<server> dbname=$DATABASE user=<user> sslmode=verify-full
+Copy $CERT_DIR/root.crt to each PC and choose it as 根证书 under 加密连接 (验证服务器证书)
+in the program's 连接服务器 window.
 EOF2

@@ -20,13 +20,14 @@ QString duplicateCheck(const Dialect& d, const QString& type, const QString& nam
 
 // The insert of a live card with the entry date, then every field in the order of
 // cardFields(), as written in the statement.
-QString cardInsert(const QStringList& values) {
+QString cardInsert(const Dialect& d, const QStringList& values) {
     QStringList columns{EntryDateColumn};
     for (const CardField& field : cardFields()) {
         columns << field.column;
     }
     return QStringLiteral("Insert into D_B(") + columns.join(u',') +
-           QStringLiteral(",theDel) values(") + values.join(u',') + QStringLiteral(",'否')");
+           QStringLiteral(",theDel) values(") + values.join(u',') + QStringLiteral(",'否')") +
+           d.liveCardConflict();
 }
 } // namespace
 
@@ -50,7 +51,7 @@ QString cardInsertStatement(const Dialect& d, const QString& date, const CardVal
     for (const CardField& field : cardFields()) {
         values << d.literal(card.value(field.column));
     }
-    return cardInsert(values);
+    return cardInsert(d, values);
 }
 
 QString preparedCardInsertStatement(const Dialect& d) {
@@ -58,7 +59,7 @@ QString preparedCardInsertStatement(const Dialect& d) {
     for (int number = 1; number <= 1 + int(cardFields().size()); ++number) {
         values << d.parameter(number);
     }
-    return d.insertReturningKey(cardInsert(values));
+    return d.insertReturningKey(cardInsert(d, values));
 }
 
 QString cardUpdateStatement(const Dialect& d, qint64 id, const CardValues& card) {

@@ -299,7 +299,7 @@ QStringList CardStore::lookup(Lookup list) {
 }
 
 std::optional<CardDefaults> CardStore::defaults() {
-    const auto rows = m_engine->select(defaultsStatement());
+    const auto rows = m_engine->select(defaultsStatement(m_engine->dialect()));
     if (rows->rowCount() != 1) {
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What differs between the engines in the text of a statement. The statements of the
 // register are built once, in src/db, and ask their engine's dialect for these pieces.
@@ -35,4 +36,16 @@ public:
     virtual QString lockingRead() const = 0;
     // An insert statement as the engine runs it to give the new row's key (Connection::insert).
     virtual QString insertReturningKey(const QString& insert) const = 0;
+    // What follows the values of a new card's insert so that the engine stores nothing, and
+    // gives no key, when a live card with the same category, name and sex exists; empty where
+    // the check before the insert, under the write lock, is enough.
+    virtual QString liveCardConflict() const = 0;
+    // The statement that removes a visit for good.
+    virtual QString removeVisit(qint64 visitId) const = 0;
+    // The condition (with its "where") choosing the defaults row the user starts from, and the
+    // statements that store the user's defaults: the one row of D_Mr, or the user's own row
+    // where each login keeps its own. The values come as literals.
+    virtual QString defaultsRow() const = 0;
+    virtual QStringList storeDefaults(const QString& type, const QString& sex,
+                                      const QString& province) const = 0;
 };

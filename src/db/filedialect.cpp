@@ -42,6 +42,25 @@ QString FileDialect::insertReturningKey(const QString& insert) const {
     return insert;
 }
 
+QString FileDialect::liveCardConflict() const {
+    return QString();
+}
+
+QString FileDialect::removeVisit(qint64 visitId) const {
+    return QStringLiteral("DELETE FROM DList where ID=") + QString::number(visitId);
+}
+
+QString FileDialect::defaultsRow() const {
+    return QString();
+}
+
+QStringList FileDialect::storeDefaults(const QString& type, const QString& sex,
+                                       const QString& province) const {
+    return {QStringLiteral("DELETE FROM D_Mr"),
+            QStringLiteral("INSERT INTO D_Mr(theType,theSex,theP) VALUES(") + literal(type) + u',' +
+                literal(sex) + u',' + literal(province) + u')'};
+}
+
 const Dialect& fileDialect() {
     static const FileDialect dialect;
     return dialect;

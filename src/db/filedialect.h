@@ -24,6 +24,13 @@ public:
     // Unchanged: the file gives the key of the last insert of the connection.
     QString holdCardsForBatch() const override;
     QString insertReturningKey(const QString& insert) const override;
+    // Empty: the duplicate check runs under the lock of the whole file.
+    QString liveCardConflict() const override;
+    QString removeVisit(qint64 visitId) const override;
+    // The whole table: the file holds the one row of defaults.
+    QString defaultsRow() const override;
+    QStringList storeDefaults(const QString& type, const QString& sex,
+                              const QString& province) const override;
 };
 
 const Dialect& fileDialect();

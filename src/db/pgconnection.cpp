@@ -1,10 +1,12 @@
 #include "db/pgconnection.h"
 
 #include "db/cardfields.h"
+#include "db/conninfo.h"
 #include "db/engineerror.h"
 #include "db/registerscripts.h"
 #include "db/serverdialect.h"
 #include "db/serverreason.h"
+#include "db/serverrights.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -201,28 +203,7 @@ std::unique_ptr<Connection> PgConnection::openAnother() const {
 }
 
 QString PgConnection::registerName() const {
-    char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(connectionString().toUtf8().constData(), &error);
-    QHash<QString, QString> values;
-    if (options) {
-        for (PQconninfoOption* o = options; o->keyword; ++o) {
-            if (o->val && *o->val) {
-                values.insert(QString::fromUtf8(o->keyword), QString::fromUtf8(o->val));
-            }
-        }
-        PQconninfoFree(options);
-    } else {
-        PQfreemem(error);
-        values.insert(QStringLiteral("dbname"), connectionString().trimmed());
-    }
-    QString host = values.value(QStringLiteral("host"), values.value(QStringLiteral("hostaddr")));
-    if (host.isEmpty() || host.startsWith(u'/')) {
-        host = QStringLiteral("本机");
-    }
-    const QString user = values.value(QStringLiteral("user"));
-    const QString database = values.value(QStringLiteral("dbname"), user);
-    return QStringLiteral("服务器 %1@%2:%3")
-        .arg(database, host, values.value(QStringLiteral("port"), QStringLiteral("5432")));
+    return conninfoRegisterName(connectionString());
 }
 
 std::optional<QString> PgConnection::droppedReason() {
@@ -266,15 +247,36 @@ void PgConnection::ensureOpen() {
     // Defaults first, so that the connection string may set them otherwise; the encoding last,
     // as the program reads and writes UTF-8 whatever the string says. Keepalives notice a
     // server that went away within about half a minute of silence.
-    const QByteArray conninfo = connectionString().toUtf8();
-    const char* const keys[] = {"connect_timeout",  "keepalives",
-                                "keepalives_idle",  "keepalives_interval",
-                                "keepalives_count", "tcp_user_timeout",
-                                "application_name", "dbname",
-                                "client_encoding",  nullptr};
-    const char* const values[] = {
-        "10", "1", "15", "5", "3", "30000", "orvane-cards", conninfo.constData(), "UTF8", nullptr};
-    PGconn* conn = PQconnectdbParams(keys, values, 1);
+    //
+    // Over the network, TLS and channel binding unless the string says otherwise
+    // (connectKeywords()). A string libpq cannot read is named by its fault alone: libpq's
+    // reason may quote a piece of it, a password perhaps.
+    const QString fault = conninfoFault(connectionString());
+    if (!fault.isEmpty()) {
+        throw EngineError(QStringLiteral("无法连接名片服务器（%1）").arg(fault));
+    }
+    const ConnectKeywords security = connectKeywords(connectionString());
+    QList<QByteArray> pairs{"connect_timeout",  "10",          "keepalives",          "1",
+                            "keepalives_idle",  "15",          "keepalives_interval", "5",
+                            "keepalives_count", "3",           "tcp_user_timeout",    "30000",
+                            "application_name", "orvane-cards"};
+    for (const QString& text : security.before) {
+        pairs << text.toUtf8();
+    }
+    pairs << "dbname" << connectionString().toUtf8() << "client_encoding"
+          << "UTF8";
+    for (const QString& text : security.after) {
+        pairs << text.toUtf8();
+    }
+    std::vector<const char*> keys;
+    std::vector<const char*> values;
+    for (qsizetype i = 0; i < pairs.size(); i += 2) {
+        keys.push_back(pairs[i].constData());
+        values.push_back(pairs[i + 1].constData());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 1);
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString reason = firstLine(PQerrorMessage(conn));
         PQfinish(conn);
@@ -291,10 +293,23 @@ void PgConnection::ensureOpen() {
         throw EngineError(
             QStringLiteral("无法连接名片服务器 %1（%2）").arg(registerName(), reason));
     }
+    try {
+        requireStandardStrings(PQparameterStatus(conn, "standard_conforming_strings"),
+                               registerName());
+    } catch (const EngineError&) {
+        PQfinish(conn);
+        throw;
+    }
     m_conn = conn;
     const auto exists = select(QStringLiteral("select to_regclass('d_b') is not null as found"));
     if (exists->text(0, 0) != u"t") {
         createRegister();
+    }
+    try {
+        requireExpectedRights(*this);
+    } catch (const EngineError&) {
+        close();
+        throw;
     }
 }
 

@@ -5,7 +5,15 @@
 #include <QRegularExpression>
 
 QString serverSchemaScript() {
+    return serverTablesScript() + registerRulesScript();
+}
+
+QString serverTablesScript() {
     return QString::fromUtf8(ServerSchemaSql);
+}
+
+QString registerRulesScript() {
+    return QString::fromUtf8(ServerRulesSql);
 }
 
 QString registerRowsScript() {

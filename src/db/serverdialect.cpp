@@ -48,8 +48,7 @@ QString ServerDialect::beginWrite() const {
 }
 
 QString ServerDialect::holdCardsForBatch() const {
-    // Conflicts with itself and with every other write of the cards, not with reading them.
-    return QStringLiteral("LOCK TABLE D_B IN SHARE ROW EXCLUSIVE MODE");
+    return QStringLiteral("select pg_advisory_xact_lock(7140152)");
 }
 
 QString ServerDialect::lockingRead() const {
@@ -57,7 +56,28 @@ QString ServerDialect::lockingRead() const {
 }
 
 QString ServerDialect::insertReturningKey(const QString& insert) const {
-    return insert + QStringLiteral(" ON CONFLICT DO NOTHING RETURNING ID");
+    return insert + QStringLiteral(" RETURNING ID");
+}
+
+QString ServerDialect::liveCardConflict() const {
+    // The index's own expressions and condition (serverschema.sql, D_B_Live).
+    return QStringLiteral(" ON CONFLICT (lower(theType COLLATE \"C\"),lower(BName COLLATE \"C\"),"
+                          "lower(BSex COLLATE \"C\")) WHERE theDel='否' DO NOTHING");
+}
+
+QString ServerDialect::removeVisit(qint64 visitId) const {
+    return QStringLiteral("select orvane_remove_visit(%1)").arg(visitId);
+}
+
+QString ServerDialect::defaultsRow() const {
+    return QStringLiteral(" where Owner is not distinct from (select max(Owner) from D_Mr "
+                          "where Owner=session_user::text)");
+}
+
+QStringList ServerDialect::storeDefaults(const QString& type, const QString& sex,
+                                         const QString& province) const {
+    return {QStringLiteral("select orvane_store_defaults(") + literal(type) + u',' + literal(sex) +
+            u',' + literal(province) + u')'};
 }
 
 QString ServerDialect::sameName(const QString& column, const QString& value) const {

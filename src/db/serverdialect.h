@@ -21,10 +21,22 @@ public:
     // " FOR UPDATE": a write holds no lock on the rows it has only read, so the rows it checks
     // are locked until it ends.
     QString lockingRead() const override;
-    // The insert with "ON CONFLICT DO NOTHING RETURNING ID": a card that would break the
-    // register's unique index of live cards is not stored, and the result then has no row.
+    // An advisory lock of the register's importers: two imports take turns group by group
+    // (no two wait for each other's cards); a member may take it, unlike a lock of the table.
     QString holdCardsForBatch() const override;
+    // The insert with "RETURNING ID".
     QString insertReturningKey(const QString& insert) const override;
+    // "ON CONFLICT" naming the unique index of live cards as its arbiter, "DO NOTHING": a card
+    // that another program stored meanwhile is not stored, and the result then has no row;
+    // any other collision (a key taken) is an error.
+    QString liveCardConflict() const override;
+    // Through the register's function, which lets a member remove only the visits the member
+    // recorded.
+    QString removeVisit(qint64 visitId) const override;
+    // The login's own row when it has one, else the team's.
+    QString defaultsRow() const override;
+    QStringList storeDefaults(const QString& type, const QString& sex,
+                              const QString& province) const override;
     // In the form the unique index of live cards is built on.
     QString sameName(const QString& column, const QString& value) const override;
 };

@@ -33,8 +33,8 @@ CREATE TABLE D_B (
     FPro    text,
     FDes    text,
     theDel  text,
-    -- Who entered the card and when, who saved it last and when, and how often it was saved:
-    -- a save names the revision it read and changes nothing when the card moved on since.
+    -- Who entered the card and when, who saved it last and when, and how often it was saved
+    -- (set by the register's trigger, whatever a statement says).
     CreatedBy text        NOT NULL DEFAULT current_user,
     CreatedAt timestamptz NOT NULL DEFAULT now(),
     ChangedBy text        NOT NULL DEFAULT current_user,
@@ -67,23 +67,8 @@ CREATE TABLE D_Mr (
     theP    text
 );
 
--- Every change of a card moves its revision on and names who made it. A save that names the
--- revision it read (SET Revision = <read>) changes nothing when the card has moved on since:
--- the check runs on the row as it is now, under the row's lock.
-CREATE FUNCTION orvane_stamp_card() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-    IF NEW.Revision <> OLD.Revision THEN
-        RAISE EXCEPTION 'card % was saved by % since it was read', OLD.ID, OLD.ChangedBy
-            USING ERRCODE = 'OR001';
-    END IF;
-    NEW.Revision := OLD.Revision + 1;
-    NEW.ChangedBy := current_user;
-    NEW.ChangedAt := now();
-    RETURN NEW;
-END
-$$;
-CREATE TRIGGER D_B_Stamp BEFORE UPDATE ON D_B
-    FOR EACH ROW EXECUTE FUNCTION orvane_stamp_card();
+-- Who entered and changed a card, its revision, and the rest of the register's rules come with
+-- serverrules.sql, run after this script.
 
 -- Every program listening on orvane_cards hears of a committed change of the cards or the
 -- visits (the table's name as payload; the server sends one per transaction and table, and

@@ -18,6 +18,5 @@ QString visitInsertStatement(const Dialect& d, qint64 cardId, const QString& dat
 }
 
 QString visitDeleteStatement(const Dialect& d, qint64 visitId) {
-    return d.deleteFrom(QStringLiteral("DList")) + QStringLiteral(" where ID=") +
-           QString::number(visitId);
+    return d.removeVisit(visitId);
 }

@@ -20,7 +20,8 @@ QString cardInsert(const QString& type, const QString& name, const QString& sex,
                    const QString& deleted = QStringLiteral("否")) {
     const ServerDialect& d = serverDialect();
     return QStringLiteral("insert into D_B(theType,BName,BSex,theDel) values(%1,%2,%3,%4)")
-        .arg(d.literal(type), d.literal(name), d.literal(sex), d.literal(deleted));
+               .arg(d.literal(type), d.literal(name), d.literal(sex), d.literal(deleted)) +
+           d.liveCardConflict();
 }
 } // namespace
 

@@ -32,7 +32,8 @@ bool addCard(PgConnection& server, const QString& name, const QString& phone = Q
     const ServerDialect& d = serverDialect();
     return server.insert(QStringLiteral("insert into D_B(theDate,theType,BName,BSex,BPho,theDel) "
                                         "values('2024-01-01','客户',%1,'男',%2,'否')")
-                             .arg(d.literal(name), d.literal(phone))) > 0;
+                             .arg(d.literal(name), d.literal(phone)) +
+                         d.liveCardConflict()) > 0;
 }
 
 // The child program: connects, says it is ready, waits for the go file, adds every name: a

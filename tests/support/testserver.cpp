@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QUuid>
 #include <libpq-fe.h>
 
@@ -63,6 +64,26 @@ QString ScratchServerDatabase::run(const QString& sql) const {
     return runOn(connectionString(), sql);
 }
 
+SetupRun runServerSetup(const QStringList& arguments, const QByteArray& input,
+                        const QString& server) {
+    QProcess script;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // The server's string without its database: the script names the databases itself.
+    QString admin = server;
+    admin.remove(QRegularExpression(QStringLiteral("\\bdbname=\\S+")));
+    env.insert(QStringLiteral("ORVANE_SETUP_ADMIN"), admin);
+    script.setProcessEnvironment(env);
+    script.start(QStringLiteral("bash"),
+                 QStringList{QStringLiteral(ORVANE_SOURCE_DIR "/scripts/server-setup.sh")} +
+                     arguments);
+    script.write(input);
+    script.closeWriteChannel();
+    script.waitForFinished(120000);
+    return {script.exitStatus() == QProcess::NormalExit ? script.exitCode() : -1,
+            QString::fromUtf8(script.readAllStandardOutput()),
+            QString::fromUtf8(script.readAllStandardError())};
+}
+
 PrivateServer::PrivateServer(const QStringList& settings)
     : m_folder(QDir::tempPath() + QStringLiteral("/orvane-own-server-") +
                QUuid::createUuid().toString(QUuid::Id128).left(12)),
@@ -83,6 +104,10 @@ bool PrivateServer::start() {
     script.waitForFinished(120000);
     m_connectionString = QString::fromUtf8(script.readAllStandardOutput()).trimmed();
     return script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+}
+
+QString PrivateServer::logFile() const {
+    return m_folder + QStringLiteral("/server.log");
 }
 
 void PrivateServer::stopImmediately() {

@@ -39,6 +39,16 @@ private:
     QString m_name;
 };
 
+// scripts/server-setup.sh run on the test server (as its superuser) with arguments, input on
+// its standard input (a password a line per user).
+struct SetupRun {
+    int exitCode = -1;
+    QString output; // standard output
+    QString errors; // standard error
+};
+SetupRun runServerSetup(const QStringList& arguments, const QByteArray& input,
+                        const QString& server = testServerConnectionString());
+
 // A server of a test's own in a temporary folder, for a test that stops and starts it (and
 // for the benchmarks, which give it the server's usual settings: no settings).
 class PrivateServer {
@@ -46,8 +56,9 @@ public:
     explicit PrivateServer(const QStringList& settings = {QStringLiteral("fsync=off")});
     ~PrivateServer();
     QString connectionString() const { return m_connectionString; }
-    bool start();           // starts it again after stop(): true when it runs
-    void stopImmediately(); // as a crash would stop it
+    bool start();            // starts it again after stop(): true when it runs
+    void stopImmediately();  // as a crash would stop it
+    QString logFile() const; // what the server wrote, statements too when it logs them
 
 private:
     QString m_folder;
