@@ -1,6 +1,7 @@
 // The program by keyboard alone: every command in the menu bar with its keys, each key doing
 // what its item does, Tab walking every window as it reads (left to right, top to bottom),
-// Esc closing every child window, and the filter boxes ticked and unticked from the keyboard.
+// Esc closing every child window (asking first when input is not saved), and the filter boxes
+// ticked and unticked from the keyboard.
 
 #include "testsupport.h"
 #include "ui/common/messages.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -310,6 +312,111 @@ private slots:
         press(mainWindow(), opening[0]);
         QCOMPARE(walked.join(u' '), tabs.join(u' '));
         QVERIFY(closedByEsc);
+    }
+
+    // Esc (as 退出) in a window with input not saved asks whether to save it: 是 saves and
+    // closes, 否 closes without saving, 取消 stays with the input kept; a save refused keeps
+    // the window open. With nothing changed it closes without a question.
+    void escWithUnsavedInput_data() {
+        QTest::addColumn<QStringList>("opening");
+        QTest::addColumn<QString>("field"); // typed into, or a drop-down moved by Down
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("answer"); // Messages::SaveAnswer; -1: no question expected
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QString>("stored"); // rows that only the save stores
+        QTest::addColumn<int>("rows");
+        const QStringList newCard{"SpeedButton1"};
+        const QString card = QStringLiteral("名片已修改，要保存吗？");
+        const QString wang = QStringLiteral("SELECT ID FROM D_B WHERE BName='王五'");
+        const int save = int(Messages::SaveAnswer::Save);
+        const int discard = int(Messages::SaveAnswer::Discard);
+        const int cancel = int(Messages::SaveAnswer::Cancel);
+        QTest::newRow("new card, nothing typed") << newCard << ""
+                                                 << "" << -1 << "" << true << wang << 0;
+        QTest::newRow("new card, 是") << newCard << "EditB1"
+                                      << "王五" << save << card << true << wang << 1;
+        QTest::newRow("new card, 否") << newCard << "EditB1"
+                                      << "王五" << discard << card << true << wang << 0;
+        QTest::newRow("new card, 取消") << newCard << "EditB1"
+                                        << "王五" << cancel << card << false << wang << 0;
+        QTest::newRow("new card, 是 refused without a name")
+            << newCard << "EditB2"
+            << "010-1" << save << card << false << "SELECT ID FROM D_B WHERE BPho='010-1'" << 0;
+        const QString phone = QStringLiteral("SELECT ID FROM D_B WHERE BPho='010-2'");
+        QTest::newRow("changed card, nothing typed") << QStringList{"SpeedButton2"} << ""
+                                                     << "" << -1 << "" << true << phone << 0;
+        QTest::newRow("changed card, 是") << QStringList{"SpeedButton2"} << "EditB2"
+                                          << "010-2" << save << card << true << phone << 1;
+        QTest::newRow("changed card, 否") << QStringList{"SpeedButton2"} << "EditB2"
+                                          << "010-2" << discard << card << true << phone << 0;
+        const QString visit = QStringLiteral("拜访记录已修改，要保存吗？");
+        const QString visited = QStringLiteral("SELECT ID FROM DList WHERE LMemo='回访'");
+        QTest::newRow("visits, nothing typed") << QStringList{"SpeedButton8"} << ""
+                                               << "" << -1 << "" << true << visited << 0;
+        QTest::newRow("visits, 是") << QStringList{"SpeedButton8"} << "Edit2"
+                                    << "回访" << save << visit << true << visited << 1;
+        QTest::newRow("visits, 取消") << QStringList{"SpeedButton8"} << "Edit2"
+                                      << "回访" << cancel << visit << false << visited << 0;
+        const QStringList defaults{"SpeedButton1", "Button1"};
+        const QString chosen = QStringLiteral("默认项已修改，要保存吗？");
+        const QString stored = QStringLiteral("SELECT * FROM D_Mr WHERE theType<>'客户'");
+        QTest::newRow("defaults, nothing chosen") << defaults << ""
+                                                  << "" << -1 << "" << true << stored << 0;
+        QTest::newRow("defaults, 是") << defaults << "DBLookupComboBox1"
+                                      << "" << save << chosen << true << stored << 1;
+        QTest::newRow("defaults, 否") << defaults << "DBLookupComboBox1"
+                                      << "" << discard << chosen << true << stored << 0;
+    }
+    void escWithUnsavedInput() {
+        QFETCH(QStringList, opening);
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(int, answer);
+        QFETCH(QString, question);
+        QFETCH(bool, closed);
+        QFETCH(QString, stored);
+        QFETCH(int, rows);
+        bool closedByEsc = false;
+        QString asked;
+        std::function<void(int)> openFrom = [&](int step) {
+            whenModalShown([&, step](QWidget* window) {
+                if (step + 1 < opening.size()) {
+                    openFrom(step + 1);
+                    press(window, opening[step + 1]);
+                    qobject_cast<QDialog*>(window)->reject();
+                    return;
+                }
+                if (auto* combo = window->findChild<QComboBox*>(field)) {
+                    combo->setFocus();
+                    QTest::keyClick(combo, Qt::Key_Down);
+                } else if (auto* edit = window->findChild<QLineEdit*>(field)) {
+                    edit->setFocus();
+                    edit->selectAll();
+                    typeText(edit, text);
+                }
+                Messages::clearRecord();
+                if (answer >= 0) {
+                    Messages::queueSaveAnswer(Messages::SaveAnswer(answer));
+                }
+                QTest::keyClick(focused(), Qt::Key_Escape);
+                closedByEsc = !window->isVisible();
+                for (const Messages::Shown& shown : Messages::shown()) {
+                    if (shown.kind == Messages::Kind::Question) {
+                        asked = shown.text;
+                    }
+                }
+                if (auto* edit = window->findChild<QLineEdit*>(field); edit && !closedByEsc) {
+                    QCOMPARE(edit->text(), text); // the input is kept
+                }
+                qobject_cast<QDialog*>(window)->reject();
+            });
+        };
+        openFrom(0);
+        press(mainWindow(), opening[0]);
+        QCOMPARE(asked, question);
+        QCOMPARE(closedByEsc, closed);
+        QCOMPARE(m_program->sql().count(stored), rows);
     }
 
 private:

@@ -61,6 +61,9 @@ TfrmD_D::TfrmD_D(QWidget* owner, CardStore& store, LookupLists& lookups, qint64 
     keepControlsShown(WebBrowser1);
     WebBrowser1->navigate(BannerPane::Page::Child);
     m_openFailed = !runCommand(this, [this] { bindLookups(); });
+    askToSaveOnClose(
+        QStringLiteral("名片已修改，要保存吗？"), [this] { return shownInput(); },
+        [this] { return saveCard(); });
 }
 
 // Every field of the table gets its control where the table places it: a drop-down for a
@@ -112,14 +115,15 @@ void TfrmD_D::prepareCard() {
     };
     if (!m_openFailed) {
         runCommand(this, prepare);
-        return;
+    } else {
+        // Opening the window is one action, and its failure has been shown once already: what
+        // can still be read is shown, a further failure of the same opening is not.
+        try {
+            prepare();
+        } catch (const EngineError&) {
+        }
     }
-    // Opening the window is one action, and its failure has been shown once already: what
-    // can still be read is shown, a further failure of the same opening is not.
-    try {
-        prepare();
-    } catch (const EngineError&) {
-    }
+    markInputSaved();
 }
 
 void TfrmD_D::blankCard() {
@@ -150,6 +154,18 @@ void TfrmD_D::loadCard() {
     }
 }
 
+QStringList TfrmD_D::shownInput() const {
+    QStringList input;
+    for (const auto& [column, control] : m_card) {
+        if (auto* combo = qobject_cast<LookupCombo*>(control)) {
+            input << combo->shownText();
+        } else {
+            input << static_cast<GbkLineEdit*>(control)->text();
+        }
+    }
+    return input;
+}
+
 CardValues TfrmD_D::cardValues() const {
     CardValues values;
     for (const auto& [column, control] : m_card) {
@@ -163,17 +179,21 @@ CardValues TfrmD_D::cardValues() const {
 }
 
 void TfrmD_D::save() {
-    runCommand(this, [this] {
+    if (saveCard() && !isNewMode()) {
+        close();
+    }
+}
+
+bool TfrmD_D::saveCard() {
+    bool saved = false;
+    runCommand(this, [this, &saved] {
         if (nameBox->text().isEmpty()) {
             refuse(QStringLiteral("姓名 不能为空！"));
             return;
         }
-        if (isNewMode()) {
-            saveNewCard(cardValues());
-        } else {
-            saveChangedCard(cardValues());
-        }
+        saved = isNewMode() ? saveNewCard(cardValues()) : saveChangedCard(cardValues());
     });
+    return saved;
 }
 
 void TfrmD_D::refuse(const QString& message) {
@@ -181,41 +201,44 @@ void TfrmD_D::refuse(const QString& message) {
     nameBox->setFocus();
 }
 
-void TfrmD_D::saveNewCard(const CardValues& values) {
+bool TfrmD_D::saveNewCard(const CardValues& values) {
     if (m_store.insertCard(values, dateText(Clock::today())).outcome == WriteOutcome::Duplicate) {
         refuse(duplicateCardMessage(values));
-        return;
+        return false;
     }
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 新增 保存成功！"));
     emit cardsChanged();
     blankCard();
+    markInputSaved();
+    return true;
 }
 
 // The card may have gone since it was loaded (or was never found, and a blank card stands in
 // its place), or may have been deleted: the change is then refused rather than reported as
 // saved. A card saved by someone else meanwhile is not overwritten, and the boxes keep what
 // the user typed. Nor may a change make the card the same as another live card.
-void TfrmD_D::saveChangedCard(const CardValues& values) {
+bool TfrmD_D::saveChangedCard(const CardValues& values) {
     const WriteOutcome outcome =
         m_opened ? m_store.updateCard(*m_opened, values) : WriteOutcome::Gone;
     switch (outcome) {
     case WriteOutcome::Gone:
         refuse(QStringLiteral("该名片已不存在或已被删除，修改没有保存！"));
-        return;
+        return false;
     case WriteOutcome::Changed:
         refuse(QStringLiteral("这张名片在您打开之后已被其他用户（或其他程序）修改，"
                               "本次修改没有保存。请关闭本窗口，重新打开这张名片，"
                               "看过别人的修改后再改。"));
-        return;
+        return false;
     case WriteOutcome::Duplicate:
         refuse(duplicateCardMessage(values));
-        return;
+        return false;
     case WriteOutcome::Done:
         break;
     }
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 修改 保存成功！"));
     emit cardsChanged();
-    close();
+    markInputSaved();
+    return true;
 }
 
 void TfrmD_D::showDefaults() {

@@ -13,6 +13,7 @@ class TfrmMRX;
 
 // The card editor, for new cards (one blank card after another, each save inserts a card) or
 // for changing the card with a given key (the card is loaded, saved back, the window closes).
+// Closing it with the card changed and not saved asks whether to save it.
 class TfrmD_D : public CardDialog {
     Q_OBJECT
 public:
@@ -37,9 +38,12 @@ private:
     void loadCard();
 
     bool isNewMode() const { return m_cardId == NewCards; }
-    CardValues cardValues() const; // the values as shown
-    void saveNewCard(const CardValues& values);
-    void saveChangedCard(const CardValues& values);
+    CardValues cardValues() const;  // the values as shown
+    QStringList shownInput() const; // the same, in the fields' order
+    // Saves the card as shown; false when it was refused or failed (a box said why).
+    bool saveCard();
+    bool saveNewCard(const CardValues& values);
+    bool saveChangedCard(const CardValues& values);
     void refuse(const QString& message);
 
     template <typename Control> Control* fieldControl(const char* column) const;

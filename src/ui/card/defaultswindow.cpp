@@ -39,13 +39,26 @@ TfrmMRX::TfrmMRX(QWidget* owner, CardStore& store, LookupLists& lookups)
         bindLookups();
         selectStoredDefaults();
     });
+    askToSaveOnClose(
+        QStringLiteral("默认项已修改，要保存吗？"), [this] { return shownInput(); },
+        [this] { return storeDefaults(); });
+}
+
+QStringList TfrmMRX::shownInput() const {
+    return {typeBox->shownText(), sexBox->shownText(), provinceBox->shownText()};
 }
 
 void TfrmMRX::save() {
-    runCommand(this, [this] {
+    if (storeDefaults()) {
+        close();
+    }
+}
+
+bool TfrmMRX::storeDefaults() {
+    return runCommand(this, [this] {
         m_store.storeDefaults(
             {typeBox->shownText(), sexBox->shownText(), provinceBox->shownText()});
         Messages::info(this, QStringLiteral("默认选项 保存成功！"));
-        close();
+        markInputSaved();
     });
 }

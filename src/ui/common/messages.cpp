@@ -21,6 +21,7 @@ namespace {
 struct Script {
     bool on = false;
     QQueue<bool> answers;
+    QQueue<Messages::SaveAnswer> saveAnswers;
     QQueue<QString> fileNames;
     QQueue<QString> passwords;
     bool externalOpenResult = true;
@@ -71,6 +72,25 @@ bool Messages::confirm(QWidget* parent, const QString& text, const QString& capt
                     parent);
     box.setDefaultButton(yesIsDefault ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+Messages::SaveAnswer Messages::askToSave(QWidget* parent, const QString& text) {
+    if (script().on) {
+        record(Kind::Question, AppTitle, text, true);
+        return script().saveAnswers.isEmpty() ? SaveAnswer::Save : script().saveAnswers.dequeue();
+    }
+    QMessageBox box(QMessageBox::Question, AppTitle, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return SaveAnswer::Save;
+    case QMessageBox::No:
+        return SaveAnswer::Discard;
+    default:
+        return SaveAnswer::Cancel;
+    }
 }
 
 void Messages::error(QWidget* parent, const QString& text) {
@@ -156,6 +176,10 @@ void Messages::setScripted(bool scripted) {
 
 void Messages::queueAnswer(bool yes) {
     script().answers.enqueue(yes);
+}
+
+void Messages::queueSaveAnswer(SaveAnswer answer) {
+    script().saveAnswers.enqueue(answer);
 }
 
 void Messages::queueFileName(const QString& path) {

@@ -27,6 +27,10 @@ public:
     // Confirmation box: Yes and No, the question icon; true when the answer is Yes.
     static bool confirm(QWidget* parent, const QString& text, const QString& caption,
                         bool yesIsDefault);
+    // Unsaved input when a window closes: 是 (save, the default), 否 (close without saving),
+    // 取消 (stay). The question icon and the application title.
+    enum class SaveAnswer { Save, Discard, Cancel };
+    static SaveAnswer askToSave(QWidget* parent, const QString& text);
     // Standard error box: the stop icon and OK; the text gets its closing "." (errorText).
     static void error(QWidget* parent, const QString& text);
     // The error text as shown: a "." is appended when the last character sorts after ".".
@@ -48,6 +52,7 @@ public:
     // Scripted mode for tests.
     static void setScripted(bool scripted);
     static void queueAnswer(bool yes);
+    static void queueSaveAnswer(SaveAnswer answer); // an empty queue saves
     static void queueFileName(const QString& path);
     static void queuePassword(const QString& password); // an empty queue cancels
     static void setExternalOpenResult(bool opened);

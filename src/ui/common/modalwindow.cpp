@@ -2,6 +2,9 @@
 
 #include "ui/common/widgets.h"
 
+#include "ui/common/messages.h"
+
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QList>
@@ -66,6 +69,43 @@ void ModalWindow::keyPressEvent(QKeyEvent* event) {
     default:
         QDialog::keyPressEvent(event);
     }
+}
+
+void ModalWindow::closeEvent(QCloseEvent* event) {
+    if (!mayClose()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void ModalWindow::askToSaveOnClose(const QString& question, std::function<QStringList()> input,
+                                   std::function<bool()> save) {
+    m_saveQuestion = question;
+    m_input = std::move(input);
+    m_save = std::move(save);
+    markInputSaved();
+}
+
+void ModalWindow::markInputSaved() {
+    if (m_input) {
+        m_savedInput = m_input();
+    }
+}
+
+bool ModalWindow::mayClose() {
+    if (!m_input || m_input() == m_savedInput) {
+        return true;
+    }
+    switch (Messages::askToSave(this, m_saveQuestion)) {
+    case Messages::SaveAnswer::Save:
+        return m_save();
+    case Messages::SaveAnswer::Discard:
+        return true;
+    case Messages::SaveAnswer::Cancel:
+        return false;
+    }
+    return false;
 }
 
 void ModalWindow::keepControlsShown(QWidget* banner) {

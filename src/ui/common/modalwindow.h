@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
+#include <functional>
 
 class QPushButton;
 
@@ -8,6 +10,7 @@ class QPushButton;
 // window font, its outer size as laid out, centred over the window that opens it. It has no
 // default button: Enter presses only the button that has the focus. Esc closes it as its
 // "退出" does (with the same questions, if any), and Ctrl+S presses its "保存", if it has one.
+// A window whose input can be saved asks before it closes with input not saved.
 class ModalWindow : public QDialog {
     Q_OBJECT
 public:
@@ -22,6 +25,15 @@ protected:
     ModalWindow(QWidget* owner, const QString& name, int outerWidth, int outerHeight);
 
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+    // Closing the window (退出, Esc, the close box) while input() differs from the input last
+    // marked saved asks `question` (是 / 否 / 取消): 是 runs save(), and the window stays open
+    // when that did not save; 取消 keeps it open; 否 closes it, leaving the input unsaved.
+    void askToSaveOnClose(const QString& question, std::function<QStringList()> input,
+                          std::function<bool()> save);
+    // The input as it stands now counts as saved: as loaded, or just saved.
+    void markInputSaved();
 
     // Makes the window's smallest size the one at which every control shows: the extent of
     // the controls at their fixed places, with the left margin mirrored on the right and at
@@ -36,5 +48,11 @@ protected:
     void setSaveButton(QPushButton* button);
 
 private:
+    bool mayClose();
+
     bool m_tabOrdered = false;
+    QString m_saveQuestion;
+    std::function<QStringList()> m_input;
+    std::function<bool()> m_save;
+    QStringList m_savedInput;
 };

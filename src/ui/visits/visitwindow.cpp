@@ -47,6 +47,12 @@ TfrmList::TfrmList(QWidget* owner, CardStore& store, qint64 cardId, const QStrin
     keepControlsShown(WebBrowser1);
     dateBox->setText(dateText(Clock::today()));
     WebBrowser1->navigate(BannerPane::Page::Child);
+    askToSaveOnClose(
+        QStringLiteral("拜访记录已修改，要保存吗？"),
+        [this] {
+            return QStringList{dateBox->text(), kindBox->currentText(), memoBox->text()};
+        },
+        [this] { return addTypedVisit(); });
 }
 
 void TfrmList::buildEntryPane() {
@@ -116,15 +122,20 @@ void TfrmList::readVisits() {
 }
 
 void TfrmList::saveVisit() {
+    addTypedVisit();
+}
+
+bool TfrmList::addTypedVisit() {
     if (memoBox->text().isEmpty()) {
         Messages::info(this, QStringLiteral("拜访内容 不能为空！"));
         memoBox->setFocus();
-        return;
+        return false;
     }
-    runCommand(this, [this] {
+    return runCommand(this, [this] {
         m_store.addVisit(m_cardId, dateBox->text(), kindBox->currentText(), memoBox->text());
         Messages::info(this, QStringLiteral("恭喜！恭喜！ 拜访信息 保存成功！"));
         memoBox->clear();
+        markInputSaved();
         memoBox->setFocus(); // ready for the next visit
         readVisits();
     });

@@ -14,7 +14,8 @@ class QPushButton;
 
 // The visit log of one card: the card's visits newest first, an entry pane for a new visit,
 // removal of a visit from the grid's pop-up menu, and the export of the list. Each opening
-// uses a new window, for the card with key cardId whose name titles it.
+// uses a new window, for the card with key cardId whose name titles it. Closing it with a
+// visit typed and not saved asks whether to save it.
 class TfrmList : public ModalWindow {
     Q_OBJECT
 public:
@@ -44,6 +45,7 @@ private:
     void buildEntryPane();
     void buildButtons();
     void buildPopupMenu();
+    bool addTypedVisit(); // false when refused or failed (a box said why)
 
     CardStore& m_store;
     qint64 m_cardId;

@@ -9,6 +9,7 @@
 #include "ui/main/mainwindow.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPointer>
@@ -29,7 +30,7 @@ template <typename T> T* control(QWidget* window, const char* name) {
 }
 
 // Runs steps inside the next modal window, then closes it if the steps left it open (also
-// when a check in the steps failed, so the test goes on).
+// when a check in the steps failed, so the test goes on), without saving.
 inline void insideNextWindow(std::function<void(QWidget*)> steps) {
     whenModalShown([steps](QWidget* window) {
         QPointer<QWidget> guard(window);
@@ -38,7 +39,10 @@ inline void insideNextWindow(std::function<void(QWidget*)> steps) {
         } else {
             QTest::qFail("the window did not become active", __FILE__, __LINE__);
         }
-        if (guard && guard->isVisible()) {
+        // Closed without the question a window with unsaved input would ask.
+        if (auto* dialog = qobject_cast<QDialog*>(guard.data()); dialog && dialog->isVisible()) {
+            dialog->reject();
+        } else if (guard && guard->isVisible()) {
             guard->close();
         }
     });

@@ -140,12 +140,14 @@ private slots:
             QCOMPARE(cardValue(sql, second, "BSex"), QStringLiteral("女"));
             QCOMPARE(frmMain->cardList->recordCount(), 2);
 
-            retype(editor, "EditB1", "王五"); // dropped by "退出"
+            retype(editor, "EditB1", "王五"); // dropped by "退出", answering 否
+            Messages::queueSaveAnswer(Messages::SaveAnswer::Discard);
             click(editor, "BitBtn2");
             QVERIFY(!editor->isVisible());
         }));
         QCOMPARE(cardCount(sql), 2);
         QCOMPARE(plainMessages().size(), 2);
+        QCOMPARE(Messages::shown().last().text, QStringLiteral("名片已修改，要保存吗？"));
     }
 
     // Every field of the table has its control where the table places it, and a save stores
@@ -665,9 +667,9 @@ private slots:
             const struct {
                 const char* combo;
                 QString label;
-            } dropDowns[] = {{"DBLookupComboBox1", QStringLiteral("分        类")},
-                             {"DBLookupComboBox2", QStringLiteral("性        别")},
-                             {"DBLookupComboBox3", QStringLiteral("省        份")}};
+            } dropDowns[] = {{"DBLookupComboBox1", QStringLiteral("分类")},
+                             {"DBLookupComboBox2", QStringLiteral("性别")},
+                             {"DBLookupComboBox3", QStringLiteral("省份")}};
             for (const auto& dropDown : dropDowns) {
                 auto* combo = control<LookupCombo>(editor, dropDown.combo);
                 QVERIFY(combo->count() > 0);
