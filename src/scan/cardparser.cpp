@@ -37,7 +37,8 @@ const QStringList CompanyEndings = {
     "研究院", "研究所", "大学", "学院", "医院", "银行", "分行", "支行", "事务所", "工作室", "出版社",
     "委员会", "协会", "学校", "商行", "工厂", "酒店", "律所", "基金会", "实验室", "商会", "联合会"};
 // Words of an address.
-const QString AddressWords = QStringLiteral("省市区县路街道号楼厦场层室镇村巷弄园座栋乡");
+const QStringList AddressWords = {"省", "市", "区", "县", "路", "街", "道", "号", "楼", "大厦", "广场",
+                                  "层", "室", "镇", "村", "巷", "弄", "园", "座", "栋", "乡"};
 
 // The provinces as the province list spells them, with the forms an address gives them.
 const QStringList Provinces = {
@@ -247,17 +248,19 @@ bool isCompany(const QString& text) {
             endsWithAny(text, CompanyEndings, 1));
 }
 
+// An address names at least three places (省, 市, 区, 路 …), or two and a number.
 bool isChineseAddress(const QString& text) {
-    if (!hasHan(text) || text.size() < 6) {
+    if (!hasHan(text) || text.size() < 6 || isTitle(text) || isDepartment(text)) {
         return false;
     }
+    QString places = text;
+    places.remove(QStringLiteral("市场")); // 市场部 is no city
     int words = 0;
-    bool digit = false;
-    for (QChar c : text) {
-        words += AddressWords.contains(c);
-        digit = digit || c.isDigit();
+    for (const QString& word : AddressWords) {
+        words += int(places.count(word));
     }
-    return words >= 2 || (words == 1 && digit);
+    const bool number = std::any_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    return words >= 3 || (words == 2 && number);
 }
 
 bool isChineseName(const QString& token) {

@@ -198,10 +198,14 @@ struct Painter {
     QPainter& painter;
     QString family;
 
+    // Text at a size, made smaller where it would run off the card.
     void text(int x, int y, int size, const QString& text, bool bold = false) {
         QFont font(family);
-        font.setPixelSize(size);
         font.setBold(bold);
+        for (font.setPixelSize(size);
+             size > 12 && QFontMetrics(font).horizontalAdvance(text) > CardWidth - 40 - x;
+             font.setPixelSize(--size)) {
+        }
         painter.setFont(font);
         painter.drawText(x, y, text);
     }

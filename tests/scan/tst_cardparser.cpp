@@ -47,6 +47,13 @@ void TestCardParser::fields_data() {
     QTest::newRow("department and title run together")
         << QStringList{"李娜", "市场部经理"}
         << Fields{{"BName", "李娜"}, {"DPart", "市场部"}, {"DJob", "经理"}};
+    QTest::newRow("a department of the market is no address")
+        << QStringList{"市场部销售经理", "湖北省武汉市洪山区长江路65号创新大厦2702室"}
+        << Fields{{"DPart", "市场部"},
+                  {"DJob", "销售经理"},
+                  {"DAdd", "湖北省武汉市洪山区长江路65号创新大厦2702室"},
+                  {"DArea", "湖北"},
+                  {"DCity", "武汉"}};
     QTest::newRow("municipality, postcode at the address's end")
         << QStringList{"北京市朝阳区建国路88号SOHO现代城 100022"}
         << Fields{{"DAdd", "北京市朝阳区建国路88号SOHO现代城"},
