@@ -3,6 +3,7 @@
 #include "app/scancommand.h"
 #include "db/cardpassword.h"
 #include "db/connectionsettings.h"
+#include "db/conninfo.h"
 #include "db/engineerror.h"
 #include "db/pgconnection.h"
 #include "db/registercopy.h"
@@ -188,6 +189,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             }
             if (value.trimmed().isEmpty()) {
                 command.error = missingConnection(valueOption->flag);
+            } else if (conninfoHasPassword(value)) {
+                command.error = passwordOnCommandLineMessage();
             }
             command.*(valueOption->value) = value;
         } else if (switchOption != std::end(SwitchOptions)) {

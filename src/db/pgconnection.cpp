@@ -255,28 +255,10 @@ void PgConnection::ensureOpen() {
     if (!fault.isEmpty()) {
         throw EngineError(QStringLiteral("无法连接名片服务器（%1）").arg(fault));
     }
-    const ConnectKeywords security = connectKeywords(connectionString());
-    QList<QByteArray> pairs{"connect_timeout",  "10",          "keepalives",          "1",
-                            "keepalives_idle",  "15",          "keepalives_interval", "5",
-                            "keepalives_count", "3",           "tcp_user_timeout",    "30000",
-                            "application_name", "orvane-cards"};
-    for (const QString& text : security.before) {
-        pairs << text.toUtf8();
-    }
-    pairs << "dbname" << connectionString().toUtf8() << "client_encoding"
-          << "UTF8";
-    for (const QString& text : security.after) {
-        pairs << text.toUtf8();
-    }
-    std::vector<const char*> keys;
-    std::vector<const char*> values;
-    for (qsizetype i = 0; i < pairs.size(); i += 2) {
-        keys.push_back(pairs[i].constData());
-        values.push_back(pairs[i + 1].constData());
-    }
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
-    PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 1);
+    PGconn* conn = openServerConnection(
+        connectionString(), {"connect_timeout", "10", "keepalives", "1", "keepalives_idle", "15",
+                             "keepalives_interval", "5", "keepalives_count", "3",
+                             "tcp_user_timeout", "30000", "application_name", "orvane-cards"});
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString reason = firstLine(PQerrorMessage(conn));
         PQfinish(conn);

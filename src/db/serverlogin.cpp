@@ -1,8 +1,10 @@
 #include "db/serverlogin.h"
 
+#include "db/conninfo.h"
 #include "db/engineerror.h"
 #include "db/pgconnection.h"
 #include "db/serverreason.h"
+#include "db/serverrights.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,23 +15,6 @@
 #include <libpq-fe.h>
 
 namespace {
-QHash<QString, QString> conninfoValues(const QString& connectionString) {
-    QHash<QString, QString> values;
-    char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(connectionString.toUtf8().constData(), &error);
-    if (!options) {
-        PQfreemem(error);
-        return values;
-    }
-    for (PQconninfoOption* o = options; o->keyword; ++o) {
-        if (o->val && *o->val) {
-            values.insert(QString::fromUtf8(o->keyword), QString::fromUtf8(o->val));
-        }
-    }
-    PQconninfoFree(options);
-    return values;
-}
-
 void writeWhole(const QString& path, const QByteArray& content, bool privateFile) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
@@ -94,20 +79,18 @@ QString RegisterChoice::connectionString(const QString& password) const {
     add("port", port);
     add("dbname", database);
     add("user", user);
+    for (auto it = options.cbegin(); it != options.cend(); ++it) {
+        add(it.key().toUtf8().constData(), it.value());
+    }
     add("password", password);
     return parts.join(u' ');
 }
 
 QString withPassword(const QString& connectionString, const QString& password) {
-    QHash<QString, QString> values = conninfoValues(connectionString);
+    QMap<QString, QString> values =
+        conninfoValues(connectionString).value_or(QMap<QString, QString>{});
     values.insert(QStringLiteral("password"), password);
-    QStringList keys = values.keys();
-    keys.sort();
-    QStringList parts;
-    for (const QString& key : keys) {
-        parts << key + u'=' + pgConninfoValue(values.value(key));
-    }
-    return parts.join(u' ');
+    return conninfoText(values);
 }
 
 QString connectionConfigPath() {
@@ -119,13 +102,22 @@ QString connectionConfigPath() {
 }
 
 RegisterChoice registerChoiceFrom(const QString& connectionString) {
-    const QHash<QString, QString> values = conninfoValues(connectionString);
+    QMap<QString, QString> values =
+        conninfoValues(connectionString).value_or(QMap<QString, QString>{});
     RegisterChoice choice;
     choice.onServer = true;
-    choice.host = values.value(QStringLiteral("host"), values.value(QStringLiteral("hostaddr")));
-    choice.port = values.value(QStringLiteral("port"));
-    choice.database = values.value(QStringLiteral("dbname"));
-    choice.user = values.value(QStringLiteral("user"));
+    choice.host = values.take(QStringLiteral("host"));
+    if (choice.host.isEmpty()) {
+        choice.host = values.take(QStringLiteral("hostaddr"));
+    }
+    choice.port = values.take(QStringLiteral("port"));
+    choice.database = values.take(QStringLiteral("dbname"));
+    choice.user = values.take(QStringLiteral("user"));
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        if (keptKeyword(it.key())) {
+            choice.options.insert(it.key(), it.value());
+        }
+    }
     return choice;
 }
 
@@ -148,6 +140,10 @@ void saveRegisterChoice(const RegisterChoice& choice) {
         return;
     }
     writeWhole(path, (choice.connectionString() + u'\n').toUtf8(), false);
+}
+
+QString systemRootCertificates() {
+    return QStringLiteral("/etc/ssl/certs/ca-certificates.crt");
 }
 
 QString passwordFilePath() {
@@ -181,7 +177,11 @@ bool passwordRemembered(const RegisterChoice& choice) {
 
 ServerProbe probeServer(const QString& connectionString) {
     ServerProbe probe;
-    PGconn* conn = PQconnectdb(connectionString.toUtf8().constData());
+    probe.reason = conninfoFault(connectionString);
+    if (!probe.reason.isEmpty()) {
+        return probe;
+    }
+    PGconn* conn = openServerConnection(connectionString, {"connect_timeout", "10"});
     probe.connected = PQstatus(conn) == CONNECTION_OK;
     if (!probe.connected) {
         probe.needsPassword = PQconnectionNeedsPassword(conn) != 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 
 // Where the cards live, as chosen in 连接服务器: the local card file, or a register on a
@@ -10,6 +11,9 @@ struct RegisterChoice {
     QString port;
     QString database;
     QString user;
+    // Every other libpq keyword the connection was given (sslmode, sslrootcert, …): kept as
+    // written, except a password, which no file of the program holds.
+    QMap<QString, QString> options;
 
     // The libpq keywords of the choice; with a password when one is given (for this run only,
     // never written to a file by the program).
@@ -17,8 +21,8 @@ struct RegisterChoice {
 };
 
 // $XDG_CONFIG_HOME/orvane-cards/connection.conf (~/.config when the variable is unset). It
-// holds one line of libpq keywords, without a password, when the cards are on a server; no
-// file means the local card file.
+// holds one line of libpq keywords (libpq's own only, never a password) when the cards are on a
+// server; no file means the local card file.
 QString connectionConfigPath();
 RegisterChoice loadRegisterChoice();
 // Throws EngineError when the file cannot be written.
@@ -28,6 +32,10 @@ RegisterChoice registerChoiceFrom(const QString& connectionString);
 
 // connectionString (keywords or a postgresql:// address) as keywords, with the password.
 QString withPassword(const QString& connectionString, const QString& password);
+
+// The system's root certificates (Debian's ca-certificates bundle), which 验证服务器证书 checks
+// a server's certificate against when no root certificate file is chosen.
+QString systemRootCertificates();
 
 // The password file libpq reads: $PGPASSFILE, else ~/.pgpass.
 QString passwordFilePath();

@@ -64,6 +64,28 @@ ConnectKeywords connectKeywords(const QString& connectionString) {
     return keywords;
 }
 
+pg_conn* openServerConnection(const QString& connectionString, const QList<QByteArray>& defaults) {
+    const ConnectKeywords security = connectKeywords(connectionString);
+    QList<QByteArray> pairs = defaults;
+    for (const QString& text : security.before) {
+        pairs << text.toUtf8();
+    }
+    pairs << "dbname" << connectionString.toUtf8() << "client_encoding"
+          << "UTF8";
+    for (const QString& text : security.after) {
+        pairs << text.toUtf8();
+    }
+    std::vector<const char*> keys;
+    std::vector<const char*> values;
+    for (qsizetype i = 0; i + 1 < pairs.size(); i += 2) {
+        keys.push_back(pairs[i].constData());
+        values.push_back(pairs[i + 1].constData());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    return PQconnectdbParams(keys.data(), values.data(), 1);
+}
+
 void requireStandardStrings(const char* parameterStatus, const QString& registerName) {
     if (!parameterStatus || qstrcmp(parameterStatus, "on") != 0) {
         throw EngineError(

@@ -3,7 +3,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <QByteArray>
+#include <QList>
+
 class Connection;
+struct pg_conn;
 class PgConnection;
 
 // What the user logged in may do in the register, for the windows to grey out what the
@@ -28,6 +32,11 @@ struct ConnectKeywords {
     QStringList after;
 };
 ConnectKeywords connectKeywords(const QString& connectionString);
+// Opens a libpq connection: defaults (keyword, value, …; the string may set them otherwise),
+// the keywords of connectKeywords() around the string, and UTF-8 as the client's encoding.
+// The caller checks its status and finishes it. A string libpq cannot read must be refused
+// before (conninfoFault()).
+pg_conn* openServerConnection(const QString& connectionString, const QList<QByteArray>& defaults);
 
 // Checks of a connection just opened, each throwing EngineError with the user's message:
 // the session takes a backslash in a quoted value as itself (standard_conforming_strings on);

@@ -96,6 +96,42 @@ private slots:
         QCOMPARE(run.out.isEmpty(), printed.isEmpty());
     }
 
+    // A password on the command line is readable by every local user for the whole run: it is
+    // refused, with where it goes instead, and never printed, whether libpq can read the string
+    // or not. A string libpq cannot read is named by its fault, not shown.
+    void aPasswordOnTheCommandLineIsRefused_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("connection");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        const QString whereInstead = QStringLiteral("~/.pgpass");
+        for (const char* option : {"--server", "--copy-to-server", "--copy-from-server"}) {
+            const QString flag = QString::fromLatin1(option);
+            QTest::addRow("%s keyword", option)
+                << flag << QStringLiteral("host=h dbname=d password=Geheim-42") << 2
+                << whereInstead;
+            QTest::addRow("%s address", option)
+                << flag << QStringLiteral("postgresql://zhang:Geheim-42@h/d") << 2 << whereInstead;
+            QTest::addRow("%s unbalanced quote", option)
+                << flag << QStringLiteral("host=h password='Geheim-42 dbname=d") << 2
+                << whereInstead;
+        }
+        QTest::newRow("unreadable, no password")
+            << QStringLiteral("--copy-to-server") << QStringLiteral("host=h dbname='Geheim-42") << 1
+            << QStringLiteral("连接字符串无法识别（dbname 处）");
+    }
+    void aPasswordOnTheCommandLineIsRefused() {
+        QFETCH(QString, option);
+        QFETCH(QString, connection);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        const Run run = runProgram({option, connection});
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+        QVERIFY2(!(run.out + run.err).contains(QStringLiteral("Geheim")),
+                 qPrintable(run.out + run.err));
+    }
+
     // What the window's run is given: the connection after a space or "=", Qt's own options
     // left to Qt.
     void optionsThatOpenTheWindow_data() {

@@ -1,5 +1,6 @@
 #include "ui/connection/connectionwindow.h"
 
+#include "db/conninfo.h"
 #include "db/engineerror.h"
 #include "db/pgconnection.h"
 #include "db/registercopy.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,9 +34,10 @@ QPushButton* placeWideButton(QWidget* parent, const QString& name, const QString
 } // namespace
 
 TfrmConnect::TfrmConnect(QWidget* owner, const QString& localFile)
-    : ModalWindow(owner, QStringLiteral("frmConnect"), 420, 380), m_localFile(localFile) {
+    : ModalWindow(owner, QStringLiteral("frmConnect"), 420, 500), m_localFile(localFile) {
     setWindowTitle(QStringLiteral("连接服务器"));
     buildServerGroup();
+    buildEncryptionGroup();
     buildButtons();
     showChoice(loadRegisterChoice());
     keepControlsShown();
@@ -67,16 +70,40 @@ void TfrmConnect::buildServerGroup() {
     connect(RadioServer, &QRadioButton::toggled, this, &TfrmConnect::followChoice);
 }
 
+void TfrmConnect::buildEncryptionGroup() {
+    GroupBoxTls = placeGroup(this, QStringLiteral("加密连接"), 16, 280, 377, 112);
+    GroupBoxTls->setObjectName(QStringLiteral("GroupBoxTls"));
+    const auto placeRadio = [this](const QString& name, const QString& caption, int left) {
+        auto* radio = new QRadioButton(caption, GroupBoxTls);
+        radio->setObjectName(name);
+        radio->move(left, 22);
+        radio->adjustSize();
+        return radio;
+    };
+    RadioVerify = placeRadio(QStringLiteral("RadioVerify"), QStringLiteral("验证服务器证书"), 16);
+    RadioEncrypt = placeRadio(QStringLiteral("RadioEncrypt"), QStringLiteral("只加密"), 160);
+    RadioPlain = placeRadio(QStringLiteral("RadioPlain"), QStringLiteral("不加密"), 260);
+    EditRootFile = new QLineEdit(GroupBoxTls);
+    EditRootFile->setObjectName(QStringLiteral("EditRootFile"));
+    EditRootFile->setGeometry(112, 52, 170, 22);
+    EditRootFile->setPlaceholderText(QStringLiteral("空：系统的根证书"));
+    placeBuddyLabel(GroupBoxTls, QStringLiteral("根证书："), 40, EditRootFile);
+    BitBtnRootFile = placeWideButton(GroupBoxTls, QStringLiteral("BitBtnRootFile"),
+                                     QStringLiteral("浏览…"), 290, 50);
+    connect(BitBtnRootFile, &QPushButton::clicked, this, &TfrmConnect::rootFileClick);
+    connect(RadioVerify, &QRadioButton::toggled, this, &TfrmConnect::followChoice);
+}
+
 void TfrmConnect::buildButtons() {
     BitBtnTest =
-        placeWideButton(this, QStringLiteral("BitBtnTest"), QStringLiteral("测试连接"), 16, 284);
+        placeWideButton(this, QStringLiteral("BitBtnTest"), QStringLiteral("测试连接"), 16, 404);
     BitBtnCopyTo = placeWideButton(this, QStringLiteral("BitBtnCopyTo"),
-                                   QStringLiteral("复制到服务器"), 120, 284);
+                                   QStringLiteral("复制到服务器"), 120, 404);
     BitBtnCopyFrom = placeWideButton(this, QStringLiteral("BitBtnCopyFrom"),
-                                     QStringLiteral("复制到本机文件"), 248, 284);
-    BitBtnOk = placeWideButton(this, QStringLiteral("BitBtnOk"), QStringLiteral("确定"), 224, 324);
+                                     QStringLiteral("复制到本机文件"), 248, 404);
+    BitBtnOk = placeWideButton(this, QStringLiteral("BitBtnOk"), QStringLiteral("确定"), 224, 444);
     BitBtnCancel =
-        placeWideButton(this, QStringLiteral("BitBtnCancel"), QStringLiteral("取消"), 318, 324);
+        placeWideButton(this, QStringLiteral("BitBtnCancel"), QStringLiteral("取消"), 318, 444);
     connect(BitBtnTest, &QPushButton::clicked, this, &TfrmConnect::testClick);
     connect(BitBtnCopyTo, &QPushButton::clicked, this, &TfrmConnect::copyToClick);
     connect(BitBtnCopyFrom, &QPushButton::clicked, this, &TfrmConnect::copyFromClick);
@@ -91,15 +118,36 @@ void TfrmConnect::showChoice(const RegisterChoice& choice) {
     EditDatabase->setText(choice.database);
     EditUser->setText(choice.user);
     CheckRemember->setChecked(choice.onServer && passwordRemembered(choice));
+    m_otherOptions = choice.options;
+    const QString mode = m_otherOptions.take(QStringLiteral("sslmode"));
+    const QString root = m_otherOptions.take(QStringLiteral("sslrootcert"));
+    if (mode == u"disable") {
+        RadioPlain->setChecked(true);
+    } else if (mode.isEmpty() || mode.startsWith(QStringLiteral("verify"))) {
+        RadioVerify->setChecked(true);
+        EditRootFile->setText(root == systemRootCertificates() ? QString() : root);
+    } else {
+        RadioEncrypt->setChecked(true);
+    }
     followChoice();
 }
 
 void TfrmConnect::followChoice() {
     const bool server = RadioServer->isChecked();
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{EditHost, EditPort, EditDatabase, EditUser, EditPassword,
-                                         CheckRemember, BitBtnTest, BitBtnCopyTo, BitBtnCopyFrom}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             EditHost, EditPort, EditDatabase, EditUser, EditPassword, CheckRemember, GroupBoxTls,
+             BitBtnTest, BitBtnCopyTo, BitBtnCopyFrom}) {
         control->setEnabled(server);
+    }
+    EditRootFile->setEnabled(RadioVerify->isChecked());
+    BitBtnRootFile->setEnabled(RadioVerify->isChecked());
+}
+
+void TfrmConnect::rootFileClick() {
+    const QString file = Messages::openFileName(this, QStringLiteral("选择根证书"),
+                                                QStringLiteral("证书 (*.crt *.pem);;所有文件 (*)"));
+    if (!file.isEmpty()) {
+        EditRootFile->setText(QDir::toNativeSeparators(file));
     }
 }
 
@@ -110,6 +158,17 @@ RegisterChoice TfrmConnect::choice() const {
     choice.port = EditPort->text().trimmed();
     choice.database = EditDatabase->text().trimmed();
     choice.user = EditUser->text().trimmed();
+    choice.options = m_otherOptions;
+    if (RadioVerify->isChecked()) {
+        const QString root = EditRootFile->text().trimmed();
+        choice.options.insert(QStringLiteral("sslmode"), QStringLiteral("verify-full"));
+        choice.options.insert(QStringLiteral("sslrootcert"),
+                              root.isEmpty() ? systemRootCertificates() : root);
+    } else {
+        choice.options.insert(QStringLiteral("sslmode"), RadioEncrypt->isChecked()
+                                                             ? QStringLiteral("require")
+                                                             : QStringLiteral("disable"));
+    }
     return choice;
 }
 
@@ -125,6 +184,11 @@ QString TfrmConnect::serverConnectionString() const {
     }
     if (server.database.isEmpty() || server.user.isEmpty()) {
         throw EngineError(QStringLiteral("请填写数据库和用户"));
+    }
+    const QString root = server.options.value(QStringLiteral("sslrootcert"));
+    if (RadioVerify->isChecked() && !QFileInfo(root).isFile()) {
+        throw EngineError(
+            QStringLiteral("找不到根证书文件 %1").arg(QDir::toNativeSeparators(root)));
     }
     return server.connectionString(EditPassword->text());
 }
@@ -143,8 +207,26 @@ void TfrmConnect::checkServer(const QString& connectionString) const {
     throw EngineError(QStringLiteral("无法连接%1（%2）").arg(name, probe.reason));
 }
 
+bool TfrmConnect::plainTextAccepted() {
+    const RegisterChoice server = choice();
+    const auto values = conninfoValues(server.connectionString());
+    if (!RadioPlain->isChecked() || !values || conninfoIsLocal(*values)) {
+        return true;
+    }
+    return Messages::confirm(
+        this,
+        QStringLiteral("不加密时，名片和登录信息在网络上以明文传输，网络上的其他人可以看到和篡改，"
+                       "服务器也无法证明它的身份。不加密只适合连接本机的服务器。"
+                       "仍然不加密连接 %1 吗？")
+            .arg(server.host),
+        QStringLiteral("不加密连接"), false);
+}
+
 void TfrmConnect::testClick() {
     runCommand(this, [this] {
+        if (!plainTextAccepted()) {
+            return;
+        }
         const QString server = serverConnectionString();
         checkServer(server);
         Messages::info(this,
@@ -156,6 +238,9 @@ void TfrmConnect::okClick() {
     runCommand(this, [this] {
         const RegisterChoice chosen = choice();
         QString connection;
+        if (chosen.onServer && !plainTextAccepted()) {
+            return;
+        }
         if (chosen.onServer) {
             connection = serverConnectionString();
             checkServer(connection);

@@ -11,7 +11,9 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -188,9 +190,87 @@ private slots:
         QVERIFY(!QFile::exists(connectionConfigPath()));
     }
 
+    // 加密连接 as written for the next start; the test server's socket takes any of them.
+    void encryptionIsKept_data() {
+        QTest::addColumn<QString>("radio");
+        QTest::addColumn<QString>("rootFile");
+        QTest::addColumn<QStringList>("written");
+        // Any file: the test server's socket uses no TLS.
+        const QString root = QDir::tempPath() + QStringLiteral("/orvane-test-root.crt");
+        QFile file(root);
+        file.open(QIODevice::WriteOnly);
+        QTest::newRow("验证服务器证书, the system's")
+            << "RadioVerify" << QString()
+            << QStringList{"sslmode=verify-full", "sslrootcert=" + systemRootCertificates()};
+        QTest::newRow("验证服务器证书, a file")
+            << "RadioVerify" << root << QStringList{"sslmode=verify-full", "sslrootcert=" + root};
+        QTest::newRow("只加密") << "RadioEncrypt" << QString() << QStringList{"sslmode=require"};
+        QTest::newRow("不加密, this computer")
+            << "RadioPlain" << QString() << QStringList{"sslmode=disable"};
+    }
+    void encryptionIsKept() {
+        QFETCH(QString, radio);
+        QFETCH(QString, rootFile);
+        QFETCH(QStringList, written);
+        fillServer(GoodPassword);
+        m_window->findChild<QRadioButton*>(radio)->setChecked(true);
+        Messages::queueFileName(rootFile);
+        if (!rootFile.isEmpty()) {
+            click("BitBtnRootFile");
+        }
+        click("BitBtnOk");
+        QCOMPARE(lastErrorText(), QString());
+        const QString config = readAll(connectionConfigPath());
+        for (const QString& keyword : written) {
+            QVERIFY2(config.contains(keyword), qPrintable(config));
+        }
+        TfrmConnect again(nullptr, m_local.databasePath());
+        QVERIFY(again.findChild<QRadioButton*>(radio)->isChecked());
+        QCOMPARE(again.findChild<QLineEdit*>("EditRootFile")->text(), rootFile);
+    }
+
+    // Towards another computer, 不加密 asks first; answered No, nothing is tried or kept.
+    void plainTextToAnotherComputerAsksFirst() {
+        fillServer(GoodPassword);
+        edit("EditHost")->setText(QStringLiteral("cards.example.com"));
+        m_window->findChild<QRadioButton*>("RadioPlain")->setChecked(true);
+        Messages::queueAnswer(false);
+        click("BitBtnOk");
+        QCOMPARE(Messages::shown().last().kind, Messages::Kind::Question);
+        QVERIFY(Messages::shown().last().text.contains(QStringLiteral("明文")));
+        QVERIFY(m_window->isVisible());
+        QVERIFY(!QFile::exists(connectionConfigPath()));
+    }
+
+    // Keywords written into connection.conf by hand stay through the window; a password
+    // written there does not.
+    void keywordsWrittenByHandAreKept() {
+        QDir().mkpath(QFileInfo(connectionConfigPath()).absolutePath());
+        QFile config(connectionConfigPath());
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        const RegisterChoice server = registerChoiceFrom(m_database->connectionString());
+        config.write(
+            QStringLiteral("host=%1 port=%2 dbname=%3 user=%4 sslmode=verify-full "
+                           "sslrootcert=%5 connect_timeout=7 target_session_attrs=any "
+                           "password=Hand-written-1\n")
+                .arg(server.host, server.port, server.database, m_user, systemRootCertificates())
+                .toUtf8());
+        config.close();
+        TfrmConnect window(nullptr, m_local.databasePath());
+        window.findChild<QLineEdit*>("EditPassword")->setText(GoodPassword);
+        window.findChild<QPushButton*>("BitBtnOk")->click();
+        QCOMPARE(lastErrorText(), QString());
+        const QString kept = readAll(connectionConfigPath());
+        QVERIFY2(kept.contains(QStringLiteral("connect_timeout=7")) &&
+                     kept.contains(QStringLiteral("target_session_attrs=any")) &&
+                     kept.contains(QStringLiteral("sslmode=verify-full")),
+                 qPrintable(kept));
+        QVERIFY(!kept.contains(QStringLiteral("password")) && !kept.contains("Hand-written"));
+    }
+
     void controlsAreNamed() {
         for (const char* name :
-             {"EditHost", "EditPort", "EditDatabase", "EditUser", "EditPassword"}) {
+             {"EditHost", "EditPort", "EditDatabase", "EditUser", "EditPassword", "EditRootFile"}) {
             QVERIFY2(!edit(name)->accessibleName().isEmpty(), name);
         }
         QCOMPARE(edit("EditPassword")->accessibleName(), QStringLiteral("密码"));
