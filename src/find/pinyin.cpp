@@ -100,3 +100,42 @@ QStringList PinyinReadings::ask(char32_t c) const {
     }
     return readings;
 }
+
+namespace {
+// Whether typed, from `at`, spells the characters of `written` from `from` on (all of typed
+// used up, not necessarily all of written).
+bool spellsFrom(PinyinReadings& readings, const QList<uint>& written, qsizetype from,
+                const QString& typed, qsizetype at) {
+    if (at == typed.size()) {
+        return true;
+    }
+    if (from == written.size()) {
+        return false;
+    }
+    const char32_t c = written[from];
+    if (QString::fromUcs4(&c, 1).compare(typed.mid(at, 1), Qt::CaseInsensitive) == 0 &&
+        spellsFrom(readings, written, from + 1, typed, at + 1)) {
+        return true;
+    }
+    for (const QString& reading : readings.of(c)) {
+        // The first letter, the whole reading, or (at the end of what is typed) its start.
+        for (qsizetype length = 1; length <= reading.size(); ++length) {
+            const QStringView part = QStringView(typed).mid(at, length);
+            if (part.size() < length ||
+                part.compare(QStringView(reading).left(length), Qt::CaseInsensitive) != 0) {
+                break;
+            }
+            const bool mayEndHere =
+                length == 1 || length == reading.size() || at + length == typed.size();
+            if (mayEndHere && spellsFrom(readings, written, from + 1, typed, at + length)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+} // namespace
+
+bool typedBegins(PinyinReadings& readings, const QString& text, const QString& typed) {
+    return !typed.isEmpty() && spellsFrom(readings, text.toUcs4(), 0, typed, 0);
+}

@@ -27,3 +27,8 @@ private:
     std::unique_ptr<Transliterators> m_icu;
     QHash<char32_t, QStringList> m_known;
 };
+
+// Whether what is typed begins `text`: as written (letter case aside), or spelled in pinyin,
+// each character by its first letter or by a whole reading, the last one typed also by the
+// start of a reading: "hn", "hun", "hunan", "湖" and "湖n" all begin 湖南.
+bool typedBegins(PinyinReadings& readings, const QString& text, const QString& typed);

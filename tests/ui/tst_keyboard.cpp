@@ -314,6 +314,50 @@ private slots:
         QVERIFY(closedByEsc);
     }
 
+    // Typing in a drop-down jumps to a name by its pinyin or its characters; keys typed
+    // after a pause start a new search after the name shown. "|" is such a pause; the editor
+    // opens on 北京.
+    void typingInADropDownJumps_data() {
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("hun") << QStringList{"hun"} << QStringLiteral("湖南");
+        QTest::newRow("hn") << QStringList{"hn"} << QStringLiteral("河南");
+        QTest::newRow("hn again") << QStringList{"hn", "hn"} << QStringLiteral("湖南");
+        QTest::newRow("hlj") << QStringList{"hlj"} << QStringLiteral("黑龙江");
+        QTest::newRow("xz") << QStringList{"xz"} << QStringLiteral("西藏");
+        QTest::newRow("湖") << QStringList{QStringLiteral("湖")} << QStringLiteral("湖北");
+        QTest::newRow("湖南") << QStringList{QStringLiteral("湖南")} << QStringLiteral("湖南");
+        QTest::newRow("nothing begins with it") << QStringList{"vv"} << QStringLiteral("北京");
+    }
+    void typingInADropDownJumps() {
+        QFETCH(QStringList, typed);
+        QFETCH(QString, shown);
+        QString seen;
+        whenModalShown([&](QWidget* editor) {
+            auto* province = editor->findChild<QComboBox*>("DBLookupComboBox3");
+            province->setFocus();
+            for (const QString& keys : typed) {
+                QTest::qWait(QApplication::keyboardInputInterval() + 100); // a pause
+                typeText(province, keys);
+            }
+            seen = province->currentText();
+            Messages::queueSaveAnswer(Messages::SaveAnswer::Discard);
+            qobject_cast<QDialog*>(editor)->reject();
+        });
+        press(mainWindow(), "SpeedButton1");
+        QCOMPARE(seen, shown);
+    }
+
+    // In the main window's filter, a name found by typing ticks the filter.
+    void typingInAFilterDropDownTicksIt() {
+        QWidget* window = mainWindow();
+        auto* province = window->findChild<QComboBox*>("DBLookupComboBox3");
+        province->setFocus();
+        typeText(province, QStringLiteral("sh"));
+        QCOMPARE(province->currentText(), QStringLiteral("上海"));
+        QVERIFY(window->findChild<QCheckBox*>("CheckBox5")->isChecked());
+    }
+
     // Esc (as 退出) in a window with input not saved asks whether to save it: 是 saves and
     // closes, 否 closes without saving, 取消 stays with the input kept; a save refused keeps
     // the window open. With nothing changed it closes without a question.

@@ -1,8 +1,12 @@
 #include "ui/common/lookupcombo.h"
 
+#include "find/pinyin.h"
 #include "ui/common/lookuplists.h"
 
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QWheelEvent>
 
@@ -49,7 +53,8 @@ LookupCombo::LookupCombo(QWidget* parent) : QComboBox(parent) {
     Q_UNUSED(accessibleInstalled);
     setEditable(false);
     setCurrentIndex(-1);
-    setFocusPolicy(Qt::StrongFocus); // a wheel turned over it does not take the focus
+    setFocusPolicy(Qt::StrongFocus);         // a wheel turned over it does not take the focus
+    setAttribute(Qt::WA_InputMethodEnabled); // Chinese typed through the input method
     connect(this, &QComboBox::activated, this, [this](int index) {
         m_value = itemText(index);
         emit valueChosen();
@@ -106,5 +111,44 @@ void LookupCombo::wheelEvent(QWheelEvent* event) {
         QComboBox::wheelEvent(event);
     } else {
         event->ignore(); // passed on to the window beneath
+    }
+}
+
+void LookupCombo::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    const bool typing = !text.isEmpty() && text.at(0).isPrint() && !text.at(0).isSpace() &&
+                        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (typing) {
+        jumpByTyping(text);
+        event->accept();
+    } else {
+        QComboBox::keyPressEvent(event);
+    }
+}
+
+void LookupCombo::inputMethodEvent(QInputMethodEvent* event) {
+    if (!event->commitString().isEmpty()) {
+        jumpByTyping(event->commitString());
+    }
+    event->accept();
+}
+
+void LookupCombo::jumpByTyping(const QString& text) {
+    const bool goesOn =
+        m_sinceTyped.isValid() && m_sinceTyped.elapsed() < QApplication::keyboardInputInterval();
+    m_typed = goesOn ? m_typed + text : text;
+    m_sinceTyped.start();
+    static PinyinReadings readings; // the window's thread only
+    // A search that goes on may stay on the name shown; a fresh one begins after it.
+    const int first = currentIndex() + (goesOn ? 0 : 1);
+    for (int step = 0; step < count(); ++step) {
+        const int index = (qMax(first, 0) + step) % count();
+        if (typedBegins(readings, itemText(index), m_typed)) {
+            if (index != currentIndex()) {
+                setCurrentIndex(index);
+                emit activated(index);
+            }
+            return;
+        }
     }
 }

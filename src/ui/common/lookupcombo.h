@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QPointer>
 
 class LookupList;
@@ -11,7 +12,10 @@ class LookupList;
 // and its shown text are the chosen name; with nothing chosen both are empty.
 //
 // The mouse wheel changes the value only while the drop-down has the focus; over an
-// unfocused one it scrolls whatever lies beneath.
+// unfocused one it scrolls whatever lies beneath. Typing jumps to a name: by its characters
+// ("湖") or its pinyin ("hn", "hun"); keys typed within a moment of each other add up, and a
+// fresh search begins after the name shown, so typing the same letters again goes on to the
+// next name they begin.
 class LookupCombo : public QComboBox {
     Q_OBJECT
 public:
@@ -31,12 +35,17 @@ signals:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    void jumpByTyping(const QString& text);
     void reload();
     void addUnlistedEntry();
 
     QPointer<LookupList> m_source;
     QString m_value;
     QString m_unlisted; // a stored name kept although the list does not hold it
+    QString m_typed;    // the keys typed for the search under way
+    QElapsedTimer m_sinceTyped;
 };
