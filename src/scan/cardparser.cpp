@@ -28,7 +28,9 @@ const QStringList TitleEndings = {
     "负责人", "领班", "主编", "监事", "审计师", "规划师", "咨询师", "技术员", "业务员", "销售"};
 // Words a title starts with, never the end of a name before it ("高级工程师" is no 高级).
 const QStringList TitlePrefixes = {
-    "高级", "资深", "首席", "副总", "总经", "执行", "区域", "大区", "常务", "特约", "注册", "主治", "业务"};
+    "高级", "资深", "首席", "副总", "总经", "执行", "区域", "大区", "常务", "特约", "注册", "主治", "业务",
+    "项目", "产品", "客户", "销售", "市场", "技术", "财务", "行政", "人事", "采购", "研发", "运营",
+    "部门", "工程", "质量", "品牌", "售后", "招商", "设计", "培训", "法务", "商务"};
 // The endings of departments.
 const QStringList DepartmentEndings = {"部", "处", "科", "室", "中心", "事业部", "办公室", "事业群", "团队", "小组"};
 // What a Chinese company's name contains or ends with.
@@ -145,9 +147,11 @@ const QRegularExpression LatinTitle(
 const QRegularExpression
     LatinDepartment(QStringLiteral("\\b(?:Department|Dept|Division|Office of)\\b\\.?"),
                     QRegularExpression::CaseInsensitiveOption);
-const QRegularExpression LatinName(QStringLiteral(
-    "^(?:[A-Z][a-z]+(?:-[A-Z][a-z]+)?|[A-Z]{2,}|[A-Z]\\.)(?:\\s+(?:[A-Z][a-z]+(?:-[A-Z][a-z]+)?|"
-    "[A-Z]{2,}|[A-Z]\\.)){1,2}$"));
+// Two or three words of letters, the first capitalised (the recogniser may read a capital as a
+// small letter further on: "Grace wilson").
+const QRegularExpression
+    LatinName(QStringLiteral("^(?:[A-Z][A-Za-z]+(?:-[A-Za-z]+)?|[A-Z]\\.)(?:\\s+(?:[A-Za-z]{2,}(?:-"
+                             "[A-Za-z]+)?|[A-Z]\\.)){1,2}$"));
 
 bool hasHan(const QString& text) {
     return text.contains(Han);
@@ -193,6 +197,16 @@ QString spacedLatin(QString text) {
         text.replace(pattern, replacement);
     }
     return text;
+}
+
+// Each word of a name starting with a capital.
+QString capitalised(QString name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (i == 0 || name.at(i - 1) == u' ' || name.at(i - 1) == u'-') {
+            name[i] = name.at(i).toUpper();
+        }
+    }
+    return name;
 }
 
 // The digits of a number in one of the forms below: a mobile as its eleven digits; a
@@ -560,7 +574,7 @@ bool Parser::readWhole(const QString& text, float height) {
     } else if (LatinTitle.match(text).hasMatch()) {
         set("DJob", text);
     } else if (LatinName.match(text).hasMatch()) {
-        m_names.push_back({text, height, int(m_names.size())});
+        m_names.push_back({capitalised(text), height, int(m_names.size())});
     } else {
         return false;
     }

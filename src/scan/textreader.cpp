@@ -23,7 +23,6 @@ constexpr float TextThreshold = 0.3F; // a pixel belongs to text above this prob
 constexpr float BoxThreshold = 0.6F;  // a region is a line when its mean probability is above
 constexpr float UnclipRatio = 1.5F;   // how far a region grows back to the line's full height
 constexpr int LineHeight = 48;
-constexpr int LineMinimumWidth = 320; // the recogniser was trained on lines padded to this
 // A first reading this sure needs no check whether the photo is upside down.
 constexpr float UprightConfidence = 0.85F;
 
@@ -273,11 +272,9 @@ cv::Mat recognitionInput(const cv::Mat& line) {
                    LineHeight * 60);
     cv::Mat resized;
     cv::resize(line, resized, cv::Size(width, LineHeight));
+    // Unpadded: padding short lines to 320 pixels, as in training, read no better here and
+    // took about 5 % longer.
     resized.convertTo(resized, CV_32FC3, 2.0 / 255, -1.0);
-    if (width < LineMinimumWidth) {
-        cv::copyMakeBorder(resized, resized, 0, 0, 0, LineMinimumWidth - width, cv::BORDER_CONSTANT,
-                           cv::Scalar::all(0));
-    }
     return cv::dnn::blobFromImage(resized);
 }
 

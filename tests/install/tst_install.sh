@@ -21,6 +21,11 @@ DESKTOP="$HOME/.local/share/applications/orvane-cards.desktop"
 [ -f "$FOLDER/Data/db.edb" ] || fail "no Data/db.edb beside the program"
 [ -f "$FOLDER/名片导入模板.xlsx" ] || fail "no import template"
 [ -f "$FOLDER/qtbase_zh_CN.qm" ] || fail "no Chinese translation of Qt beside the program"
+[ -f "$FOLDER/models/ch_PP-OCRv4_rec.onnx" ] || fail "no text models beside the program"
+convert -size 700x120 xc:white -font /usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf \
+    -pointsize 40 -annotate +20+75 "Tel: 010-6552 8888" "$HOME/card.png"
+(cd / && "$FOLDER/orvane" --scan "$HOME/card.png") | grep -qF '"单位电话":"010-65528888"' ||
+    fail "the installed program does not read a card photo"
 grep -qx "Name=Orvane名片管理" "$DESKTOP" || fail "launcher name"
 grep -q "X-AppVersion=4.0.0.520" "$DESKTOP" || fail "launcher version"
 desktop-file-validate "$DESKTOP" || fail "the installed launcher does not validate"

@@ -40,8 +40,10 @@ void TestCardParser::fields_data() {
                   {"BMail", "zhangwei@huachuang.com"},
                   {"DWWW", "www.huachuang.com"}};
     QTest::newRow("compound surname, name spaced, title never a surname")
-        << QStringList{"欧 阳 娜 娜", "高级工程师", "研发中心"}
+        << QStringList{"欧 阳 娜 娜", "高级工程师", "研发中心 项目经理"}
         << Fields{{"BName", "欧阳娜娜"}, {"DJob", "高级工程师"}, {"DPart", "研发中心"}};
+    QTest::newRow("a title starting with a surname")
+        << QStringList{"项目经理"} << Fields{{"DJob", "项目经理"}};
     QTest::newRow("name and title run together")
         << QStringList{"司马光总经理"} << Fields{{"BName", "司马光"}, {"DJob", "总经理"}};
     QTest::newRow("department and title run together")
@@ -84,6 +86,9 @@ void TestCardParser::fields_data() {
                   {"DAdd", "Room 1608, International Center, No. 140 Renmin Road, Qingdao"},
                   {"DArea", "山东"},
                   {"DCity", "青岛"}};
+    QTest::newRow("a capital of a name read small")
+        << QStringList{"Grace wilson", "Product Manager"}
+        << Fields{{"BName", "Grace Wilson"}, {"DJob", "Product Manager"}};
     QTest::newRow("mobile on the phone label goes to the mobile")
         << QStringList{"电话：13512345678"} << Fields{{"BMob", "13512345678"}};
     QTest::newRow("unlabelled numbers")
