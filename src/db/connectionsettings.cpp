@@ -77,3 +77,11 @@ QString cardConnectionString(const QString& folder) {
            QStringLiteral("Jet OLEDB:Compact Without Replica Repair=False;") +
            QStringLiteral("Jet OLEDB:SFP=False");
 }
+
+QString userConfigFolder() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty()) {
+        base = QDir::homePath() + QStringLiteral("/.config");
+    }
+    return base + QStringLiteral("/orvane-cards/");
+}

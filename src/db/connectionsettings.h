@@ -13,6 +13,10 @@ void setProgramFolder(const QString& folder); // empty: the program file's own f
 // orvane-cards/Data/db.edb, copied from the delivered one on first use and kept from then on.
 QString cardFolder(const QString& programFolder);
 
+// The folder of the user's settings, ending in its separator: orvane-cards/ under
+// $XDG_CONFIG_HOME (~/.config when the variable is unset).
+QString userConfigFolder();
+
 // The connection string of the card database, built from its fixed pieces.
 QString cardConnectionString(const QString& folder);
 

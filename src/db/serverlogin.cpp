@@ -1,5 +1,6 @@
 #include "db/serverlogin.h"
 
+#include "db/connectionsettings.h"
 #include "db/conninfo.h"
 #include "db/engineerror.h"
 #include "db/pgconnection.h"
@@ -94,11 +95,7 @@ QString withPassword(const QString& connectionString, const QString& password) {
 }
 
 QString connectionConfigPath() {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty()) {
-        base = QDir::homePath() + QStringLiteral("/.config");
-    }
-    return base + QStringLiteral("/orvane-cards/connection.conf");
+    return userConfigFolder() + QStringLiteral("connection.conf");
 }
 
 RegisterChoice registerChoiceFrom(const QString& connectionString) {

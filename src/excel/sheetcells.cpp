@@ -67,6 +67,29 @@ void SheetCells::set(quint32 row, quint32 column, const QString& text) {
     set(row, column, std::string_view(utf8.constData(), size_t(utf8.size())));
 }
 
+namespace {
+// The row that names the columns: the first used row, unless the first rows hold one value
+// each (a title over the table, such as a merged "名片表") and one of the next rows holds
+// several: that row, below its title, names the columns.
+template <typename Cell> size_t headerStart(const std::vector<Cell>& cells) {
+    constexpr int TitleRows = 3;
+    size_t start = 0;
+    for (int row = 0; row <= TitleRows && start < cells.size(); ++row) {
+        size_t end = start;
+        bool several = false;
+        while (end < cells.size() && cells[end].row == cells[start].row) {
+            several = several || cells[end].column != cells[start].column;
+            ++end;
+        }
+        if (several) {
+            return start;
+        }
+        start = end;
+    }
+    return 0;
+}
+} // namespace
+
 std::shared_ptr<ResultSet> SheetCells::toResult() {
     std::vector<Cell>& cells = m_cells;
     // A later value of a place replaces an earlier one, and a later value stands later in the
@@ -82,6 +105,7 @@ std::shared_ptr<ResultSet> SheetCells::toResult() {
     if (cells.empty()) {
         return std::make_shared<ResultSet>(QStringList());
     }
+    cells.erase(cells.begin(), cells.begin() + qsizetype(headerStart(cells)));
     const quint32 firstRow = cells.front().row;
     const quint32 lastRow = cells.back().row;
     quint32 firstColumn = cells.front().column;

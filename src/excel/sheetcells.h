@@ -61,8 +61,9 @@ public:
 
     // The used range as a result: its first row names the columns (blanks around a name are
     // dropped; a column without a name is called "F" and its position from 1), every further
-    // row up to the last one holding a value is a result row. Throws UnreadableWorkbook when
-    // the range is too large.
+    // row up to the last one holding a value is a result row. A title over the table, up to
+    // three rows of one value each above a row of several, is left out: that row names the
+    // columns. Throws UnreadableWorkbook when the range is too large.
     std::shared_ptr<ResultSet> toResult();
 
 private:

@@ -95,6 +95,47 @@ class TestWorkbookReader : public QObject {
 private slots:
     void init() { m_query = std::make_unique<Query>(); }
 
+    // Which row names the columns: the first, or the row of several values below a title of
+    // one value per row (the card export's merged "名片表"). Rows given as "|"-joined cells
+    // from column A; the result as its column names, then its rows.
+    void headerBelowATitle_data() {
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QStringList>("result");
+        QTest::newRow("no title") << QStringList{"分类|姓名", "客户|张三"}
+                                  << QStringList{"分类|姓名", "客户|张三"};
+        QTest::newRow("title row") << QStringList{"名片表", "序号|分类|姓名", "1|客户|张三"}
+                                   << QStringList{"序号|分类|姓名", "1|客户|张三"};
+        QTest::newRow("two title rows")
+            << QStringList{"名片表", "2008-03-07", "分类|姓名", "客户|张三"}
+            << QStringList{"分类|姓名", "客户|张三"};
+        QTest::newRow("one column")
+            << QStringList{"姓名", "张三", "李四"} << QStringList{"姓名", "张三", "李四"};
+        QTest::newRow("more single rows than a title has")
+            << QStringList{"甲", "乙", "丙", "丁", "戊", "a|b"}
+            << QStringList{"甲|F2", "乙|", "丙|", "丁|", "戊|", "a|b"};
+    }
+    void headerBelowATitle() {
+        QFETCH(QStringList, rows);
+        QFETCH(QStringList, result);
+        SheetCells cells;
+        for (int r = 0; r < rows.size(); ++r) {
+            const QStringList values = rows[r].split(u'|');
+            for (int c = 0; c < values.size(); ++c) {
+                cells.set(quint32(r), quint32(c), values[c]);
+            }
+        }
+        const std::shared_ptr<ResultSet> read = cells.toResult();
+        QStringList shown{read->columnNames().join(u'|')};
+        for (int r = 0; r < read->rowCount(); ++r) {
+            QStringList values;
+            for (int c = 0; c < read->columnCount(); ++c) {
+                values << read->text(r, c);
+            }
+            shown << values.join(u'|');
+        }
+        QCOMPARE(shown, result);
+    }
+
     // The same rows from the spreadsheet program's .xls and .xlsx: Sheet1 found though it is
     // not the first sheet, names trimmed, numbers and dates as a user would type them.
     void fixtures_data() {

@@ -68,6 +68,10 @@ int DirectSql::count(const QString& sql) {
 }
 
 ProgramFixture::ProgramFixture(const QString& folderName) : m_db(folderName) {
+    m_ownConfig = qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME");
+    if (m_ownConfig) {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_db.folder() + QStringLiteral("config")));
+    }
     Messages::setScripted(true);
     Clock::setFixedToday(QDate(2008, 3, 7));
     setProgramFolder(m_db.folder());
@@ -76,6 +80,9 @@ ProgramFixture::ProgramFixture(const QString& folderName) : m_db(folderName) {
 
 ProgramFixture::~ProgramFixture() {
     stop();
+    if (m_ownConfig) {
+        qunsetenv("XDG_CONFIG_HOME");
+    }
     setProgramFolder(QString());
     Clock::setFixedToday(QDate());
 }

@@ -51,6 +51,8 @@ private:
 // The program's main window among the top-level windows; null while there is none.
 QWidget* mainWindow();
 
+// The program on a scratch database. Unless the test sets XDG_CONFIG_HOME itself, the user's
+// settings (the export's fields) are kept beside the scratch database for the test's run.
 class ProgramFixture {
 public:
     explicit ProgramFixture(const QString& folderName = QString());
@@ -70,6 +72,7 @@ public:
 
 private:
     ScratchDatabase m_db;
+    bool m_ownConfig = false; // the user's settings kept beside the scratch database
     std::unique_ptr<DirectSql> m_sql;
     std::unique_ptr<Program> m_program;
 };

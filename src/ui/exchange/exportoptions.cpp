@@ -1,6 +1,7 @@
 #include "ui/exchange/exportoptions.h"
 
 #include "db/cardfields.h"
+#include "db/connectionsettings.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
 #include "ui/exchange/cardexport.h"
@@ -9,6 +10,15 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QSettings>
+
+namespace {
+// The fields last exported, kept for the next export; the user's settings, not the cards'.
+QSettings exportChoice() {
+    return QSettings(userConfigFolder() + QStringLiteral("export.conf"), QSettings::IniFormat);
+}
+const QString FieldsKey = QStringLiteral("fields");
+} // namespace
 
 TfrmE::TfrmE(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmE"), 560, 260) {
     setWindowTitle(QStringLiteral("EXCEL导出选项"));
@@ -20,12 +30,16 @@ TfrmE::TfrmE(QWidget* owner) : ModalWindow(owner, QStringLiteral("frmE"), 560, 2
     for (const CardField& field : cardFields()) {
         boxes.append({field.caption, field.exportedByDefault});
     }
+    // The fields of the last export ticked again; the first time, the usual ones.
+    const QSettings kept = exportChoice();
+    const bool anyKept = kept.contains(FieldsKey);
+    const QStringList keptFields = kept.value(FieldsKey).toStringList();
     int number = 0;
     for (const auto& [caption, ticked] : boxes) {
         auto* box = new QCheckBox(caption, GroupBox1);
         box->setObjectName(QStringLiteral("CheckBox%1").arg(number + 1));
         box->setGeometry(16 + 100 * (number % 5), 24 + 24 * (number / 5), 80, 17);
-        box->setChecked(ticked);
+        box->setChecked(anyKept ? keptFields.contains(caption) : ticked);
         CheckBoxes.append(box);
         ++number;
     }
@@ -57,6 +71,9 @@ void TfrmE::exportList() {
                 fields << box->text();
             }
         }
+        QSettings kept = exportChoice();
+        kept.setValue(FieldsKey, fields);
+        kept.sync();
         exportCardList(this, cardList, fields);
     });
 }

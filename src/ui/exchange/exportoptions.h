@@ -8,7 +8,9 @@ class QCheckBox;
 class QGroupBox;
 class QPushButton;
 
-// The card-list export options: the fields to export, ticked in 25 boxes.
+// The card-list export options: the fields to export, ticked in 25 boxes. The fields of the
+// user's last export are ticked again (kept in export.conf among the user's settings); the
+// first time, the usual ones.
 class TfrmE : public ModalWindow {
     Q_OBJECT
 public:

@@ -10,6 +10,7 @@
 #include "ui/common/workprogress.h"
 #include "ui/exchange/exportfile.h"
 #include "ui/exchange/exportoptions.h"
+#include "ui/exchange/importwindow.h"
 #include "ui/main/mainwindow.h"
 #include "xlsxcontent.h"
 
@@ -23,6 +24,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 // The 25 fields in box order, and the card table column behind each.
@@ -92,6 +94,23 @@ void insertFullCard(DirectSql& sql, const Card& card) {
         values << "'" + sqlText(it.value()) + "'";
     }
     sql.exec("INSERT INTO D_B (" + columns.join(',') + ") VALUES (" + values.join(',') + ")");
+}
+
+// The live cards by name, each as its fields (the entry date aside) joined by "|", a NULL
+// read as empty.
+QStringList storedCards(DirectSql& sql) {
+    QStringList fields;
+    for (const QString& column : Columns.mid(1)) {
+        fields << QStringLiteral("coalesce(%1, '')").arg(column);
+    }
+    const QString query = QStringLiteral("SELECT %1 FROM D_B ORDER BY BName")
+                              .arg(fields.join(QStringLiteral("||'|'||")));
+    QStringList cards;
+    const int count = sql.count(query);
+    for (int row = 0; row < count; ++row) {
+        cards << sql.scalar(QStringLiteral("%1 LIMIT 1 OFFSET %2").arg(query).arg(row));
+    }
+    return cards;
 }
 
 // The sheet expected from the list rows (each a card) and the chosen fields.
@@ -450,6 +469,48 @@ private slots:
             expected << line.join(',');
         }
         QCOMPARE(csv.trimmed().split('\n'), expected);
+    }
+
+    // The program's own export imports again: its title row is no header, and every field
+    // exported with 全选 comes back as it was. The fields chosen are ticked again next time.
+    void theExportImportsAgainAndItsFieldsAreKept() {
+        DirectSql& sql = m_program->sql();
+        for (const Card& card : fixtureCards()) {
+            insertFullCard(sql, card);
+        }
+        const QStringList before = storedCards(sql);
+        m_program->start();
+        whenModalShown([](QWidget* window) {
+            QTest::mouseClick(button(window, "SelectAll"), Qt::LeftButton);
+            QTest::mouseClick(button(window, "BitBtn2"), Qt::LeftButton);
+            window->close();
+        });
+        clickExcel();
+        QStringList tickedAgain;
+        whenModalShown([&tickedAgain](QWidget* window) {
+            for (int box = 1; box <= 25; ++box) {
+                if (checkBox(window, box)->isChecked()) {
+                    tickedAgain << checkBox(window, box)->text();
+                }
+            }
+            window->close();
+        });
+        clickExcel();
+        QCOMPARE(tickedAgain, Captions);
+
+        QCOMPARE(exportedFiles().size(), 1);
+        sql.exec("DELETE FROM D_B");
+        whenModalShown([this](QWidget* modal) {
+            auto* window = qobject_cast<TfrmInData*>(modal);
+            QVERIFY(window);
+            Messages::queueFileName(exportedFiles().first());
+            QTest::mouseClick(window->openButton, Qt::LeftButton);
+            QTest::mouseClick(window->importButton, Qt::LeftButton);
+            QTest::mouseClick(window->exitButton, Qt::LeftButton);
+        });
+        QTest::mouseClick(frmMain->findChild<QToolButton*>("SpeedButton7"), Qt::LeftButton);
+        QCOMPARE(lastErrorText(), QString());
+        QCOMPARE(storedCards(sql), before);
     }
 
 private:
