@@ -53,6 +53,24 @@ QStringList tabCycle(QWidget* window, const QString& first) {
     return names;
 }
 
+// The input controls of a window whose accessible name is missing or keeps a label's padding
+// or colon, as "control: name".
+QStringList badlyNamedInputs(QWidget* window) {
+    QStringList bad;
+    for (QWidget* input : window->findChildren<QWidget*>()) {
+        const bool isInput = qobject_cast<QLineEdit*>(input) || qobject_cast<QComboBox*>(input);
+        if (!isInput || qobject_cast<QComboBox*>(input->parentWidget())) {
+            continue; // an edit box inside a drop-down is the drop-down's
+        }
+        const QString name = input->accessibleName();
+        if (name.isEmpty() || name.contains(QStringLiteral("  ")) || name.endsWith(u'：') ||
+            name != name.trimmed()) {
+            bad << input->objectName() + QStringLiteral(": ") + name;
+        }
+    }
+    return bad;
+}
+
 void press(QWidget* window, const QString& name) {
     if (auto* button = window->findChild<QAbstractButton*>(name)) {
         QTest::mouseClick(button, Qt::LeftButton);
@@ -233,7 +251,11 @@ private slots:
         QTRY_VERIFY(!cardMenu->isVisible());
     }
 
-    // Every child window: Tab as it reads, and Esc closes it as 退出 does.
+    // Every input of the main window is named by its label, without padding or colon.
+    void mainWindowInputsAreNamed() { QCOMPARE(badlyNamedInputs(mainWindow()), QStringList()); }
+
+    // Every child window: Tab as it reads, its inputs named by their labels (no padding), and
+    // Esc closes it as 退出 does.
     void childWindows_data() {
         QTest::addColumn<QStringList>("opening"); // buttons or menu items, window by window
         QTest::addColumn<QStringList>("tabs");    // from the first control round to it
@@ -293,6 +315,7 @@ private slots:
         QFETCH(QStringList, opening);
         QFETCH(QStringList, tabs);
         QStringList walked;
+        QStringList badNames;
         bool closedByEsc = false;
         std::function<void(int)> openFrom = [&](int step) {
             whenModalShown([&, step](QWidget* window) {
@@ -303,6 +326,7 @@ private slots:
                     return;
                 }
                 walked = tabCycle(window, tabs.first());
+                badNames = badlyNamedInputs(window);
                 QTest::keyClick(focused(), Qt::Key_Escape);
                 closedByEsc = !window->isVisible();
                 window->close();
@@ -311,6 +335,7 @@ private slots:
         openFrom(0);
         press(mainWindow(), opening[0]);
         QCOMPARE(walked.join(u' '), tabs.join(u' '));
+        QCOMPARE(badNames, QStringList());
         QVERIFY(closedByEsc);
     }
 
