@@ -1,4 +1,5 @@
 #include "scan/cardparser.h"
+#include "testsupport.h"
 
 #include <QTest>
 
@@ -11,6 +12,7 @@ private slots:
     void fields();
     void largestPrintIsTheName();
     void unusedLinesAreKept();
+    void everyProvinceOfTheList();
 };
 
 using Fields = QHash<QString, QString>;
@@ -156,6 +158,20 @@ void TestCardParser::unusedLinesAreKept() {
     const ParsedCard card = parseCardLines(QStringList{"张伟", "诚信 共赢", "扫码关注"});
     QCOMPARE(card.fields.value("BName"), "张伟");
     QCOMPARE(card.unusedLines, (QStringList{"诚信", "共赢", "扫码关注"}));
+}
+
+// Each province of the delivered province list, at the start of an address, is put into 省份
+// spelt as the list spells it.
+void TestCardParser::everyProvinceOfTheList() {
+    ScratchDatabase database;
+    DirectSql sql(database.connectionString());
+    const QStringList provinces =
+        sql.scalar("SELECT group_concat(theName, '|') FROM D_P").split(u'|');
+    QCOMPARE(provinces.size(), 34);
+    for (const QString& province : provinces) {
+        const ParsedCard card = parseCardLines(QStringList{province + "人民路1号创新大厦"});
+        QCOMPARE(card.fields.value("DArea"), province);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCardParser)
