@@ -10,7 +10,9 @@
 #
 # start makes DIR and a new server in it when DIR holds none, and starts the server that DIR
 # holds otherwise (after an immediate stop it recovers as after a crash). A SETTING is a
-# server setting such as fsync=off. By hand:
+# server setting such as fsync=off, or one of the script's own: port=N (another port than
+# 5433), tls=FOLDER (TLS with FOLDER's server.crt and server.key, listening on 127.0.0.1 too,
+# where members of orvane_password_users log in with SCRAM). By hand:
 #   export ORVANE_TEST_SERVER="$(scripts/test-server.sh start /tmp/orvane-pg)"
 #   ... scripts/test-server.sh stop /tmp/orvane-pg
 set -euo pipefail
@@ -40,12 +42,16 @@ as_owner() {
 start() {
     local dir="$1"
     shift
-    local bin options="-k $dir -p $PORT -c listen_addresses="
+    local bin tls="" setting settings=""
     bin="$(pg_bin)"
-    local setting
     for setting in "$@"; do
-        options+=" -c $setting"
+        case "$setting" in
+        port=*) PORT="${setting#port=}" ;;
+        tls=*) tls="${setting#tls=}" ;;
+        *) settings+=" -c $setting" ;;
+        esac
     done
+    local options="-k $dir -p $PORT -c listen_addresses=$settings"
     if [ "$(id -u)" -eq 0 ] && ! id -u "$OWNER" >/dev/null 2>&1; then
         useradd --system --no-create-home --shell /usr/sbin/nologin "$OWNER"
     fi
@@ -59,6 +65,17 @@ start() {
     # The first line that matches a connection decides: the password check goes first.
     if ! grep -q '^local all +orvane_password_users' "$dir/data/pg_hba.conf"; then
         as_owner sed -i '1i local all +orvane_password_users scram-sha-256' "$dir/data/pg_hba.conf"
+    fi
+    if ! grep -q '^host all +orvane_password_users' "$dir/data/pg_hba.conf"; then
+        as_owner sed -i '1i host all +orvane_password_users 127.0.0.1/32 scram-sha-256' "$dir/data/pg_hba.conf"
+    fi
+    if [ -n "$tls" ]; then
+        local file
+        for file in server.crt server.key; do
+            install -m 0600 "$tls/$file" "$dir/data/$file"
+            [ "$(id -u)" -eq 0 ] && chown "$OWNER" "$dir/data/$file"
+        done
+        options+=" -c listen_addresses=127.0.0.1 -c ssl=on"
     fi
     as_owner "$bin/pg_ctl" -D "$dir/data" -w -l "$dir/server.log" -o "$options" start >/dev/null
     as_owner "$bin/psql" -q -h "$dir" -p "$PORT" -U "$ROLE" -d postgres -v ON_ERROR_STOP=1 -c \

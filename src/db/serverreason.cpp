@@ -38,6 +38,12 @@ constexpr Reason Reasons[] = {
     {R"x(server does not support SSL, but SSL was required)x",
      "服务器不支持加密连接（SSL），而连接要求加密"},
     {R"x(certificate verify failed)x", "无法验证服务器的证书"},
+    {R"x(server certificate for "([^"]*)".* does not match host name "(.*)")x",
+     "服务器的证书是发给 %1 的，与所连接的主机名 %2 不符（可能连到了别的服务器）"},
+    {R"x(root certificate file "(.*)" does not exist)x", "找不到根证书文件 %1"},
+    {R"x(channel binding)x",
+     "服务器没有用带通道绑定的 SCRAM 方式验证密码（它可能要求以明文发送密码），"
+     "为保护密码，程序没有连接"},
 };
 
 // libpq's start of a connection failure ("connection to server at "h" (1.2.3.4), port 5432
