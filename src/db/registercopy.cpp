@@ -70,9 +70,13 @@ void requireNoCardsOrVisits(Connection& target, const QString& what) {
 // Live cards of the file that the server's unique index would take for one card: the file
 // groups them as it compares them (Latin letters in either case), as the index does.
 void requireNoLiveDuplicates(Connection& file) {
-    const auto twins = file.select(
-        QStringLiteral("select theType,BName,BSex,group_concat(ID,'、') from D_B where theDel='否' "
-                       "group by theType,BName,BSex having count(*)>1 order by min(ID)"));
+    // A missing value and an empty one are one value on the server (a copy stores both as
+    // empty), so they are grouped as one here.
+    const auto twins = file.select(QStringLiteral(
+        "select ifnull(theType,''),ifnull(BName,''),ifnull(BSex,''),group_concat(ID,'、') "
+        "from D_B where theDel='否' group by ifnull(theType,'') collate nocase,"
+        "ifnull(BName,'') collate nocase,ifnull(BSex,'') collate nocase "
+        "having count(*)>1 order by min(ID)"));
     if (twins->rowCount() == 0) {
         return;
     }
@@ -92,19 +96,61 @@ void requireNoLiveDuplicates(Connection& file) {
                       lines.join(u'\n'));
 }
 
-// Keys of rows with a NUL character in a value, which a server text cannot hold.
-void requireNoNul(const ResultSet& rows, const QString& what, QStringList& found) {
-    QStringList keys;
+// The rows of a table holding what a server text cannot hold, named by their keys (cards and
+// visits) or their places in the table (the lookup lists and defaults, which have no keys):
+// a NUL character, or bytes that are no UTF-8 text.
+void findUnstorable(const ResultSet& rows, const QString& what, bool keyed, QStringList& withNul,
+                    QStringList& notText) {
+    QStringList nul;
+    QStringList broken;
     for (int r = 0; r < rows.rowCount(); ++r) {
+        bool hasNul = false;
+        bool isText = true;
         for (int c = 0; c < rows.columnCount(); ++c) {
-            if (rows.utf8(r, c).find('\0') != std::string_view::npos) {
-                keys << rows.text(r, 0);
-                break;
-            }
+            const std::string_view value = rows.utf8(r, c);
+            hasNul = hasNul || value.find('\0') != std::string_view::npos;
+            isText = isText && QByteArrayView(value.data(), qsizetype(value.size())).isValidUtf8();
+        }
+        const QString row = keyed ? rows.text(r, 0) : QString::number(r + 1);
+        if (hasNul) {
+            nul << row;
+        }
+        if (!isText) {
+            broken << row;
         }
     }
-    if (!keys.isEmpty()) {
-        found << QStringLiteral("%1编号 %2").arg(what, keys.join(QStringLiteral("、")));
+    const QString label = keyed ? QStringLiteral("%1编号 %2") : QStringLiteral("%1第 %2 行");
+    if (!nul.isEmpty()) {
+        withNul << label.arg(what, nul.join(QStringLiteral("、")));
+    }
+    if (!broken.isEmpty()) {
+        notText << label.arg(what, broken.join(QStringLiteral("、")));
+    }
+}
+
+// Refuses a copy, naming every row at fault, when a value cannot be stored on the server.
+void requireStorable(const QList<std::shared_ptr<ResultSet>>& tables) {
+    const QStringList names{QStringLiteral("名片"), QStringLiteral("拜访记录"),
+                            QStringLiteral("分类"), QStringLiteral("性别"),
+                            QStringLiteral("省份"), QStringLiteral("默认项")};
+    QStringList withNul;
+    QStringList notText;
+    for (int t = 0; t < tables.size(); ++t) {
+        findUnstorable(*tables[t], names[t], t < 2, withNul, notText);
+    }
+    QStringList faults;
+    if (!withNul.isEmpty()) {
+        faults << QStringLiteral("含有空字符（编码为 0 的字符）：") +
+                      withNul.join(QStringLiteral("；"));
+    }
+    if (!notText.isEmpty()) {
+        faults << QStringLiteral("含有不是 UTF-8 文字的字节：") +
+                      notText.join(QStringLiteral("；"));
+    }
+    if (!faults.isEmpty()) {
+        throw EngineError(QStringLiteral("本机文件中有服务器不能保存的内容，") +
+                          faults.join(QStringLiteral("，")) +
+                          QStringLiteral("。请先改正这些内容，再复制。没有复制任何内容。"));
     }
 }
 
@@ -206,16 +252,7 @@ CopiedRows copyFileToServer(Connection& file, PgConnection& server) {
     for (const Table& table : registerTables()) {
         rows << readTable(file, table);
     }
-    QStringList withNul;
-    requireNoNul(*rows[0], QStringLiteral("名片"), withNul);
-    requireNoNul(*rows[1], QStringLiteral("拜访记录"), withNul);
-    if (!withNul.isEmpty()) {
-        throw EngineError(
-            QStringLiteral("本机文件中这些名片或拜访记录含有空字符（编码为 0 的字符），"
-                           "服务器不能保存：%1。请先删去这些字符，再复制。"
-                           "没有复制任何内容。")
-                .arg(withNul.join(QStringLiteral("；"))));
-    }
+    requireStorable(rows);
 
     server.execute(QStringLiteral("BEGIN"));
     try {

@@ -115,7 +115,13 @@ private slots:
         QTest::newRow("live twins in the file") << "twins"
                                                 << "本机文件中有分类、姓名和性别都相同的名片";
         QTest::newRow("NUL in a visit") << "nul"
-                                        << "拜访记录编号 1";
+                                        << "空字符（编码为 0 的字符）：拜访记录编号 1";
+        QTest::newRow("NUL in a category") << "nul lookup"
+                                           << "空字符（编码为 0 的字符）：分类第 ";
+        QTest::newRow("no UTF-8 text in a card") << "bytes"
+                                                 << "不是 UTF-8 文字的字节：名片编号 1";
+        QTest::newRow("missing and empty category") << "null"
+                                                    << "Bob 男（编号 3、4）";
         QTest::newRow("server register not empty") << "busy"
                                                    << "中已经有 1 张名片、0 条拜访记录";
     }
@@ -129,6 +135,14 @@ private slots:
         PgConnection server(m_server->connectionString());
         if (fault == u"twins") {
             insertCard(sql, "客户", "BOB", "男");
+        } else if (fault == u"nul lookup") {
+            sql.exec("INSERT INTO D_Type (theName) VALUES ('a'||char(0)||'b')");
+        } else if (fault == u"bytes") {
+            sql.exec("UPDATE D_B SET BPho=cast(x'41ff42' as text) WHERE ID=" + id);
+        } else if (fault == u"null") {
+            sql.exec(
+                "INSERT INTO D_B (theType, BName, BSex, theDel) VALUES (NULL,'Bob','男','否')");
+            sql.exec("INSERT INTO D_B (theType, BName, BSex, theDel) VALUES ('','bob','男','否')");
         } else if (fault == u"nul") {
             sql.exec("INSERT INTO DList (DID, LDate, LType, LMemo) VALUES (" + id +
                      ", '', '', 'a'||char(0)||'b')");
