@@ -8,8 +8,10 @@
 #include "db/serverrights.h"
 #include "testserver.h"
 #include "testsupport.h"
+#include "ui/deleted/deletedwindow.h"
 
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -215,6 +217,25 @@ private slots:
         QCOMPARE(store.purgeCard(2), WriteOutcome::Done);
         QCOMPARE(superuser(QStringLiteral("select count(*) from D_B where ID=2")),
                  QStringLiteral("0"));
+    }
+
+    // 已删除名片 greys out 彻底删除 for a member and says why; an editor has it.
+    void theDeletedCardsWindowFollowsTheRole_data() {
+        QTest::addColumn<bool>("editor");
+        QTest::newRow("成员") << false;
+        QTest::newRow("管理员") << true;
+    }
+    void theDeletedCardsWindowFollowsTheRole() {
+        QFETCH(bool, editor);
+        CardStore store(std::make_unique<PgConnection>(as(editor ? m_editor : m_member)));
+        TfrmDeleted window(nullptr, store);
+        for (const char* name : {"BitBtn3", "BitBtn4"}) {
+            const auto* button = window.findChild<QPushButton*>(name);
+            QCOMPARE(button->isEnabled(), editor);
+            QCOMPARE(button->toolTip().contains(QStringLiteral("只有管理员可以彻底删除名片")),
+                     !editor);
+        }
+        QVERIFY(window.findChild<QPushButton*>("BitBtn1")->isEnabled()); // 恢复
     }
 
     // Keys set back: the next new card collides with a stored one's key. That is an error, and

@@ -2,6 +2,7 @@
 
 #include "db/cardstore.h"
 #include "db/query.h"
+#include "db/serverrights.h"
 #include "ui/common/cardcolumns.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
@@ -37,7 +38,20 @@ TfrmDeleted::TfrmDeleted(QWidget* owner, CardStore& store)
     connect(purgeAllButton, &QPushButton::clicked, this, &TfrmDeleted::purgeAllCards);
     keepControlsShown();
 
-    runCommand(this, [this] { myRef(); });
+    runCommand(this, [this] {
+        greyOutWhatTheUserMayNotDo();
+        myRef();
+    });
+}
+
+void TfrmDeleted::greyOutWhatTheUserMayNotDo() {
+    if (userRights(m_store.engine()).mayPurge) {
+        return;
+    }
+    for (QPushButton* button : {purgeButton, purgeAllButton}) {
+        button->setEnabled(false);
+        button->setToolTip(UserRights::notAllowedText(QStringLiteral("彻底删除名片")));
+    }
 }
 
 void TfrmDeleted::myRef() {

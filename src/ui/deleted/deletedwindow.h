@@ -30,6 +30,9 @@ public slots:
 
 private:
     bool hasCard() const;
+    // 彻底删除 and 全部彻底删除 greyed out, with a tooltip saying why, for a login whose role
+    // may not remove cards for good (a member on a server).
+    void greyOutWhatTheUserMayNotDo();
 
     CardStore& m_store;
     QLabel* deletedCount;
