@@ -28,16 +28,12 @@ Program::Program(TfrmMain::FirstList firstList, const QString& server)
     : m_cardFolder(cardFolder(programFolder())),
       m_store(std::make_unique<CardStore>(cardEngine(m_cardFolder, server))),
       m_lookups(std::make_unique<LookupLists>(*m_store)) {
-    SqlCipherConnection::setLockWaitFeedback([](bool waiting) {
-        if (waiting) {
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-        } else {
-            QGuiApplication::restoreOverrideCursor();
-        }
-    });
     m_mainWindow = std::make_unique<TfrmMain>(
         *m_store, *m_lookups, m_cardFolder + QStringLiteral("Data/db.edb"), firstList);
     frmMain = m_mainWindow.get();
+    m_store->setChangeListener([window = m_mainWindow.get()](const StoreChanges& changes) {
+        window->noteStoreChanges(changes);
+    });
     if (!server.isEmpty()) {
         watchServer(server);
     }
@@ -56,7 +52,7 @@ void Program::watchServer(const QString& server) {
 
 Program::~Program() {
     m_watcher.reset();
+    m_store->setChangeListener({});
     frmMain = nullptr;
     m_mainWindow.reset();
-    SqlCipherConnection::setLockWaitFeedback({});
 }

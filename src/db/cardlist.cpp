@@ -56,6 +56,20 @@ QString cardPageStatement(const Dialect& d, const QString& filterClause, qint64 
     return page + QStringLiteral(" Order by ID Desc Limit ") + QString::number(rows);
 }
 
+QString listedCardsStatement(const Dialect& d, const QString& filterClause,
+                             const std::vector<qint64>& keys) {
+    QString list;
+    for (const qint64 key : keys) {
+        list += (list.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(key);
+    }
+    if (list.isEmpty()) {
+        list = QStringLiteral("0"); // no card has key 0
+    }
+    return QStringLiteral("select ") + cardListColumns(d) +
+           QStringLiteral(" from D_B Where (theDel='否') ") + filterClause +
+           QStringLiteral(" AND (ID in (") + list + QStringLiteral(")) Order by ID Desc");
+}
+
 QString newestKeyStatement() {
     return QStringLiteral("select max(ID) from D_B");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 class Dialect;
 
@@ -34,6 +35,9 @@ QString deletedCardListStatement(const Dialect& dialect);
 // newest when belowKey is 0) and above aboveKey, newest first.
 QString cardPageStatement(const Dialect& dialect, const QString& filterClause, qint64 belowKey,
                           int rows, qint64 aboveKey = 0);
+// The cards with the given keys that the list under filterClause shows, newest first.
+QString listedCardsStatement(const Dialect& dialect, const QString& filterClause,
+                             const std::vector<qint64>& keys);
 // The newest key given to a card, deleted or not: one row, one number (empty when none).
 QString newestKeyStatement();
 // How many cards the list holds: one row, one number.

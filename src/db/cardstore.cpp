@@ -9,9 +9,53 @@
 #include "db/visits.h"
 #include "db/writelock.h"
 
-CardStore::CardStore(std::unique_ptr<Connection> engine) : m_engine(std::move(engine)) {}
+CardStore::CardStore(std::unique_ptr<Connection> engine)
+    : m_engine(std::move(engine)), m_listener(std::make_shared<ChangeListener>()) {}
 
 CardStore::~CardStore() = default;
+
+void CardStore::setChangeListener(ChangeListener listener) {
+    *m_listener = std::move(listener);
+}
+
+std::unique_ptr<CardStore> CardStore::openAnother() const {
+    auto another = std::make_unique<CardStore>(m_engine->openAnother());
+    another->m_listener = m_listener;
+    return another;
+}
+
+void CardStore::told(const StoreChanges& changes) const {
+    if (*m_listener && !changes.empty()) {
+        (*m_listener)(changes);
+    }
+}
+
+void CardStore::cancel() {
+    m_engine->cancel();
+}
+
+std::map<qint64, qint64> CardStore::visitCounts(const std::vector<qint64>& keys) {
+    const auto rows = m_engine->select(visitCountsStatement(keys));
+    std::map<qint64, qint64> counts;
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        counts[rows->text(row, 0).toLongLong()] = rows->text(row, 1).toLongLong();
+    }
+    return counts;
+}
+
+bool CardStore::remote() const {
+    return m_engine->remote();
+}
+
+bool CardStore::changedElsewhere() {
+    return m_engine->changedElsewhere();
+}
+
+std::shared_ptr<ResultSet> CardStore::listedCards(const FilterInput& filter,
+                                                  const std::vector<qint64>& keys) {
+    const Dialect& d = m_engine->dialect();
+    return m_engine->select(listedCardsStatement(d, filterClause(d, filter), keys));
+}
 
 std::shared_ptr<ResultSet> CardStore::cardList(const FilterInput& filter) {
     const Dialect& d = m_engine->dialect();
@@ -120,6 +164,7 @@ CardStore::Inserted CardStore::insertCard(const CardValues& card, const QString&
     const Inserted inserted = insertUnderLock(text.text(), std::string_view(date));
     if (inserted.outcome == WriteOutcome::Done) {
         lock.commit();
+        told(StoreChanges::ofCard(inserted.id));
     }
     return inserted;
 }
@@ -181,27 +226,58 @@ CardStore::Inserted CardStore::ImportBatch::insertCard(CardText card, std::strin
     }
     try {
         const Inserted inserted = m_store.insertUnderLock(card, entryDate);
+        if (inserted.outcome == WriteOutcome::Done) {
+            m_groupCards.push_back(inserted.id);
+        }
         if (++m_groupRows >= GroupRows || m_groupAge.elapsed() >= GroupMs) {
             commit();
         }
         return inserted;
+    } catch (const RefusedValue&) {
+        throw; // nothing of this card was sent: the group goes on
     } catch (const EngineError&) {
         // What the group wrote before the failing card stays where the engine keeps it
-        // (committed by the file, given back by the server with the failed transaction).
+        // (committed by the file, given back by the server with the failed transaction):
+        // committedCards() counts it only when its commit went through.
         try {
             commit();
         } catch (const EngineError&) {
-            m_lock.reset();
         }
         throw;
     }
 }
 
 void CardStore::ImportBatch::commit() {
-    if (m_lock) {
-        std::unique_ptr<WriteLock> lock = std::move(m_lock);
-        lock->commit();
+    if (!m_lock) {
+        return;
     }
+    std::unique_ptr<WriteLock> lock = std::move(m_lock);
+    StoreChanges added;
+    added.cards.swap(m_groupCards);
+    try {
+        lock->commit(); // on failure the lock rolls back as it goes
+    } catch (const UncertainCommit&) {
+        // The connection broke with the COMMIT: the group's cards, looked for over a new
+        // connection, say whether it went through.
+        lock.reset();
+        std::optional<bool> stored;
+        try {
+            stored = m_store.listedCards(FilterInput(), added.cards)->rowCount() ==
+                     int(added.cards.size());
+        } catch (const EngineError&) {
+        }
+        if (!stored) {
+            throw; // the server is away: it stays unknown, as the message says
+        }
+        if (!*stored) {
+            throw EngineError(QStringLiteral("与名片服务器的连接断开了，最后一组名片没有保存。"));
+        }
+        m_committed += int(added.cards.size());
+        m_store.told(added);
+        throw EngineError(QStringLiteral("与名片服务器的连接断开了。"));
+    }
+    m_committed += int(added.cards.size());
+    m_store.told(added);
 }
 
 // The card is read again under the lock and kept as it is until the commit, so that what is
@@ -223,6 +299,7 @@ WriteOutcome CardStore::updateCard(const StoredCard& opened, const CardValues& v
     }
     m_engine->execute(update);
     lock.commit();
+    told(StoreChanges::ofCard(opened.id));
     return WriteOutcome::Done;
 }
 
@@ -230,6 +307,7 @@ void CardStore::softDelete(qint64 id) {
     WriteLock lock(*m_engine);
     m_engine->execute(softDeleteStatement(id));
     lock.commit();
+    told(StoreChanges::ofCard(id));
 }
 
 WriteOutcome CardStore::restore(qint64 id) {
@@ -243,6 +321,7 @@ WriteOutcome CardStore::restore(qint64 id) {
     }
     m_engine->execute(restoreCardStatement(id));
     lock.commit();
+    told(StoreChanges::ofCard(id));
     return WriteOutcome::Done;
 }
 
@@ -255,17 +334,23 @@ WriteOutcome CardStore::purgeCard(qint64 id) {
         m_engine->execute(statement);
     }
     lock.commit();
+    told(StoreChanges::ofCard(id));
     return WriteOutcome::Done;
 }
 
 int CardStore::purgeDeletedCards() {
     WriteLock lock(*m_engine);
-    const int count = m_engine->select(deletedKeysStatement())->rowCount();
+    const auto keys = m_engine->select(deletedKeysStatement());
     for (const QString& statement : purgeDeletedStatements(m_engine->dialect())) {
         m_engine->execute(statement);
     }
     lock.commit();
-    return count;
+    StoreChanges purged;
+    for (int row = 0; row < keys->rowCount(); ++row) {
+        purged.cards.push_back(keys->text(row, 0).toLongLong());
+    }
+    told(purged);
+    return keys->rowCount();
 }
 
 std::shared_ptr<ResultSet> CardStore::visits(qint64 cardId) {
@@ -279,13 +364,18 @@ qint64 CardStore::addVisit(qint64 cardId, const QString& date, const QString& ki
     WriteLock lock(*m_engine);
     const qint64 id = m_engine->insert(d.insertReturningKey(insert));
     lock.commit();
+    told(StoreChanges::ofVisit(cardId, +1));
     return id;
 }
 
 void CardStore::removeVisit(qint64 visitId) {
     WriteLock lock(*m_engine);
+    const auto card = m_engine->select(visitCardStatement(visitId));
     m_engine->execute(visitDeleteStatement(m_engine->dialect(), visitId));
     lock.commit();
+    if (card->rowCount() == 1) {
+        told(StoreChanges::ofVisit(card->text(0, 0).toLongLong(), -1));
+    }
 }
 
 QStringList CardStore::lookup(Lookup list) {
@@ -314,6 +404,9 @@ void CardStore::storeDefaults(const CardDefaults& defaults) {
         m_engine->execute(statement);
     }
     lock.commit();
+    StoreChanges stored;
+    stored.defaults = true;
+    told(stored);
 }
 
 QString duplicateCardMessage(const CardValues& card) {

@@ -4,10 +4,13 @@
 #include "db/cardlist.h"
 #include "db/lookups.h"
 #include "db/resultset.h"
+#include "db/storechanges.h"
 
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -48,6 +51,9 @@ struct CardDefaults {
 // lock for itself, checks what the register's rules require (no two live cards with the same
 // category, name and sex) and commits, or writes nothing; it reports a typed outcome. Engine
 // failures throw EngineError with a text fit for the error box, and leave nothing half written.
+//
+// After each commit the store tells its change listener what the commit changed, by key, on
+// the thread that wrote. A store is used by one thread at a time.
 class CardStore {
 public:
     explicit CardStore(std::unique_ptr<Connection> engine);
@@ -57,6 +63,28 @@ public:
 
     // The engine behind the store (for tests and benchmarks that look into it).
     Connection& engine() const { return *m_engine; }
+
+    using ChangeListener = std::function<void(const StoreChanges&)>;
+    // Told of every change committed through this store and the stores opened from it.
+    void setChangeListener(ChangeListener listener);
+    // A store on a connection of its own to the same register (for work on another thread),
+    // telling its changes to the same listener.
+    std::unique_ptr<CardStore> openAnother() const;
+    // Stops the statement running on this store's connection (called from another thread):
+    // the statement fails, and a write under way writes nothing.
+    void cancel();
+    // Whether the register is on a server, whose answers may be slow.
+    bool remote() const;
+    // Whether another program changed the register since the last call, where the engine
+    // tells so only when asked (the card file).
+    bool changedElsewhere();
+
+    // Of the cards with the given keys, those the list under filter shows, in the columns of
+    // cardList().
+    std::shared_ptr<ResultSet> listedCards(const FilterInput& filter,
+                                           const std::vector<qint64>& keys);
+    // How many visits each of the cards with the given keys has (those with none left out).
+    std::map<qint64, qint64> visitCounts(const std::vector<qint64>& keys);
 
     // The live cards under a filter, newest first: ID, 录入日期 and every field under its
     // caption.
@@ -107,12 +135,15 @@ public:
         ImportBatch(const ImportBatch&) = delete;
         ImportBatch& operator=(const ImportBatch&) = delete;
 
-        // As insertCard, inside the group under way. Throws EngineError.
+        // As insertCard, inside the group under way. Throws EngineError; RefusedValue when
+        // the engine cannot store a value of the card, and the batch then goes on.
         Inserted insertCard(const CardValues& card, const QString& entryDate);
         // The same with the card and its entry date as UTF-8 text.
         Inserted insertCard(CardText card, std::string_view entryDate);
         // Commits the group under way now. Throws EngineError.
         void commit();
+        // How many cards the groups committed so far hold: the cards stored for good.
+        int committedCards() const { return m_committed; }
 
         static constexpr int GroupRows = 100;
         static constexpr int GroupMs = 50;
@@ -122,6 +153,8 @@ public:
         std::unique_ptr<WriteLock> m_lock;
         QElapsedTimer m_groupAge;
         int m_groupRows = 0;
+        std::vector<qint64> m_groupCards; // added by the group under way
+        int m_committed = 0;
     };
     // Writes values over the card opened (as card() read it) if it is still live (Gone
     // otherwise), still stored as it was opened (Changed otherwise: nobody's save is
@@ -155,11 +188,13 @@ public:
     void storeDefaults(const CardDefaults& defaults);
 
 private:
+    void told(const StoreChanges& changes) const;
     std::optional<StoredCard> readCard(const QString& statement, qint64 id);
     bool liveDuplicateExists(const CardValues& card, qint64 exceptId = 0);
     Inserted insertUnderLock(CardText card, std::string_view entryDate);
 
     std::unique_ptr<Connection> m_engine;
+    std::shared_ptr<ChangeListener> m_listener; // shared with the stores opened from this one
     // The duplicate check and the insert of a new card, prepared on first use (-1 before).
     int m_duplicateCheck = -1;
     int m_cardInsert = -1;

@@ -30,8 +30,9 @@ void ChangeWatcher::listen() {
 
 void ChangeWatcher::readNotices() {
     try {
-        if (m_connection.takeChangeNotices()) {
-            emit changed();
+        const StoreChanges changes = m_connection.takeChangeNotices();
+        if (!changes.empty()) {
+            emit changed(changes);
         }
     } catch (const EngineError& error) {
         m_notifier.reset();
@@ -47,5 +48,7 @@ void ChangeWatcher::retry() {
         return; // still away: the timer tries again
     }
     m_retry.stop();
-    emit changed();
+    StoreChanges unknown;
+    unknown.everything = true;
+    emit changed(unknown);
 }

@@ -8,10 +8,11 @@
 
 class QSocketNotifier;
 
-// Hears of every committed change of the cards or the visits of a server register, whoever
-// made it, on a connection of its own, and says so with changed() (once for all the notices
-// that arrived together). When that connection is lost it says lost(), tries again every few
-// seconds, and once back says changed(): what happened meanwhile was not heard.
+// Hears of every change of the cards or the visits of a server register that another program
+// committed, on a connection of its own, and says what changed with changed() (once for all
+// the notices that arrived together; this program's own changes are left out). When that
+// connection is lost it says lost(), tries again every few seconds, and once back says
+// changed() with everything changed: what happened meanwhile was not heard.
 class ChangeWatcher : public QObject {
     Q_OBJECT
 public:
@@ -26,7 +27,7 @@ public:
     static constexpr int RetryMs = 3000;
 
 signals:
-    void changed();
+    void changed(const StoreChanges& changes);
     void lost(const QString& message);
 
 private:

@@ -49,6 +49,14 @@ public:
     // change listener).
     virtual std::unique_ptr<Connection> openAnother() const = 0;
     virtual void close() = 0;
+    // Asks the statement running on this connection (on another thread) to stop: it then
+    // fails. Safe to call from any thread, also when nothing runs.
+    virtual void cancel() = 0;
+    // Whether another connection committed a change to the register since the last call
+    // (the first call only takes note). An engine that tells changes otherwise says false.
+    virtual bool changedElsewhere() { return false; }
+    // Whether the register is on another machine (a server), whose answers may be slow.
+    virtual bool remote() const { return false; }
 
 private:
     QString m_connectionString;

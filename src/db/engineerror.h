@@ -16,3 +16,16 @@ private:
     QString m_message;
     QByteArray m_utf8;
 };
+
+// A COMMIT whose answer was lost with the connection: the server may have committed or not.
+class UncertainCommit : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
+// A value the engine cannot store (a NUL character on the server), found before anything was
+// sent: the statement did not run, and a transaction under way goes on.
+class RefusedValue : public EngineError {
+public:
+    using EngineError::EngineError;
+};

@@ -13,7 +13,9 @@
 #include <cctype>
 #include <cstring>
 #include <libpq-fe.h>
+#include <set>
 #include <string>
+#include <sys/socket.h>
 
 namespace {
 // The server's type numbers of the integer columns (int8, int2, int4).
@@ -149,6 +151,50 @@ bool isCommit(const QString& sql) {
     return sql.trimmed().compare(QStringLiteral("COMMIT"), Qt::CaseInsensitive) == 0;
 }
 
+enum class TransactionWord { None, Begin, Commit, Rollback };
+
+TransactionWord transactionWord(const QString& sql) {
+    const QString text = sql.trimmed();
+    const auto startsWith = [&text](const char* word) {
+        const QLatin1String w(word);
+        return text.startsWith(w, Qt::CaseInsensitive) &&
+               (text.size() == w.size() || !text.at(w.size()).isLetterOrNumber());
+    };
+    if (startsWith("BEGIN") || startsWith("START")) {
+        return TransactionWord::Begin;
+    }
+    if (startsWith("COMMIT") || startsWith("END")) {
+        return TransactionWord::Commit;
+    }
+    if (startsWith("ROLLBACK") || startsWith("ABORT")) {
+        return TransactionWord::Rollback;
+    }
+    return TransactionWord::None;
+}
+
+// The server sessions this program has open, by backend process: their notices are the
+// program's own changes, which its store has told already.
+std::mutex ownSessionsLock;
+std::multiset<int> ownSessions;
+
+void addOwnSession(int pid) {
+    const std::lock_guard<std::mutex> lock(ownSessionsLock);
+    ownSessions.insert(pid);
+}
+
+void removeOwnSession(int pid) {
+    const std::lock_guard<std::mutex> lock(ownSessionsLock);
+    const auto found = ownSessions.find(pid);
+    if (found != ownSessions.end()) {
+        ownSessions.erase(found);
+    }
+}
+
+QString transactionLostText() {
+    return QStringLiteral("与名片服务器的连接在这次操作中断开了，本次的修改没有保存。"
+                          "程序会在下一次操作时重新连接。");
+}
+
 QString withoutFinalSemicolon(const QString& sql) {
     QString text = sql.trimmed();
     while (text.endsWith(u';')) {
@@ -164,6 +210,33 @@ void ignoreNotice(void*, const char*) {}
 QString changedSinceReadMessage() {
     return QStringLiteral("这张名片在您打开之后已被别人修改并保存，本次没有保存，"
                           "以免覆盖别人的修改。请关闭后重新打开这张名片再修改");
+}
+
+bool isOwnServerSession(int backendPid) {
+    const std::lock_guard<std::mutex> lock(ownSessionsLock);
+    return ownSessions.count(backendPid) > 0;
+}
+
+void addChangeNotice(const QString& payload, StoreChanges& changes) {
+    const QStringList parts = payload.split(u':');
+    bool keyed = parts.size() >= 3;
+    const qint64 card = keyed ? parts[2].toLongLong(&keyed) : 0;
+    if (!keyed) {
+        changes.everything = true;
+        return;
+    }
+    const QString table = parts[0].toLower();
+    if (table == u"d_b") {
+        changes.cards.push_back(card);
+    } else if (table == u"dlist") {
+        const QString operation = parts[1].toUpper();
+        const int delta = operation == u"INSERT" ? 1 : operation == u"DELETE" ? -1 : 0;
+        if (delta != 0) {
+            changes.visits.push_back({card, delta});
+        }
+    } else {
+        changes.everything = true;
+    }
 }
 
 QString pgConninfoValue(const QString& value) {
@@ -185,7 +258,19 @@ PgConnection::~PgConnection() {
 }
 
 void PgConnection::close() {
+    m_transactionOpen = false;
+    dropConnection();
+}
+
+void PgConnection::dropConnection() {
     if (m_conn) {
+        {
+            const std::lock_guard<std::mutex> lock(m_cancelLock);
+            PQfreeCancel(m_cancel);
+            m_cancel = nullptr;
+        }
+        removeOwnSession(m_backendPid);
+        m_backendPid = 0;
         PQfinish(m_conn);
         m_conn = nullptr;
     }
@@ -202,6 +287,22 @@ std::unique_ptr<Connection> PgConnection::openAnother() const {
     return std::make_unique<PgConnection>(connectionString());
 }
 
+void PgConnection::cancel() {
+    const std::lock_guard<std::mutex> lock(m_cancelLock);
+    if (!m_cancel) {
+        return;
+    }
+    m_cancelAsked = true;
+    if (++m_cancelRequests == 1) {
+        char error[256];
+        PQcancel(m_cancel, error, int(sizeof error));
+    } else {
+        // The server takes no cancel (its process stopped): the statement's wait for an answer
+        // ends with the connection.
+        ::shutdown(PQsocket(m_conn), SHUT_RDWR);
+    }
+}
+
 QString PgConnection::registerName() const {
     return conninfoRegisterName(connectionString());
 }
@@ -211,7 +312,7 @@ std::optional<QString> PgConnection::droppedReason() {
         return std::nullopt;
     }
     const QString reason = firstLine(PQerrorMessage(m_conn));
-    close();
+    dropConnection();
     return reason;
 }
 
@@ -220,6 +321,14 @@ std::optional<QString> PgConnection::droppedReason() {
 // reads what the socket already holds, without a round trip: a server that ends a connection
 // sends its last message and then closes, so the close shows on the second read.
 void PgConnection::openForStatement() {
+    if (m_transactionOpen && !m_conn) {
+        throw EngineError(transactionLostText());
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_cancelLock);
+        m_cancelAsked = false;
+        m_cancelRequests = 0;
+    }
     std::optional<QString> dropped;
     if (m_conn && PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
         dropped = droppedReason();
@@ -266,7 +375,16 @@ void PgConnection::ensureOpen() {
             QStringLiteral("无法连接名片服务器 %1（%2）").arg(registerName(), reason));
     }
     PQsetNoticeProcessor(conn, ignoreNotice, nullptr);
-    PGresult* setup = PQexec(conn, "SET standard_conforming_strings = on");
+    // No wait on the server is without end: a lock held by another program, a statement the
+    // server cannot finish, a transaction of this program left open.
+    const QByteArray settings =
+        QStringLiteral("SET standard_conforming_strings = on; SET lock_timeout = %1; "
+                       "SET statement_timeout = %2; SET idle_in_transaction_session_timeout = %3")
+            .arg(LockTimeoutMs)
+            .arg(StatementTimeoutMs)
+            .arg(IdleTransactionTimeoutMs)
+            .toLatin1();
+    PGresult* setup = PQexec(conn, settings.constData());
     const bool setupOk = PQresultStatus(setup) == PGRES_COMMAND_OK;
     PQclear(setup);
     if (!setupOk) {
@@ -283,6 +401,12 @@ void PgConnection::ensureOpen() {
         throw;
     }
     m_conn = conn;
+    m_backendPid = PQbackendPID(conn);
+    addOwnSession(m_backendPid);
+    {
+        const std::lock_guard<std::mutex> lock(m_cancelLock);
+        m_cancel = PQgetCancel(conn);
+    }
     const auto exists = select(QStringLiteral("select to_regclass('d_b') is not null as found"));
     if (exists->text(0, 0) != u"t") {
         createRegister();
@@ -363,7 +487,7 @@ PGresult* PgConnection::runPrepared(int statement, BoundValues values) {
     starts.reserve(values.size());
     for (const std::string_view value : values) {
         if (value.find('\0') != std::string_view::npos) {
-            throw EngineError(nulRefusedMessage());
+            throw RefusedValue(nulRefusedMessage());
         }
         starts.push_back(m_boundText.size());
         m_boundText.append(value).push_back('\0');
@@ -422,9 +546,14 @@ void PgConnection::fail(PGresult* result, const QString& sql) {
         // a write of its own may have reached the server before the connection broke.
         const bool inTransaction = !isCommit(sql) && m_inTransaction;
         const QString outcome = lostMessage(inTransaction, isWriteStatement(sql) || inTransaction);
-        close();
-        throw EngineError(lostConnectionText(reason) + outcome +
-                          QStringLiteral("程序会在下一次操作时重新连接。"));
+        dropConnection(); // a transaction under way stays failed until rolled back
+        const QString message = (m_cancelAsked ? QStringLiteral("已取消等待名片服务器。")
+                                               : lostConnectionText(reason)) +
+                                outcome + QStringLiteral("程序会在下一次操作时重新连接。");
+        if (isCommit(sql)) {
+            throw UncertainCommit(message);
+        }
+        throw EngineError(message);
     }
     const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
     // The server's words, except where they may quote a value or a piece of the statement
@@ -445,6 +574,17 @@ void PgConnection::fail(PGresult* result, const QString& sql) {
         what = QStringLiteral("当前用户没有这项操作的权限，请找服务器的管理员");
     } else if (state == u"40001" || state == u"40P01") {
         what = QStringLiteral("与另一位用户同时修改了同样的数据，本次没有保存，请再试一次");
+    } else if (state == u"55P03") {
+        what = QStringLiteral("另一位用户正在修改同样的名片，等了 %1 秒仍未轮到，本次没有保存，"
+                              "请稍后再试")
+                   .arg(LockTimeoutMs / 1000);
+        reason = QStringLiteral("SQLSTATE ") + state;
+    } else if (state == u"57014") {
+        what = m_cancelAsked ? QStringLiteral("已取消等待名片服务器，本次没有保存")
+                             : QStringLiteral("名片服务器在 %1 秒内没有完成这项操作，本次没有保存，"
+                                              "请稍后再试")
+                                   .arg(StatementTimeoutMs / 1000);
+        reason = QStringLiteral("SQLSTATE ") + state;
     } else {
         what = QStringLiteral("名片服务器无法完成这项操作");
     }
@@ -452,6 +592,54 @@ void PgConnection::fail(PGresult* result, const QString& sql) {
 }
 
 void PgConnection::execute(const QString& sql) {
+    switch (transactionWord(sql)) {
+    case TransactionWord::Begin:
+        PQclear(run(sql, false));
+        m_transactionOpen = true;
+        return;
+    case TransactionWord::Commit:
+        commitTransaction(sql);
+        return;
+    case TransactionWord::Rollback:
+        rollbackTransaction(sql);
+        return;
+    case TransactionWord::None:
+        PQclear(run(sql, false));
+    }
+}
+
+// A COMMIT counts only when the server says it committed: one sent on a failed transaction
+// is answered "ROLLBACK", and one sent with no transaction open (a new connection) commits
+// nothing.
+void PgConnection::commitTransaction(const QString& sql) {
+    if (!m_transactionOpen || !m_conn) {
+        m_transactionOpen = false;
+        throw EngineError(transactionLostText());
+    }
+    const PGTransactionStatusType status = PQtransactionStatus(m_conn);
+    if (status == PQTRANS_INERROR) {
+        rollbackTransaction(QStringLiteral("ROLLBACK"));
+        throw EngineError(QStringLiteral("名片服务器上的这次操作没有完成，本次的修改没有保存"));
+    }
+    if (status != PQTRANS_INTRANS) {
+        m_transactionOpen = false;
+        close();
+        throw EngineError(transactionLostText());
+    }
+    PGresult* result = run(sql, false);
+    m_transactionOpen = false;
+    ResultGuard guard{result};
+    if (std::strcmp(PQcmdStatus(result), "COMMIT") != 0) {
+        throw EngineError(QStringLiteral("名片服务器没有保存这次的修改（%1）")
+                              .arg(QString::fromLatin1(PQcmdStatus(result))));
+    }
+}
+
+void PgConnection::rollbackTransaction(const QString& sql) {
+    m_transactionOpen = false;
+    if (!m_conn || PQtransactionStatus(m_conn) == PQTRANS_IDLE) {
+        return; // the transaction went with its connection, or never began
+    }
     PQclear(run(sql, false));
 }
 
@@ -540,17 +728,19 @@ int PgConnection::socketDescriptor() const {
     return m_conn ? PQsocket(m_conn) : -1;
 }
 
-bool PgConnection::takeChangeNotices() {
+StoreChanges PgConnection::takeChangeNotices() {
     ensureOpen();
     if (const std::optional<QString> reason = droppedReason()) {
         throw EngineError(lostConnectionText(*reason));
     }
-    bool any = false;
+    StoreChanges changes;
     while (PGnotify* notice = PQnotifies(m_conn)) {
-        any = true;
+        if (!isOwnServerSession(notice->be_pid)) {
+            addChangeNotice(QString::fromUtf8(notice->extra), changes);
+        }
         PQfreemem(notice);
     }
-    return any;
+    return changes;
 }
 
 pg_conn* PgConnection::handle() {

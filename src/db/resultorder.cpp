@@ -154,6 +154,10 @@ std::vector<int> orderByRank(const std::vector<int>& rankOfRow, int ranks, bool 
     return order;
 }
 
+qlonglong integerValue(std::string_view v) {
+    return QByteArray::fromRawData(v.data(), qsizetype(v.size())).toLongLong();
+}
+
 std::vector<qlonglong> integerValues(const ResultSet& result, int column) {
     std::vector<qlonglong> values(static_cast<size_t>(result.rowCount()));
     for (int r = 0; r < result.rowCount(); ++r) {
@@ -185,4 +189,29 @@ std::vector<int> sortedOrder(const ResultSet& result, int column, bool descendin
     int ranks = 0;
     const std::vector<int> rankOfRow = textRanks(result, column, &ranks);
     return orderByRank(rankOfRow, ranks, descending);
+}
+
+int compareForSort(const ResultSet& result, int column, int rowA, int rowB) {
+    const std::string_view a = result.utf8(rowA, column);
+    const std::string_view b = result.utf8(rowB, column);
+    if (result.isIntegerColumn(column)) {
+        const qlonglong x = integerValue(a);
+        const qlonglong y = integerValue(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    // As textRanks orders them: ASCII-first texts before Chinese ones, then the collation,
+    // then the bytes.
+    const bool asciiA = a.empty() || uchar(a[0]) < 0x80;
+    const bool asciiB = b.empty() || uchar(b[0]) < 0x80;
+    if (asciiA != asciiB) {
+        return asciiA ? -1 : 1;
+    }
+    static const Collator collator;
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult order = ucol_strcollUTF8(collator.handle, a.data(), int32_t(a.size()),
+                                                    b.data(), int32_t(b.size()), &status);
+    if (order != UCOL_EQUAL) {
+        return order == UCOL_LESS ? -1 : 1;
+    }
+    return a < b ? -1 : a > b ? 1 : 0;
 }

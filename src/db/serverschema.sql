@@ -71,11 +71,23 @@ CREATE TABLE D_Mr (
 -- serverrules.sql, run after this script.
 
 -- Every program listening on orvane_cards hears of a committed change of the cards or the
--- visits (the table's name as payload; the server sends one per transaction and table, and
--- none for a transaction rolled back).
+-- visits, one notice a row, by key: "d_b:UPDATE:<card>", "dlist:INSERT:<card>:<visit>" (none
+-- for a transaction rolled back). The listener leaves out its own program's sessions.
 CREATE FUNCTION orvane_notify_change() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+    changed record;
 BEGIN
-    PERFORM pg_notify('orvane_cards', TG_TABLE_NAME);
+    IF TG_OP = 'DELETE' THEN
+        changed := OLD;
+    ELSE
+        changed := NEW;
+    END IF;
+    IF TG_TABLE_NAME = 'dlist' THEN
+        PERFORM pg_notify('orvane_cards',
+                          'dlist:' || TG_OP || ':' || changed.DID || ':' || changed.ID);
+    ELSE
+        PERFORM pg_notify('orvane_cards', 'd_b:' || TG_OP || ':' || changed.ID);
+    END IF;
     RETURN NULL;
 END
 $$;

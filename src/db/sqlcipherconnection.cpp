@@ -5,7 +5,6 @@
 #include "db/engineerror.h"
 #include "db/filedialect.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -26,10 +25,6 @@ constexpr unsigned long LockRetryMs = 2;
 constexpr qint64 ProgressCheckMs = 100;
 
 int lockWaitForTests = 0;
-std::function<void(bool)>& lockWaitFeedback() {
-    static std::function<void(bool)> feedback;
-    return feedback;
-}
 qint64 longestWait = 0;
 int waits = 0;
 
@@ -50,11 +45,6 @@ struct ResetGuard {
 qint64 nowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-bool onUserInterfaceThread() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    return app && QThread::currentThread() == app->thread();
 }
 
 // Size and time of last change of the database and of its log or journal: they move while
@@ -145,16 +135,33 @@ void SqlCipherConnection::setLockWaitForTests(int milliseconds) {
     lockWaitForTests = milliseconds;
 }
 
-void SqlCipherConnection::setLockWaitFeedback(std::function<void(bool waiting)> feedback) {
-    lockWaitFeedback() = std::move(feedback);
-}
-
 qint64 SqlCipherConnection::longestLockWait() {
     return longestWait;
 }
 
 int SqlCipherConnection::lockWaits() {
     return waits;
+}
+
+void SqlCipherConnection::cancel() {
+    const std::lock_guard<std::mutex> lock(m_handleLock);
+    m_cancelAsked = true;
+    if (m_db) {
+        sqlite3_interrupt(m_db);
+    }
+}
+
+void SqlCipherConnection::setHandle(sqlite3* db) {
+    const std::lock_guard<std::mutex> lock(m_handleLock);
+    m_db = db;
+    m_dataVersion = -1; // counted by each handle for itself
+}
+
+bool SqlCipherConnection::changedElsewhere() {
+    const auto version = select(QStringLiteral("PRAGMA data_version"))->text(0, 0).toLongLong();
+    const bool changed = m_dataVersion >= 0 && version != m_dataVersion;
+    m_dataVersion = version;
+    return changed;
 }
 
 std::unique_ptr<Connection> SqlCipherConnection::openAnother() const {
@@ -176,7 +183,7 @@ void SqlCipherConnection::close() {
         sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
     }
     sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    setHandle(nullptr);
     m_copy.reset();
 }
 
@@ -197,9 +204,6 @@ int SqlCipherConnection::waitForLock(void* connection, int attempt) {
         self->m_waitStart = now;
         self->m_lastProgress = now;
         self->m_progressMark = fileMark(self->m_path);
-        if (lockWaitFeedback() && onUserInterfaceThread()) {
-            lockWaitFeedback()(true);
-        }
         self->m_lastCheck = now;
     } else if (now - self->m_lastCheck >= ProgressCheckMs) {
         self->m_lastCheck = now;
@@ -207,12 +211,8 @@ int SqlCipherConnection::waitForLock(void* connection, int attempt) {
             self->m_lastProgress = now;
         }
     }
-    if (now - self->m_lastProgress >= lockWait()) {
-        return 0; // no progress for the whole wait: the statement fails as busy
-    }
-    if (onUserInterfaceThread()) {
-        // Repaint and timers only: a click or key waits until the statement is done.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (now - self->m_lastProgress >= lockWait() || self->m_cancelAsked) {
+        return 0; // no progress for the whole wait, or given up: the statement fails as busy
     }
     QThread::msleep(LockRetryMs);
     return 1;
@@ -225,9 +225,6 @@ void SqlCipherConnection::finishWait() {
     m_waiting = false;
     ++waits;
     longestWait = std::max(longestWait, nowMs() - m_waitStart);
-    if (lockWaitFeedback() && onUserInterfaceThread()) {
-        lockWaitFeedback()(false);
-    }
 }
 
 QString SqlCipherConnection::explain(int code) const {
@@ -240,6 +237,8 @@ QString SqlCipherConnection::explain(int code) const {
             .arg(folder);
     };
     switch (code & 0xff) {
+    case SQLITE_INTERRUPT:
+        return QStringLiteral("已取消等待数据库，本次没有保存。");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return QStringLiteral(
@@ -287,6 +286,9 @@ QString SqlCipherConnection::explain(int code) const {
 
 void SqlCipherConnection::fail(int code, const QString& sql) {
     reportFailure(statementKind(sql), m_db, code);
+    if (m_cancelAsked && ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_INTERRUPT)) {
+        throw EngineError(explain(SQLITE_INTERRUPT));
+    }
     switch (code & 0xff) {
     case SQLITE_CONSTRAINT:
         // A rule of the file refused the write: its own words say which.
@@ -327,7 +329,7 @@ void SqlCipherConnection::ensureOpen() {
     sqlite3* db = nullptr;
     const int check = openFile(&db);
     if (check == SQLITE_OK) {
-        m_db = db;
+        setHandle(db);
         return;
     }
     reportFailure("open", db, check);
@@ -382,7 +384,7 @@ void SqlCipherConnection::openCopy(int failure) {
     // Nothing written to the copy could ever reach the file.
     sqlite3_exec(db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
     m_copy = std::move(copy);
-    m_db = db;
+    setHandle(db);
 }
 
 void SqlCipherConnection::tryFileAgain() {
@@ -397,7 +399,7 @@ void SqlCipherConnection::tryFileAgain() {
     }
     finalizePrepared();
     sqlite3_close_v2(m_db);
-    m_db = db;
+    setHandle(db);
     m_copy.reset();
 }
 
@@ -428,11 +430,7 @@ SqlCipherConnection::KeyCheck SqlCipherConnection::checkKey(const QString& path,
 }
 
 sqlite3_stmt* SqlCipherConnection::compile(const QString& sql) {
-    if (m_waiting) {
-        // A timer that fired while this connection waits for a lock: the connection is busy
-        // with the statement before it.
-        throw EngineError(QStringLiteral("上一个操作还在等待数据库，请稍后再试"));
-    }
+    m_cancelAsked = false;
     ensureOpen();
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt* stmt = nullptr;
@@ -524,9 +522,8 @@ sqlite3_stmt* SqlCipherConnection::bound(int statement, BoundValues values) {
     Prepared& prepared = m_prepared.at(size_t(statement));
     if (!prepared.stmt) {
         prepared.stmt = compile(prepared.sql);
-    } else if (m_waiting) {
-        throw EngineError(QStringLiteral("上一个操作还在等待数据库，请稍后再试"));
     }
+    m_cancelAsked = false;
     if (sqlite3_bind_parameter_count(prepared.stmt) != int(values.size())) {
         throw EngineError(QStringLiteral("语句的参数个数不对"));
     }

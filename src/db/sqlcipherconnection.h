@@ -3,8 +3,9 @@
 #include "db/connection.h"
 
 #include <QTemporaryDir>
-#include <functional>
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 struct sqlite3;
@@ -24,8 +25,8 @@ struct sqlite3_stmt;
 // goes through as soon as that is done, without a restart.
 //
 // A statement that needs the write lock while another program holds it waits its turn: as
-// long as the other program keeps writing, and at most lockWait() after its last write. The
-// windows repaint meanwhile (user input waits), and the lock-wait feedback is told.
+// long as the other program keeps writing, and at most lockWait() after its last write, or
+// until cancel() gives up the wait.
 class SqlCipherConnection final : public Connection {
 public:
     SqlCipherConnection() = default;
@@ -41,15 +42,15 @@ public:
     bool connected() const override { return m_db != nullptr; }
     std::unique_ptr<Connection> openAnother() const override;
     void close() override;
+    void cancel() override;
+    // Through the file's data version, as this connection last read it.
+    bool changedElsewhere() override;
 
     // How long a writer waits after the other program's last sign of progress.
     static constexpr int LockWaitMs = 30000;
     static int lockWait();
     static void setLockWaitForTests(int milliseconds); // 0: LockWaitMs again
 
-    // Told true when a statement starts waiting for another program's lock, false when the
-    // wait ends (the user interface shows its wait cursor meanwhile).
-    static void setLockWaitFeedback(std::function<void(bool waiting)> feedback);
     // The longest lock wait any connection of this program has seen, in milliseconds.
     static qint64 longestLockWait();
     // How many statements of this program have waited for another program's lock.
@@ -66,6 +67,7 @@ public:
 
 private:
     void ensureOpen();
+    void setHandle(sqlite3* db);
     int openFile(sqlite3** db);
     void openCopy(int failure);
     void tryFileAgain(); // before a command, on a copy or a file opened read-only
@@ -85,6 +87,9 @@ private:
     };
 
     sqlite3* m_db = nullptr;
+    std::mutex m_handleLock; // guards m_db against cancel() on another thread
+    std::atomic<bool> m_cancelAsked{false};
+    qint64 m_dataVersion = -1;
     std::vector<Prepared> m_prepared;
     QString m_path;
     QString m_key;

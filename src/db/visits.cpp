@@ -20,3 +20,16 @@ QString visitInsertStatement(const Dialect& d, qint64 cardId, const QString& dat
 QString visitDeleteStatement(const Dialect& d, qint64 visitId) {
     return d.removeVisit(visitId);
 }
+
+QString visitCountsStatement(const std::vector<qint64>& cardIds) {
+    QString list = QStringLiteral("0"); // no card has key 0
+    for (const qint64 id : cardIds) {
+        list += u',' + QString::number(id);
+    }
+    return QStringLiteral("SELECT DID, count(*) FROM DList WHERE DID in (") + list +
+           QStringLiteral(") GROUP BY DID");
+}
+
+QString visitCardStatement(qint64 visitId) {
+    return QStringLiteral("SELECT DID FROM DList WHERE ID=") + QString::number(visitId);
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 class Dialect;
 
@@ -13,3 +14,8 @@ QString visitInsertStatement(const Dialect& dialect, qint64 cardId, const QStrin
                              const QString& kind, const QString& memo);
 // Removes the visit with key visitId for good.
 QString visitDeleteStatement(const Dialect& dialect, qint64 visitId);
+// How many visits each of the cards with the given keys has: the card's key and the count,
+// a row for each card with visits.
+QString visitCountsStatement(const std::vector<qint64>& cardIds);
+// The card a visit belongs to: one row, its key, or no row when the visit is gone.
+QString visitCardStatement(qint64 visitId);

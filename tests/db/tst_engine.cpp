@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <atomic>
 #include <cstdio>
@@ -228,36 +229,6 @@ private slots:
         QCOMPARE(column(q, "ID").first(), QStringLiteral("6"));
     }
 
-    // A long list sorts while the program's events go on; a list opened meanwhile (a refresh
-    // from a timer) is left as it came, without the sort meant for the list before it.
-    void longSortKeepsTheEventLoopGoing() {
-        auto rows = std::make_shared<ResultSet>(QStringList{"ID", "姓名"});
-        const int count = 50000;
-        for (int i = 0; i < count; ++i) {
-            rows->append(QString::number(i));
-            rows->append(QStringLiteral("名%1").arg((i * 7919) % count, 5, 10, QChar(u'0')));
-        }
-        Query q;
-        q.openResult(rows);
-        bool timerFired = false;
-        QTimer::singleShot(0, [&] { timerFired = true; });
-        q.setSort(QStringLiteral("姓名 DESC"));
-        QVERIFY(timerFired);
-        QCOMPARE(q.sort(), QStringLiteral("姓名 DESC"));
-        QCOMPARE(q.fieldByName(QStringLiteral("ID")), QStringLiteral("0")); // still current
-        q.last();
-        QCOMPARE(q.fieldByName(QStringLiteral("姓名")), QStringLiteral("名00000"));
-
-        auto refreshed = std::make_shared<ResultSet>(*rows);
-        QTimer::singleShot(0, [&] { q.openResult(refreshed); });
-        q.setSort(QStringLiteral("姓名 ASC"));
-        QCOMPARE(q.result(), refreshed.get());
-        QCOMPARE(q.sort(), QString());
-        QCOMPARE(q.fieldByName(QStringLiteral("ID")), QStringLiteral("0"));
-        q.next();
-        QCOMPARE(q.fieldByName(QStringLiteral("ID")), QStringLiteral("1"));
-    }
-
     void lockedDatabaseIsWaitedFor() {
         DirectSql other(m_db->connectionString());
         other.exec(QStringLiteral("select count(*) from D_P")); // opens the second connection
@@ -277,29 +248,31 @@ private slots:
         QCOMPARE(count("select ID from D_B"), 1);
     }
 
-    // While a statement waits for another program's lock, timers still run (the windows
-    // repaint), the wait feedback is on, and a statement started meanwhile on the same
-    // connection is refused rather than run inside the waiting one.
-    void lockWaitKeepsTheEventLoopGoing() {
+    // A statement that waits for another program's lock runs no event loop of the window
+    // (the window waits for it elsewhere); cancel() from another thread ends the wait, and the
+    // write fails as given up and writes nothing.
+    void lockWaitEndsWhenCancelled() {
         m_connection->select(QStringLiteral("select ID from D_B")); // opened
         SqlCipherConnection holder;
         holder.setConnectionString(m_db->connectionString());
         holder.execute(QStringLiteral("BEGIN IMMEDIATE"));
-        QStringList seen;
-        SqlCipherConnection::setLockWaitFeedback(
-            [&seen](bool waiting) { seen << (waiting ? "wait" : "done"); });
-        QTimer::singleShot(100, [&] {
-            try {
-                m_connection->select(QStringLiteral("select ID from D_B"));
-                seen << "nested statement ran";
-            } catch (const EngineError&) {
-                seen << "nested statement refused";
-            }
+        bool timerRan = false;
+        QTimer::singleShot(0, [&timerRan] { timerRan = true; });
+        std::thread canceller([this] {
+            QThread::msleep(300);
+            m_connection->cancel();
         });
-        QTimer::singleShot(300, [&holder] { holder.execute(QStringLiteral("COMMIT")); });
+        try {
+            m_connection->execute(QStringLiteral("insert into D_B(BName) values('轮到我')"));
+            QFAIL("a write went through another program's lock");
+        } catch (const EngineError& error) {
+            QCOMPARE(error.message(), QStringLiteral("已取消等待数据库，本次没有保存。"));
+        }
+        canceller.join();
+        QVERIFY(!timerRan);
+        holder.execute(QStringLiteral("COMMIT"));
+        QCOMPARE(count("select ID from D_B"), 0);
         m_connection->execute(QStringLiteral("insert into D_B(BName) values('轮到我')"));
-        SqlCipherConnection::setLockWaitFeedback({});
-        QCOMPARE(seen, QStringList({"wait", "nested statement refused", "done"}));
         QCOMPARE(count("select ID from D_B"), 1);
     }
 

@@ -13,7 +13,9 @@
 
 #include <QSocketNotifier>
 #include <QTest>
+#include <QThread>
 #include <memory>
+#include <thread>
 
 namespace {
 QString cardInsert(const QString& type, const QString& name, const QString& sex,
@@ -224,76 +226,202 @@ private slots:
                  QStringLiteral("我 3"));
     }
 
-    void noticeAfterCommitNeverAfterRollback() {
+    // Another program's committed changes are told by key, after the commit and never for a
+    // rollback; this program's own sessions are left out (its store tells those).
+    void noticesNameWhatAnotherProgramCommitted() {
         PgConnection listener(m_db->connectionString());
         listener.listenForChanges();
         QSocketNotifier readable(listener.socketDescriptor(), QSocketNotifier::Read);
-        bool noticed = false;
+        StoreChanges heard;
         connect(&readable, &QSocketNotifier::activated, this,
-                [&] { noticed = listener.takeChangeNotices() || noticed; });
+                [&] { heard.add(listener.takeChangeNotices()); });
+        ServerSession other(m_db->connectionString());
 
-        m_connection->execute(QStringLiteral("BEGIN"));
-        m_connection->insert(
-            cardInsert(QStringLiteral("客户"), QStringLiteral("回滚"), QStringLiteral("男")));
+        other.run(QStringLiteral("BEGIN"));
+        other.run(cardInsert(QStringLiteral("客户"), QStringLiteral("回滚"), QStringLiteral("男")));
         QTest::qWait(300);
-        QVERIFY(!noticed); // not before commit
-        m_connection->execute(QStringLiteral("ROLLBACK"));
-        // A committed write after the rolled-back one: its notice is the only one that comes.
+        QVERIFY(heard.empty()); // not before commit
+        other.run(QStringLiteral("ROLLBACK"));
         QTest::qWait(300);
-        QVERIFY(!noticed);
-        m_connection->execute(QStringLiteral(
-            "insert into DList(DID,LDate,LType,LMemo) values(1,'2024-01-01','电话','')"));
-        QTRY_VERIFY_WITH_TIMEOUT(noticed, 5000);
-        noticed = false;
-        m_connection->execute(QStringLiteral("BEGIN"));
-        m_connection->execute(QStringLiteral("delete from DList"));
-        m_connection->execute(QStringLiteral("ROLLBACK"));
-        QTest::qWait(500);
-        QVERIFY(!noticed);
+        QVERIFY(heard.empty());
+
+        // This program's own writes: not heard.
+        const qint64 own = m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("自己"), QStringLiteral("男")));
+        QTest::qWait(300);
+        QVERIFY(heard.empty());
+
+        const QString id = other.run(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("别人"), QStringLiteral("男")) +
+            QStringLiteral(" returning ID"));
+        other.run(QStringLiteral("update D_B set BPho='1' where ID=%1").arg(own));
+        other.run(QStringLiteral(
+                      "insert into DList(DID,LDate,LType,LMemo) values(%1,'2024-01-01','电话','')")
+                      .arg(own));
+        other.run(QStringLiteral("delete from DList where DID=%1").arg(own));
+        QTRY_COMPARE_WITH_TIMEOUT(heard.visits.size(), size_t(2), 5000);
+        QCOMPARE(heard.distinctCards(), std::vector<qint64>({own, id.toLongLong()}));
+        QCOMPARE(heard.visits[0].card, own);
+        QCOMPARE(heard.visits[0].delta + heard.visits[1].delta, 0);
+        QVERIFY(!heard.everything);
+    }
+
+    void noticePayloads_data() {
+        QTest::addColumn<QString>("payload");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("card") << "d_b:UPDATE:12"
+                              << "card 12";
+        QTest::newRow("visit added") << "dlist:INSERT:12:40"
+                                     << "visit 12 +1";
+        QTest::newRow("visit removed") << "dlist:DELETE:7:41"
+                                       << "visit 7 -1";
+        QTest::newRow("older register") << "d_b"
+                                        << "everything";
+        QTest::newRow("no key") << "d_b:UPDATE:"
+                                << "everything";
+        QTest::newRow("other table") << "d_type:INSERT:1"
+                                     << "everything";
+    }
+    void noticePayloads() {
+        QFETCH(QString, payload);
+        QFETCH(QString, change);
+        StoreChanges changes;
+        addChangeNotice(payload, changes);
+        QString told;
+        for (const qint64 card : changes.cards) {
+            told += QStringLiteral("card %1").arg(card);
+        }
+        for (const StoreChanges::VisitChange& visit : changes.visits) {
+            told += QStringLiteral("visit %1 %2%3")
+                        .arg(visit.card)
+                        .arg(visit.delta > 0 ? "+" : "")
+                        .arg(visit.delta);
+        }
+        if (changes.everything) {
+            told += QStringLiteral("everything");
+        }
+        QCOMPARE(told, change);
     }
 
     void watcherHearsOtherProgramsAndComesBack() {
         ChangeWatcher watcher(m_db->connectionString());
         watcher.start();
-        int changes = 0;
+        QList<StoreChanges> changes;
         QStringList lost;
-        connect(&watcher, &ChangeWatcher::changed, this, [&] { ++changes; });
+        connect(&watcher, &ChangeWatcher::changed, this,
+                [&](const StoreChanges& c) { changes << c; });
         connect(&watcher, &ChangeWatcher::lost, this, [&](const QString& m) { lost << m; });
-        m_connection->insert(
-            cardInsert(QStringLiteral("客户"), QStringLiteral("甲"), QStringLiteral("男")));
-        QTRY_COMPARE_WITH_TIMEOUT(changes, 1, 5000);
+        ServerSession other(m_db->connectionString());
+        other.run(cardInsert(QStringLiteral("客户"), QStringLiteral("甲"), QStringLiteral("男")));
+        QTRY_COMPARE_WITH_TIMEOUT(changes.size(), 1, 5000);
+        QCOMPARE(changes[0].cards.size(), size_t(1));
 
-        // Its connection cut: told, then back by itself, with a change to refresh in full.
+        // Its connection cut: told, then back by itself, with everything to read again.
         m_db->run(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where "
                                  "query = 'LISTEN orvane_cards'"));
         QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
         QVERIFY(lost.first().startsWith(QStringLiteral("与名片服务器的连接断开了")));
-        QTRY_COMPARE_WITH_TIMEOUT(changes, 2, 3 * ChangeWatcher::RetryMs);
+        QTRY_COMPARE_WITH_TIMEOUT(changes.size(), 2, 3 * ChangeWatcher::RetryMs);
+        QVERIFY(changes[1].everything);
         QVERIFY(watcher.listening());
-        m_connection->insert(
-            cardInsert(QStringLiteral("客户"), QStringLiteral("乙"), QStringLiteral("男")));
-        QTRY_COMPARE_WITH_TIMEOUT(changes, 3, 5000);
+        other.run(cardInsert(QStringLiteral("客户"), QStringLiteral("乙"), QStringLiteral("男")));
+        QTRY_COMPARE_WITH_TIMEOUT(changes.size(), 3, 5000);
     }
 
-    void lostConnectionIsToldAndComesBack() {
+    // A connection cut inside a transaction fails that transaction: every statement after it
+    // fails too, COMMIT included, until the transaction is rolled back; nothing of it is
+    // carried on in autocommit over a new connection.
+    void aTransactionCutOffIsNeverCarriedOn() {
         QCOMPARE(m_connection->select(QStringLiteral("select theName from D_Sex"))->rowCount(), 2);
         m_connection->execute(QStringLiteral("BEGIN"));
         m_connection->insert(
             cardInsert(QStringLiteral("客户"), QStringLiteral("半途"), QStringLiteral("男")));
         m_db->run(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where "
                                  "application_name='orvane-cards' and datname=current_database()"));
-        try {
-            m_connection->insert(
-                cardInsert(QStringLiteral("客户"), QStringLiteral("半途2"), QStringLiteral("男")));
-            QFAIL("a write on a lost connection succeeded");
-        } catch (const EngineError& error) {
-            QVERIFY2(error.message().startsWith(QStringLiteral("与名片服务器的连接断开了（")),
-                     qPrintable(error.message()));
-            QVERIFY(error.message().contains(QStringLiteral("本次的修改没有保存")));
-        }
+        const auto refused = [this](const QString& sql) {
+            try {
+                m_connection->execute(sql);
+            } catch (const EngineError& error) {
+                return error.message();
+            }
+            return QString();
+        };
+        const QString cut = refused(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("半途2"), QStringLiteral("男")));
+        QVERIFY2(cut.startsWith(QStringLiteral("与名片服务器的连接断开了（")), qPrintable(cut));
+        QVERIFY(cut.contains(QStringLiteral("本次的修改没有保存")));
         QVERIFY(!m_connection->connected());
-        // The next statement connects again; the transaction cut off left nothing.
-        QCOMPARE(m_connection->select(QStringLiteral("select ID from D_B"))->rowCount(), 0);
+        const QString after = refused(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("半途3"), QStringLiteral("男")));
+        QVERIFY2(after.contains(QStringLiteral("本次的修改没有保存")), qPrintable(after));
+        QVERIFY(refused(QStringLiteral("COMMIT")).contains(QStringLiteral("本次的修改没有保存")));
+        QCOMPARE(m_db->run(QStringLiteral("select count(*) from D_B")), QStringLiteral("0"));
+
+        // Rolled back (as a write lock going out of scope does), the next statement connects.
+        m_connection->execute(QStringLiteral("ROLLBACK"));
+        m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("之后"), QStringLiteral("男")));
+        QCOMPARE(m_db->run(QStringLiteral("select string_agg(BName, ',') from D_B")),
+                 QStringLiteral("之后"));
+    }
+
+    // A COMMIT the server answers with a rollback (the transaction had failed) is a failure.
+    void commitOfAFailedTransactionFails() {
+        const qint64 id = m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("已有"), QStringLiteral("男")));
+        m_connection->execute(QStringLiteral("BEGIN"));
+        m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("新的"), QStringLiteral("男")));
+        QVERIFY_THROWS_EXCEPTION(
+            EngineError,
+            m_connection->execute(QStringLiteral("insert into D_B(ID) values(%1)").arg(id)));
+        try {
+            m_connection->execute(QStringLiteral("COMMIT"));
+            QFAIL("a failed transaction was reported as committed");
+        } catch (const EngineError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("没有保存")),
+                     qPrintable(error.message()));
+        }
+        QCOMPARE(m_db->run(QStringLiteral("select string_agg(BName, ',') from D_B")),
+                 QStringLiteral("已有"));
+        m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("之后"), QStringLiteral("男")));
+        QCOMPARE(m_db->run(QStringLiteral("select count(*) from D_B")), QStringLiteral("2"));
+    }
+
+    // A lock another program holds is waited for a bounded time, or until cancel() from
+    // another thread; either way the write fails, says why, and writes nothing.
+    void lockWaitsEnd_data() {
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("lock timeout") << false << QStringLiteral("另一位用户正在修改同样的名片");
+        QTest::newRow("cancelled") << true << QStringLiteral("已取消等待名片服务器，本次没有保存");
+    }
+    void lockWaitsEnd() {
+        QFETCH(bool, cancelled);
+        QFETCH(QString, message);
+        const qint64 id = m_connection->insert(
+            cardInsert(QStringLiteral("客户"), QStringLiteral("锁住"), QStringLiteral("男")));
+        ServerSession holder(m_db->connectionString());
+        holder.run(QStringLiteral("BEGIN; LOCK TABLE D_B IN ACCESS EXCLUSIVE MODE"));
+        std::thread canceller;
+        if (cancelled) {
+            canceller = std::thread([this] {
+                QThread::msleep(300);
+                m_connection->cancel();
+            });
+        }
+        try {
+            m_connection->execute(QStringLiteral("update D_B set BPho='2' where ID=%1").arg(id));
+            QFAIL("a write went through a lock held by another program");
+        } catch (const EngineError& error) {
+            QVERIFY2(error.message().startsWith(message), qPrintable(error.message()));
+        }
+        if (canceller.joinable()) {
+            canceller.join();
+        }
+        holder.run(QStringLiteral("ROLLBACK"));
+        QCOMPARE(m_db->run(QStringLiteral("select coalesce(BPho,'') from D_B")), QString());
     }
 
     void failuresNameTheServerNeverThePassword() {

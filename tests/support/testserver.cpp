@@ -9,8 +9,7 @@
 #include <libpq-fe.h>
 
 namespace {
-// Runs sql on the database named by conninfo; the first value of its result.
-QString runOn(const QString& conninfo, const QString& sql) {
+PGconn* connectTo(const QString& conninfo) {
     PGconn* conn = PQconnectdb(conninfo.toUtf8().constData());
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString reason = QString::fromUtf8(PQerrorMessage(conn));
@@ -19,6 +18,27 @@ QString runOn(const QString& conninfo, const QString& sql) {
     }
     PQsetNoticeProcessor(
         conn, [](void*, const char*) {}, nullptr);
+    return conn;
+}
+
+QString runIn(PGconn* conn, const QString& sql) {
+    PGresult* result = PQexec(conn, sql.toUtf8().constData());
+    const ExecStatusType status = PQresultStatus(result);
+    QString value;
+    if (status == PGRES_TUPLES_OK && PQntuples(result) > 0) {
+        value = QString::fromUtf8(PQgetvalue(result, 0, 0));
+    }
+    const QString error = QString::fromUtf8(PQerrorMessage(conn));
+    PQclear(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+        qFatal("test server: %s: %s", qPrintable(sql), qPrintable(error));
+    }
+    return value;
+}
+
+// Runs sql on the database named by conninfo; the first value of its result.
+QString runOn(const QString& conninfo, const QString& sql) {
+    PGconn* conn = connectTo(conninfo);
     PGresult* result = PQexec(conn, sql.toUtf8().constData());
     const ExecStatusType status = PQresultStatus(result);
     QString value;
@@ -82,6 +102,21 @@ SetupRun runServerSetup(const QStringList& arguments, const QByteArray& input,
     return {script.exitStatus() == QProcess::NormalExit ? script.exitCode() : -1,
             QString::fromUtf8(script.readAllStandardOutput()),
             QString::fromUtf8(script.readAllStandardError())};
+}
+
+ServerSession::ServerSession(const QString& connectionString)
+    : m_conn(connectTo(connectionString)) {}
+
+ServerSession::~ServerSession() {
+    PQfinish(m_conn);
+}
+
+QString ServerSession::run(const QString& sql) {
+    return runIn(m_conn, sql);
+}
+
+int ServerSession::backendPid() const {
+    return PQbackendPID(m_conn);
 }
 
 PrivateServer::PrivateServer(const QStringList& settings)

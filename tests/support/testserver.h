@@ -49,6 +49,24 @@ struct SetupRun {
 SetupRun runServerSetup(const QStringList& arguments, const QByteArray& input,
                         const QString& server = testServerConnectionString());
 
+// A session of another program on a database, open until its end: what it commits, the
+// program hears of as another program's change; it can hold a transaction or a lock open.
+class ServerSession {
+public:
+    explicit ServerSession(const QString& connectionString);
+    ~ServerSession();
+    ServerSession(const ServerSession&) = delete;
+    ServerSession& operator=(const ServerSession&) = delete;
+
+    // Runs statements; the first value of the last result ("" when none). Fails the test's
+    // process on an error.
+    QString run(const QString& sql);
+    int backendPid() const;
+
+private:
+    struct pg_conn* m_conn;
+};
+
 // A server of a test's own in a temporary folder, for a test that stops and starts it (and
 // for the benchmarks, which give it the server's usual settings: no settings).
 class PrivateServer {

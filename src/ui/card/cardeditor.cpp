@@ -7,6 +7,7 @@
 #include "ui/common/gbklineedit.h"
 #include "ui/common/lookupcombo.h"
 #include "ui/common/messages.h"
+#include "ui/common/storewait.h"
 #include "ui/common/widgets.h"
 
 #include <QGroupBox>
@@ -137,7 +138,7 @@ void TfrmD_D::blankCard() {
 }
 
 void TfrmD_D::loadCard() {
-    m_opened = m_store.card(m_cardId);
+    m_opened = waitForStore(this, m_store, [this] { return m_store.card(m_cardId); });
     if (!m_opened) {
         blankCard();
         return;
@@ -202,12 +203,14 @@ void TfrmD_D::refuse(const QString& message) {
 }
 
 bool TfrmD_D::saveNewCard(const CardValues& values) {
-    if (m_store.insertCard(values, dateText(Clock::today())).outcome == WriteOutcome::Duplicate) {
+    const QString today = dateText(Clock::today());
+    const CardStore::Inserted inserted =
+        waitForStore(this, m_store, [&] { return m_store.insertCard(values, today); });
+    if (inserted.outcome == WriteOutcome::Duplicate) {
         refuse(duplicateCardMessage(values));
         return false;
     }
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 新增 保存成功！"));
-    emit cardsChanged();
     blankCard();
     markInputSaved();
     return true;
@@ -219,7 +222,9 @@ bool TfrmD_D::saveNewCard(const CardValues& values) {
 // the user typed. Nor may a change make the card the same as another live card.
 bool TfrmD_D::saveChangedCard(const CardValues& values) {
     const WriteOutcome outcome =
-        m_opened ? m_store.updateCard(*m_opened, values) : WriteOutcome::Gone;
+        m_opened
+            ? waitForStore(this, m_store, [&] { return m_store.updateCard(*m_opened, values); })
+            : WriteOutcome::Gone;
     switch (outcome) {
     case WriteOutcome::Gone:
         refuse(QStringLiteral("该名片已不存在或已被删除，修改没有保存！"));
@@ -236,7 +241,6 @@ bool TfrmD_D::saveChangedCard(const CardValues& values) {
         break;
     }
     Messages::info(this, QStringLiteral("恭喜！恭喜！名片 修改 保存成功！"));
-    emit cardsChanged();
     markInputSaved();
     return true;
 }

@@ -3,6 +3,7 @@
 #include "db/cardstore.h"
 #include "ui/common/lookupcombo.h"
 #include "ui/common/messages.h"
+#include "ui/common/storewait.h"
 #include "ui/common/widgets.h"
 
 #include <QGroupBox>
@@ -56,8 +57,9 @@ void TfrmMRX::save() {
 
 bool TfrmMRX::storeDefaults() {
     return runCommand(this, [this] {
-        m_store.storeDefaults(
-            {typeBox->shownText(), sexBox->shownText(), provinceBox->shownText()});
+        const CardDefaults chosen{typeBox->shownText(), sexBox->shownText(),
+                                  provinceBox->shownText()};
+        waitForStore(this, m_store, [&] { m_store.storeDefaults(chosen); });
         Messages::info(this, QStringLiteral("默认选项 保存成功！"));
         markInputSaved();
     });

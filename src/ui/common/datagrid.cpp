@@ -1,6 +1,7 @@
 #include "ui/common/datagrid.h"
 
 #include "db/query.h"
+#include "ui/common/backgroundtask.h"
 #include "ui/common/messages.h"
 #include "ui/common/resultmodel.h"
 #include "ui/common/widgets.h"
@@ -85,6 +86,15 @@ void DataGrid::setQuery(Query* query) {
     m_model->setTitleFont(windowFont());
     setModel(m_model);
     connect(m_model, &QAbstractItemModel::modelReset, this, &DataGrid::resetColumns);
+    // While rows go and come, the view moves its current cell by itself: the query's cursor
+    // says where it is once they are in place.
+    for (const auto begin :
+         {&QAbstractItemModel::rowsAboutToBeRemoved, &QAbstractItemModel::rowsAboutToBeInserted}) {
+        connect(m_model, begin, this, [this] { m_syncing = true; });
+    }
+    for (const auto end : {&QAbstractItemModel::rowsRemoved, &QAbstractItemModel::rowsInserted}) {
+        connect(m_model, end, this, [this] { m_syncing = false; });
+    }
     connect(query, &Query::currentChanged, this, &DataGrid::followCursor);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
@@ -158,10 +168,25 @@ void DataGrid::titleClick(int column) {
     const QString name = q->result()->columnName(column);
     const QString ascending = name + QStringLiteral(" ASC");
     // A list still being read is waited for first, and its reading may fail.
-    runCommand(this, [&] {
+    runCommand(
+        this, [&] { sortBy(q->sort() == ascending ? name + QStringLiteral(" DESC") : ascending); });
+}
+
+void DataGrid::sortBy(const QString& sortText) {
+    Query* q = query();
+    if (!q->waitForAllRows()) {
+        return; // the user gave up waiting for the rest: the order stays
+    }
+    const std::function<std::vector<int>()> sort = q->sorter(sortText);
+    std::vector<int> order;
+    if (q->recordCount() < SortAsideFromRows) {
         const BusyCursor busy;
-        q->setSort(q->sort() == ascending ? name + QStringLiteral(" DESC") : ascending);
-    });
+        order = sort();
+    } else {
+        BackgroundTask::run(this, QStringLiteral("正在排序"),
+                            [&](TaskProgress&) { order = sort(); });
+    }
+    q->setSort(sortText, std::move(order));
 }
 
 void DataGrid::setPopupMenu(QMenu* menu, const QList<QAction*>& rowActions) {

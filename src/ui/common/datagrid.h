@@ -30,6 +30,12 @@ public:
 
     // The title-click sort of one column.
     void titleClick(int column);
+    // Sorts the query's rows ("column ASC" / "column DESC"), waiting for a list still being
+    // read first; a long list sorts on a thread of its own while the window waits. Throws
+    // EngineError.
+    void sortBy(const QString& sortText);
+    // Below this many rows a sort takes a few milliseconds, and is done at once.
+    static constexpr int SortAsideFromRows = 20000;
 
     // The grid's pop-up menu. A right click on a row or on the title row, Shift+F10 and the
     // Menu key open it (the keys at the current row). The row actions act on the row the

@@ -12,7 +12,6 @@ ResultModel::ResultModel(Query* query, QObject* parent)
     : QAbstractTableModel(parent), m_query(query) {
     connect(query, &Query::resultChanged, this, [this] {
         beginResetModel();
-        m_currentRow = -1;
         endResetModel();
     });
     // Rows of a list still being read come after the rows shown: the current row and the
@@ -20,6 +19,13 @@ ResultModel::ResultModel(Query* query, QObject* parent)
     connect(query, &Query::rowsAboutToBeAppended, this,
             [this](int first, int last) { beginInsertRows({}, first, last); });
     connect(query, &Query::rowsAppended, this, [this] { endInsertRows(); });
+    // A list brought up to date with changes: a row at a time goes or comes in.
+    connect(query, &Query::rowsAboutToBeRemoved, this,
+            [this](int position) { beginRemoveRows({}, position, position); });
+    connect(query, &Query::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(query, &Query::rowsAboutToBeInserted, this,
+            [this](int position) { beginInsertRows({}, position, position); });
+    connect(query, &Query::rowsInserted, this, [this] { endInsertRows(); });
     // A sort keeps the columns, their widths and hidden state: it is a change of layout.
     connect(query, &Query::aboutToReorder, this, [this] {
         emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -37,8 +43,6 @@ ResultModel::ResultModel(Query* query, QObject* parent)
         changePersistentIndexList(before, after);
         emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     });
-    // The row indicator is read when the header paints; the grid repaints it on a move.
-    connect(query, &Query::currentChanged, this, [this](int position) { m_currentRow = position; });
 }
 
 int ResultModel::positionOfRow(int row) const {
@@ -51,8 +55,7 @@ int ResultModel::positionOfRow(int row) const {
 }
 
 int ResultModel::rowCount(const QModelIndex& parent) const {
-    const ResultSet* result = m_query ? m_query->result() : nullptr;
-    return parent.isValid() || !result ? 0 : result->rowCount();
+    return parent.isValid() || !m_query || !m_query->active() ? 0 : m_query->recordCount();
 }
 
 int ResultModel::columnCount(const QModelIndex& parent) const {
@@ -83,7 +86,8 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     if (orientation == Qt::Vertical) {
         // The row indicator: a mark on the current row.
         if (role == Qt::DisplayRole) {
-            return section == m_currentRow ? QStringLiteral("▶") : QString();
+            // Read when the header paints; the grid repaints it on a move.
+            return section == m_query->recNo() - 1 ? QStringLiteral("▶") : QString();
         }
         return {};
     }

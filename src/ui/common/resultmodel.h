@@ -32,5 +32,4 @@ private:
     QPointer<Query> m_query;
     std::vector<int> m_rowsBeforeReorder; // rows under the persistent indexes during a sort
     QFont m_titleFont;
-    int m_currentRow = -1;
 };

@@ -6,6 +6,7 @@
 #include "ui/common/cardcolumns.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
+#include "ui/common/storewait.h"
 #include "ui/common/widgets.h"
 
 #include <QLabel>
@@ -72,7 +73,8 @@ void TfrmDeleted::restoreCard() {
     }
     runCommand(this, [this] {
         const qint64 id = deletedList->fieldByName(QStringLiteral("ID")).toLongLong();
-        if (m_store.restore(id) == WriteOutcome::Duplicate) {
+        if (waitForStore(this, m_store, [&] { return m_store.restore(id); }) ==
+            WriteOutcome::Duplicate) {
             CardValues card;
             for (const char* column : {"theType", "BName", "BSex"}) {
                 card.insert(column, deletedList->fieldByName(cardField(column).caption));
@@ -80,7 +82,6 @@ void TfrmDeleted::restoreCard() {
             Messages::info(this, duplicateCardMessage(card));
             return;
         }
-        emit cardsChanged();
         myRef();
     });
 }
@@ -99,7 +100,8 @@ void TfrmDeleted::purgeCard() {
         if (!Messages::confirm(this, question, QStringLiteral("彻底删除"), false)) {
             return;
         }
-        if (m_store.purgeCard(id) == WriteOutcome::Gone) {
+        if (waitForStore(this, m_store, [&] { return m_store.purgeCard(id); }) ==
+            WriteOutcome::Gone) {
             Messages::info(this, QStringLiteral("该名片已不在已删除名片中，没有删除。"));
         }
         myRef();
@@ -118,7 +120,7 @@ void TfrmDeleted::purgeAllCards() {
         return;
     }
     runCommand(this, [this] {
-        m_store.purgeDeletedCards();
+        waitForStore(this, m_store, [this] { return m_store.purgeDeletedCards(); });
         myRef();
     });
 }

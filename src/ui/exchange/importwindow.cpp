@@ -6,10 +6,10 @@
 #include "db/query.h"
 #include "db/resultset.h"
 #include "excel/workbookreader.h"
+#include "ui/common/backgroundtask.h"
 #include "ui/common/datagrid.h"
 #include "ui/common/messages.h"
 #include "ui/common/widgets.h"
-#include "ui/common/workprogress.h"
 #include "vcard/vcard.h"
 
 #include <QCloseEvent>
@@ -131,13 +131,17 @@ void TfrmInData::countRows(const QString& caption) {
 
 namespace {
 // What "导入" reports: the cards added and the rows skipped, by reason.
-QString importReport(int added, int duplicates, int nameless) {
+QString importReport(const TfrmInData::ImportTally& tally) {
     QString report = QStringLiteral("数据导入 保存成功！\n新增名片 %1 张，跳过重复 %2 行，"
                                     "跳过无姓名 %3 行。")
-                         .arg(added)
-                         .arg(duplicates)
-                         .arg(nameless);
-    if (duplicates + nameless > 0) {
+                         .arg(tally.stored)
+                         .arg(tally.duplicates)
+                         .arg(tally.nameless);
+    if (tally.refused > 0) {
+        report +=
+            QStringLiteral("\n有 %1 行含有名片库不能保存的字符，没有导入。").arg(tally.refused);
+    }
+    if (tally.duplicates + tally.nameless + tally.refused > 0) {
         report += QStringLiteral("\n未导入的行列在窗口中。");
     }
     return report;
@@ -146,66 +150,25 @@ QString importReport(int added, int duplicates, int nameless) {
 
 void TfrmInData::importRows() {
     if (m_importing) {
-        return; // pressed again from inside the import's own repaints
+        return;
     }
     m_importing = true;
-    int added = 0;
-    bool cancelled = false;
+    ImportTally tally;
     // The rows not imported, with their number in the list and the reason.
     auto skipped = std::make_shared<ResultSet>(skippedRowColumns());
-    int duplicates = 0;
-    int nameless = 0;
-    const bool completed = runCommand(this, [&] {
-        const int rows = sheetRows->recordCount();
-        if (rows > 0) {
-            const ResultSet& sheet = *sheetRows->result();
-            const std::vector<int> columns = cardColumns(sheet);
-            const QByteArray today = dateText(Clock::today()).toUtf8();
-            std::vector<std::string_view> card(columns.size());
-            WorkProgress progress(this, QStringLiteral("正在导入名片"), rows);
-            // The cards are committed in groups; 取消 commits what is done, and an error
-            // ends the import keeping the cards stored before it. The rows are read where
-            // the sheet holds them, the grid's cursor left where it is.
-            CardStore::ImportBatch batch(m_store);
-            for (int position = 0; position < rows; ++position) {
-                const int row = sheetRows->rowAt(position);
-                for (size_t field = 0; field < columns.size(); ++field) {
-                    card[field] = sheet.utf8(row, columns[field]);
-                }
-                switch (importRow(batch, card, std::string_view(today))) {
-                case RowOutcome::Added:
-                    ++added;
-                    break;
-                case RowOutcome::Duplicate:
-                    ++duplicates;
-                    addSkippedRow(*skipped, position + 1, QStringLiteral("重复"), card);
-                    break;
-                case RowOutcome::Nameless:
-                    ++nameless;
-                    addSkippedRow(*skipped, position + 1, QStringLiteral("没有姓名"), card);
-                    break;
-                }
-                if (!progress.advance(position + 1)) {
-                    cancelled = true;
-                    break;
-                }
-            }
-            batch.commit();
-        }
-    });
+    const bool completed = runCommand(this, [&] { importAll(tally, *skipped); });
     m_importing = false;
     if (!completed) {
         return;
     }
-    if (cancelled) {
+    if (tally.cancelled) {
         // The cards stored before 取消 stay; the window stays open for another try, which
         // skips them as duplicates.
-        Messages::info(this, QStringLiteral("数据导入已取消，已导入 %1 张名片。").arg(added));
-        emit cardsChanged();
+        Messages::info(this,
+                       QStringLiteral("数据导入已取消，已导入 %1 张名片。").arg(tally.stored));
         return;
     }
-    Messages::info(this, importReport(added, duplicates, nameless));
-    emit cardsChanged();
+    Messages::info(this, importReport(tally));
     if (skipped->rowCount() == 0) {
         close();
         return;
@@ -214,6 +177,59 @@ void TfrmInData::importRows() {
     sheetRows->openResult(std::move(skipped));
     DBGrid1->setColumnLayout({48, 72});
     GroupBox2->setTitle(QStringLiteral("未导入的行  共有 %1 条数据").arg(sheetRows->recordCount()));
+}
+
+// The rows go to the register on a thread of their own, over a connection of their own, in
+// groups that each commit; the window waits with the progress and 取消. An error ends the
+// import with the cards of the groups committed before it stored, and says how many.
+void TfrmInData::importAll(ImportTally& tally, ResultSet& skipped) {
+    const int rows = sheetRows->recordCount();
+    if (rows == 0) {
+        return;
+    }
+    const ResultSet& sheet = *sheetRows->result();
+    const std::vector<int> columns = cardColumns(sheet);
+    std::vector<int> sheetOrder(size_t(rows), 0);
+    for (int position = 0; position < rows; ++position) {
+        sheetOrder[size_t(position)] = sheetRows->rowAt(position);
+    }
+    const QByteArray today = dateText(Clock::today()).toUtf8();
+    const std::unique_ptr<CardStore> importer = m_store.openAnother();
+    int reached = 0;
+    const auto work = [&](TaskProgress& progress) {
+        progress.beginStage(QStringLiteral("正在导入名片"), rows);
+        CardStore::ImportBatch batch(*importer);
+        std::vector<std::string_view> card(columns.size());
+        try {
+            for (int position = 0; position < rows; ++position) {
+                reached = position;
+                for (size_t field = 0; field < columns.size(); ++field) {
+                    card[field] = sheet.utf8(sheetOrder[size_t(position)], columns[field]);
+                }
+                importRow(batch, card, std::string_view(today), position + 1, tally, skipped);
+                if (!progress.advance(position + 1)) {
+                    tally.cancelled = true;
+                    break;
+                }
+            }
+            batch.commit();
+        } catch (const EngineError&) {
+            tally.stored = batch.committedCards();
+            throw;
+        }
+        tally.stored = batch.committedCards();
+    };
+    try {
+        BackgroundTask::run(this, QStringLiteral("正在导入名片"), work,
+                            [&importer] { importer->cancel(); });
+    } catch (const EngineError& error) {
+        throw EngineError(
+            error.message() +
+            QStringLiteral("\n导入在第 %1 行停止：在此之前的行中有 %2 张名片已经保存，"
+                           "从这一行起没有导入")
+                .arg(reached + 1)
+                .arg(tally.stored));
+    }
 }
 
 void TfrmInData::addSkippedRow(ResultSet& skipped, int number, const QString& reason,
@@ -246,12 +262,21 @@ std::vector<int> TfrmInData::cardColumns(const ResultSet& sheet) {
     return columns;
 }
 
-TfrmInData::RowOutcome TfrmInData::importRow(CardStore::ImportBatch& batch, CardText card,
-                                             std::string_view entryDate) {
+void TfrmInData::importRow(CardStore::ImportBatch& batch, CardText card, std::string_view entryDate,
+                           int number, ImportTally& tally, ResultSet& skipped) {
     static const size_t name = size_t(cardFieldIndex(QStringLiteral("BName")));
-    if (card[name].empty()) {
-        return RowOutcome::Nameless; // without asking the register
+    if (card[name].empty()) { // without asking the register
+        ++tally.nameless;
+        addSkippedRow(skipped, number, QStringLiteral("没有姓名"), card);
+        return;
     }
-    return batch.insertCard(card, entryDate).outcome == WriteOutcome::Done ? RowOutcome::Added
-                                                                           : RowOutcome::Duplicate;
+    try {
+        if (batch.insertCard(card, entryDate).outcome != WriteOutcome::Done) {
+            ++tally.duplicates;
+            addSkippedRow(skipped, number, QStringLiteral("重复"), card);
+        }
+    } catch (const RefusedValue&) {
+        ++tally.refused;
+        addSkippedRow(skipped, number, QStringLiteral("含有不能保存的字符"), card);
+    }
 }

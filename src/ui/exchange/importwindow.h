@@ -35,6 +35,16 @@ public:
 
     Query* sheetRows; // the rows read, of the sheet or of the vCard file
 
+    // What an import did: cards stored for good, rows skipped by reason, and whether 取消
+    // ended it.
+    struct ImportTally {
+        int stored = 0;
+        int duplicates = 0;
+        int nameless = 0;
+        int refused = 0;
+        bool cancelled = false;
+    };
+
 public slots:
     void openWorkbook(); // 打开
     void openVCards();   // 导入vCard: the cards of a vCard file, imported by 导入
@@ -49,10 +59,11 @@ private:
     void showRows(std::shared_ptr<const ResultSet> rows);
     void countRows(const QString& caption);
 
-    enum class RowOutcome { Added, Duplicate, Nameless };
     // Where the sheet holds each card field, in the order of cardFields().
     static std::vector<int> cardColumns(const ResultSet& sheet);
-    RowOutcome importRow(CardStore::ImportBatch& batch, CardText card, std::string_view entryDate);
+    void importAll(ImportTally& tally, ResultSet& skipped);
+    static void importRow(CardStore::ImportBatch& batch, CardText card, std::string_view entryDate,
+                          int number, ImportTally& tally, ResultSet& skipped);
     static void addSkippedRow(ResultSet& skipped, int number, const QString& reason, CardText card);
 
     CardStore& m_store;

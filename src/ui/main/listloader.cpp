@@ -17,7 +17,7 @@ ListLoader::~ListLoader() = default;
 
 void ListLoader::stop() {
     m_fill.reset();
-    m_whenWhole = nullptr;
+    m_whenWhole.clear();
 }
 
 void ListLoader::show(std::shared_ptr<ResultSet> firstRows, std::unique_ptr<CardListFill> rest) {
@@ -40,7 +40,7 @@ void ListLoader::show(std::shared_ptr<ResultSet> firstRows, std::unique_ptr<Card
     connect(m_fill.get(), &CardListFill::finished, this, &ListLoader::fillEnded);
     connect(m_fill.get(), &CardListFill::failed, this, [this](const QString& message) {
         m_failure = message;
-        m_whenWhole = nullptr;
+        m_whenWhole.clear();
         Messages::error(m_window, message);
     });
     m_list->openFirstRows(std::move(firstRows), [this] { return waitForRest(); });
@@ -49,9 +49,9 @@ void ListLoader::show(std::shared_ptr<ResultSet> firstRows, std::unique_ptr<Card
 
 void ListLoader::fillEnded() {
     m_list->restArrived();
-    if (m_whenWhole) {
-        const std::function<void()> work = std::move(m_whenWhole);
-        m_whenWhole = nullptr;
+    const std::vector<std::function<void()>> waiting = std::move(m_whenWhole);
+    m_whenWhole.clear();
+    for (const std::function<void()>& work : waiting) {
         work();
     }
 }
@@ -60,7 +60,7 @@ void ListLoader::whenWhole(std::function<void()> work) {
     if (m_list->whole()) {
         work();
     } else {
-        m_whenWhole = std::move(work);
+        m_whenWhole.push_back(std::move(work));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CardListFill;
 class Query;
@@ -28,7 +29,8 @@ public:
     // Stops a fill still running; the list keeps the rows it has.
     void stop();
     // Runs work once the whole list is held: at once when it is, otherwise when the fill
-    // ends well (not at all when it fails or another list is shown first).
+    // ends well (not at all when it fails or another list is shown first), in the order
+    // given.
     void whenWhole(std::function<void()> work);
 
 signals:
@@ -44,5 +46,5 @@ private:
     std::unique_ptr<CardListFill> m_fill;
     qint64 m_expectedRows = 0;
     QString m_failure;
-    std::function<void()> m_whenWhole;
+    std::vector<std::function<void()>> m_whenWhole;
 };

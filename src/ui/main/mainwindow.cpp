@@ -8,6 +8,7 @@
 #include "ui/card/cardeditor.h"
 #include "ui/card/defaultswindow.h"
 #include "ui/common/appinfo.h"
+#include "ui/common/backgroundtask.h"
 #include "ui/common/bannerpane.h"
 #include "ui/common/cardcolumns.h"
 #include "ui/common/datagrid.h"
@@ -15,6 +16,7 @@
 #include "ui/common/lookupcombo.h"
 #include "ui/common/lookuplists.h"
 #include "ui/common/messages.h"
+#include "ui/common/storewait.h"
 #include "ui/common/widgets.h"
 #include "ui/connection/connectionwindow.h"
 #include "ui/deleted/deletedwindow.h"
@@ -39,6 +41,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -110,6 +114,12 @@ TfrmMain::TfrmMain(CardStore& store, LookupLists& lookups, const QString& cardFi
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, &TfrmMain::changeCard);
     layout->activate(); // the bands in their places, for the reading order
     tabInReadingOrder(this);
+
+    connect(&BackgroundTask::notifier(), &BackgroundTaskNotifier::ended, this,
+            &TfrmMain::applyPendingChanges);
+    m_fileWatch = new QTimer(this);
+    connect(m_fileWatch, &QTimer::timeout, this, &TfrmMain::watchCardFile);
+    m_fileWatch->start(FileWatchMs);
 
     startUp();
 }
@@ -464,18 +474,109 @@ void TfrmMain::registerLost(const QString& message) {
                                                    "不能修改。程序会自动重新连接"));
 }
 
-void TfrmMain::registerChanged() {
+void TfrmMain::registerChanged(const StoreChanges& changes) {
     if (m_readOnly) {
         setReadOnly(false);
     }
-    if (!m_startupDone) {
-        return; // the start-up reads the list
+    noteStoreChanges(changes);
+}
+
+void TfrmMain::noteStoreChanges(const StoreChanges& changes) {
+    {
+        const std::lock_guard<std::mutex> lock(m_changesLock);
+        m_pendingChanges.add(changes);
+    }
+    if (QThread::currentThread() == thread()) {
+        applyPendingChanges();
+    } else {
+        QMetaObject::invokeMethod(this, &TfrmMain::applyPendingChanges, Qt::QueuedConnection);
+    }
+}
+
+void TfrmMain::applyPendingChanges() {
+    if (BackgroundTask::running() || !m_startupDone) {
+        return; // taken in once the window waits no more (or by the start-up's list)
+    }
+    StoreChanges changes;
+    {
+        const std::lock_guard<std::mutex> lock(m_changesLock);
+        std::swap(changes, m_pendingChanges);
+    }
+    if (changes.empty()) {
+        return;
     }
     if (!m_listRead) {
         startUpFromList();
         return;
     }
-    runCommand(this, [this] { refreshKeepingPlace(); });
+    runCommand(this, [this, &changes] { applyChanges(changes); });
+}
+
+void TfrmMain::applyChanges(const StoreChanges& changes) {
+    const std::vector<qint64> cards = changes.distinctCards();
+    if (changes.everything || cards.size() > MergeLimit || !cardList->active()) {
+        refreshKeepingPlace();
+        return;
+    }
+    if (!cardList->whole()) {
+        // The rest being read brings the cards as they are now; what changed among those
+        // shown already is taken in once the list is whole.
+        m_listLoader->whenWhole([this, changes] { noteStoreChanges(changes); });
+        return;
+    }
+    qint64 visits = m_visits;
+    if (!cards.empty()) {
+        std::vector<bool> listed;
+        for (const qint64 card : cards) {
+            listed.push_back(cardList->holdsKey(card));
+        }
+        const std::shared_ptr<ResultSet> fresh = m_store.listedCards(m_filter, cards);
+        showCardCount(m_cards + cardList->mergeRows(cards, *fresh));
+        // The visits of the cards that came into the list or left it count with it.
+        std::vector<qint64> moved;
+        for (size_t i = 0; i < cards.size(); ++i) {
+            if (cardList->holdsKey(cards[i]) != listed[i]) {
+                moved.push_back(cards[i]);
+            }
+        }
+        if (!moved.empty()) {
+            for (const auto& [card, count] : m_store.visitCounts(moved)) {
+                visits += cardList->holdsKey(card) ? count : -count;
+            }
+        }
+    }
+    for (const StoreChanges::VisitChange& visit : changes.visits) {
+        if (cardList->holdsKey(visit.card)) {
+            visits += visit.delta;
+        }
+    }
+    if (visits != m_visits) {
+        showVisitCount(visits);
+    }
+}
+
+// The card file says when another program committed a change, when asked: a change of
+// this program's own work on another connection (an import) is not one, so the note is
+// taken afresh after such work.
+void TfrmMain::watchCardFile() {
+    if (BackgroundTask::running() || !m_listRead || m_readOnly) {
+        m_fileWatchStale = true;
+        return;
+    }
+    bool changed = false;
+    try {
+        changed = m_store.changedElsewhere();
+    } catch (const EngineError&) {
+        return; // the next command says what is wrong
+    }
+    if (std::exchange(m_fileWatchStale, false)) {
+        return;
+    }
+    if (changed) {
+        StoreChanges unknown;
+        unknown.everything = true;
+        noteStoreChanges(unknown);
+    }
 }
 
 void TfrmMain::refreshKeepingPlace() {
@@ -485,7 +586,7 @@ void TfrmMain::refreshKeepingPlace() {
     myRef();
     const auto takePlace = [this, sort, current, scrolled] {
         if (!sort.isEmpty()) {
-            cardList->setSort(sort);
+            DBGrid1->sortBy(sort);
         }
         const int position = current.isEmpty() ? -1 : positionOfCard(current);
         if (position >= 0) {
@@ -505,9 +606,12 @@ void TfrmMain::refreshKeepingPlace() {
 }
 
 void TfrmMain::myRef() {
-    m_listLoader->stop();
-    cardList->close(); // a list that cannot be read shows no cards
+    // What another program changes from here on is told by the card file's watch.
+    m_store.changedElsewhere();
+    m_fileWatchStale = false;
+    // A list that cannot be read leaves the list shown as it was.
     CardStore::FirstScreen first = m_store.newestCards(m_filter, FirstScreenRows);
+    m_listLoader->stop();
     if (first.restBelow == 0) { // the whole list
         const int shown = first.cards->rowCount();
         m_listLoader->show(std::move(first.cards), nullptr);
@@ -525,10 +629,12 @@ void TfrmMain::myRef() {
 }
 
 void TfrmMain::showCardCount(qint64 cards) {
+    m_cards = cards;
     cardCount->setText(QStringLiteral("名片数量：") + QString::number(cards));
 }
 
 void TfrmMain::showVisitCount(qint64 visits) {
+    m_visits = visits;
     visitCount->setText(QStringLiteral("拜访次数：") + QString::number(visits));
 }
 
@@ -574,10 +680,13 @@ void TfrmMain::nextCard() {
 }
 
 void TfrmMain::showChild(ModalWindow* window) {
-    // A window that changed cards or visits says so; the list is read again at once, and an
-    // error doing so shows over that window.
-    connect(window, &ModalWindow::cardsChanged, this,
-            [this, window] { runCommand(window, [this] { myRef(); }); });
+    // The store tells what a window changed; a window that replaced the register's cards as a
+    // whole (a copy into the card file) says so, and the list is read again.
+    connect(window, &ModalWindow::cardsChanged, this, [this] {
+        StoreChanges everything;
+        everything.everything = true;
+        noteStoreChanges(everything);
+    });
     window->exec();
     window->deleteLater();
 }
@@ -604,8 +713,8 @@ void TfrmMain::deleteCard() {
         return;
     }
     runCommand(this, [this] {
-        m_store.softDelete(currentCardId());
-        myRef();
+        const qint64 id = currentCardId();
+        waitForStore(this, m_store, [&] { m_store.softDelete(id); });
     });
 }
 

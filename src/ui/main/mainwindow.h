@@ -3,6 +3,7 @@
 #include "db/cardstore.h"
 
 #include <QWidget>
+#include <mutex>
 
 class BannerPane;
 class CardStore;
@@ -22,6 +23,7 @@ class QMenu;
 class QVBoxLayout;
 class QPushButton;
 class QToolButton;
+class QTimer;
 
 // The main window: the button bar with the banner, the filter bar, the card list and the
 // status bar with the two counters. It works on the card store and the lookup lists that
@@ -58,6 +60,16 @@ public:
     // until it is back.
     bool readOnly() const { return m_readOnly; }
 
+    // What the store committed (told from any thread) or another program committed: the list
+    // takes in the cards changed, keeping its filter, its order, the current card and the
+    // scroll position, and its counters follow. Everything is read again only when what
+    // changed is not known or is more than MergeLimit cards. While a window waits for work
+    // on another thread, the changes wait too.
+    void noteStoreChanges(const StoreChanges& changes);
+    static constexpr size_t MergeLimit = 2000;
+    // How often the card file is asked whether another program changed it.
+    static constexpr int FileWatchMs = 300;
+
     Query* cardList; // the live cards under the filter, as the grid shows them
     DataGrid* DBGrid1;
 
@@ -86,9 +98,9 @@ public slots:
     // when the filter hides it.
     void locateCard(const QString& id);
     // The register as its change listener hears it. Changed elsewhere (or back after a loss):
-    // the list is read again, keeping the filter, the sort and the current card, and the
-    // commands that write are on. Lost: one box with the reason, and the list stays, read-only.
-    void registerChanged();
+    // the list takes in the changes (noteStoreChanges), and the commands that write are on.
+    // Lost: one box with the reason, and the list stays, read-only.
+    void registerChanged(const StoreChanges& changes);
     void registerLost(const QString& message);
     // Reads the list again under the filter last applied, keeping the user's place: the
     // newest cards show at once; the sort, the current card and the scroll position come
@@ -129,6 +141,9 @@ private:
     void showVisitCount(qint64 visits);
     void setReadOnly(bool readOnly);
     void showRegisterState(); // in the title and the status bar
+    void applyPendingChanges();
+    void applyChanges(const StoreChanges& changes);
+    void watchCardFile();
 
     CardStore& m_store;
     LookupLists& m_lookups;
@@ -141,6 +156,12 @@ private:
     bool m_listRead = false; // the start-up's first list and lookups have been read
     bool m_readOnly = false;
     QString m_registerName;
+    std::mutex m_changesLock; // guards m_pendingChanges, told from the store's threads
+    StoreChanges m_pendingChanges;
+    qint64 m_cards = 0; // the counters as shown
+    qint64 m_visits = 0;
+    QTimer* m_fileWatch;
+    bool m_fileWatchStale = false; // the file's own work ran meanwhile: take note afresh
 
     QCheckBox* byDate;
     QCheckBox* byType;

@@ -7,6 +7,7 @@
 #include "ui/common/datagrid.h"
 #include "ui/common/gbklineedit.h"
 #include "ui/common/messages.h"
+#include "ui/common/storewait.h"
 #include "ui/common/widgets.h"
 #include "ui/exchange/visitexport.h"
 
@@ -132,7 +133,10 @@ bool TfrmList::addTypedVisit() {
         return false;
     }
     return runCommand(this, [this] {
-        m_store.addVisit(m_cardId, dateBox->text(), kindBox->currentText(), memoBox->text());
+        const QString date = dateBox->text();
+        const QString kind = kindBox->currentText();
+        const QString memo = memoBox->text();
+        waitForStore(this, m_store, [&] { return m_store.addVisit(m_cardId, date, kind, memo); });
         Messages::info(this, QStringLiteral("恭喜！恭喜！ 拜访信息 保存成功！"));
         memoBox->clear();
         markInputSaved();
@@ -151,16 +155,12 @@ void TfrmList::removeVisit() {
         return;
     }
     runCommand(this, [this] {
-        m_store.removeVisit(visitList->fieldByName(QStringLiteral("ID")).toLongLong());
+        const qint64 visit = visitList->fieldByName(QStringLiteral("ID")).toLongLong();
+        waitForStore(this, m_store, [&] { m_store.removeVisit(visit); });
         readVisits();
     });
 }
 
 void TfrmList::exportVisits() {
     runCommand(this, [this] { exportVisitLog(this, GroupBox1->title(), visitList); });
-}
-
-void TfrmList::done(int result) {
-    emit cardsChanged(); // the visit count of the main list follows
-    QDialog::done(result);
 }

@@ -21,9 +21,6 @@ class TfrmList : public ModalWindow {
 public:
     TfrmList(QWidget* owner, CardStore& store, qint64 cardId, const QString& cardName);
 
-    // Every way of closing ends here; the main list then follows the changes.
-    void done(int result) override;
-
     // Reads the card's visits again. Throws EngineError.
     void readVisits();
 
