@@ -9,6 +9,8 @@
 #include "db/visits.h"
 #include "db/writelock.h"
 
+#include <atomic>
+
 CardStore::CardStore(std::unique_ptr<Connection> engine)
     : m_engine(std::move(engine)), m_listener(std::make_shared<ChangeListener>()) {}
 
@@ -57,7 +59,16 @@ std::shared_ptr<ResultSet> CardStore::listedCards(const FilterInput& filter,
     return m_engine->select(listedCardsStatement(d, filterClause(d, filter), keys));
 }
 
+namespace {
+std::atomic<int> wholeListReads{0};
+} // namespace
+
+int CardStore::listReads() {
+    return wholeListReads;
+}
+
 std::shared_ptr<ResultSet> CardStore::cardList(const FilterInput& filter) {
+    ++wholeListReads;
     const Dialect& d = m_engine->dialect();
     return m_engine->select(cardListStatement(d, filterClause(d, filter)));
 }
@@ -75,6 +86,7 @@ void CardStore::setFirstScreenKeysForTests(qint64 keys) {
 }
 
 CardStore::FirstScreen CardStore::newestCards(const FilterInput& filter, int rows) {
+    ++wholeListReads;
     const Dialect& d = m_engine->dialect();
     const qint64 keys = firstScreenKeysForTests > 0 ? firstScreenKeysForTests : FirstScreenKeys;
     const qint64 floor = countOf(*m_engine, newestKeyStatement()) - keys; // keys above it

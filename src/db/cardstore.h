@@ -110,6 +110,10 @@ public:
     // The deleted cards, with the columns of the card list, newest first.
     std::shared_ptr<ResultSet> deletedCards();
 
+    // How many times this program read a card list as a whole or its first screen (for the
+    // tests and benchmarks that check the list follows changes without reading it again).
+    static int listReads();
+
     // One card, live or not; nothing when there is no card with that key.
     std::optional<StoredCard> card(qint64 id);
 

@@ -544,7 +544,8 @@ void PgConnection::fail(PGresult* result, const QString& sql) {
         const QString reason = firstLine(PQerrorMessage(m_conn));
         // A statement that failed inside a transaction took the transaction with it; COMMIT and
         // a write of its own may have reached the server before the connection broke.
-        const bool inTransaction = !isCommit(sql) && m_inTransaction;
+        const bool inTransaction =
+            !isCommit(sql) && (m_inTransaction || transactionWord(sql) == TransactionWord::Begin);
         const QString outcome = lostMessage(inTransaction, isWriteStatement(sql) || inTransaction);
         dropConnection(); // a transaction under way stays failed until rolled back
         const QString message = (m_cancelAsked ? QStringLiteral("已取消等待名片服务器。")

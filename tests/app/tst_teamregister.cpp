@@ -11,14 +11,20 @@
 #include "db/query.h"
 #include "testserver.h"
 #include "testsupport.h"
+#include "ui/common/backgroundtask.h"
 #include "ui/common/messages.h"
 #include "ui/main/mainwindow.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <csignal>
 
 namespace {
 CardValues card(const QString& name) {
@@ -120,6 +126,79 @@ private slots:
         QCOMPARE(currentName(), QStringLiteral("张三"));
         QCOMPARE(frmMain->cardList->fieldByName(QStringLiteral("ID")).toLongLong(), zhang);
         QCOMPARE(errorBoxes(), QStringList());
+        Messages::queueAnswer(true);
+        frmMain->close();
+    }
+
+    // A server that does not answer (a lock another program holds, or the program's own
+    // server process stopped): the window keeps answering, says it waits, and 取消 ends the
+    // wait with a message that nothing was saved.
+    void aStalledServerKeepsTheWindowAnswering_data() {
+        QTest::addColumn<bool>("processStopped");
+        QTest::newRow("a lock held by another program") << false;
+        QTest::newRow("the server process stopped") << true;
+    }
+    void aStalledServerKeepsTheWindowAnswering() {
+        QFETCH(bool, processStopped);
+        ScratchServerDatabase database;
+        addCard(database.connectionString(), QStringLiteral("张三"));
+        Program program(TfrmMain::FirstList::BeforeShowing, database.connectionString());
+        frmMain->show();
+        QCOMPARE(frmMain->cardList->recordCount(), 1);
+
+        ServerSession holder(database.connectionString());
+        int stopped = 0;
+        if (processStopped) {
+            stopped = holder
+                          .run(QStringLiteral(
+                              "select pid from pg_stat_activity where datname = current_database() "
+                              "and application_name = 'orvane-cards' and query not like 'LISTEN%'"))
+                          .toInt();
+            QVERIFY(stopped > 0);
+            QCOMPARE(::kill(stopped, SIGSTOP), 0);
+        } else {
+            holder.run(QStringLiteral("BEGIN; LOCK TABLE D_B IN ACCESS EXCLUSIVE MODE"));
+        }
+
+        // A probe on the window's thread, and a user who presses 取消 once the wait shows.
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QString waitingText;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            longestGap = std::max(longestGap, sinceTick.restart());
+            QProgressDialog* dialog = BackgroundTask::dialog();
+            if (dialog && waitingText.isEmpty()) {
+                waitingText = dialog->labelText();
+                for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                    if (button->text() == QStringLiteral("取消")) {
+                        QTest::mouseClick(button, Qt::LeftButton);
+                    }
+                }
+            }
+        });
+        sinceTick.start();
+        probe.start(20);
+        Messages::queueAnswer(true);
+        QTest::mouseClick(frmMain->findChild<QToolButton*>(QStringLiteral("SpeedButton3")),
+                          Qt::LeftButton);
+        probe.stop();
+        if (processStopped) {
+            ::kill(stopped, SIGCONT);
+        } else {
+            holder.run(QStringLiteral("ROLLBACK"));
+        }
+
+        QCOMPARE(waitingText, QStringLiteral("正在等待服务器…"));
+        QVERIFY2(longestGap < 1000, qPrintable(QString::number(longestGap)));
+        const QStringList errors = errorBoxes();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().startsWith(QStringLiteral("已取消等待名片服务器")) &&
+                     errors.first().contains(QStringLiteral("没有保存")),
+                 qPrintable(errors.first()));
+        QTRY_COMPARE_WITH_TIMEOUT(database.run(QStringLiteral("select theDel from D_B")),
+                                  QStringLiteral("否"), 5000);
+        QCOMPARE(frmMain->cardList->recordCount(), 1);
         Messages::queueAnswer(true);
         frmMain->close();
     }

@@ -103,7 +103,11 @@ void BackgroundTask::run(QWidget* window, const QString& what,
         dialog->setAutoReset(false);
         dialog->setAutoClose(false);
         dialog->setMinimumDuration(0);
-        dialog->setCancelButtonText(QStringLiteral("取消"));
+        if (cancel) {
+            dialog->setCancelButtonText(QStringLiteral("取消"));
+        } else {
+            dialog->setCancelButton(nullptr); // work that cannot stop midway
+        }
         dialog->setMinimumWidth(320);
         const auto update = [&] {
             const int total = progress.m_total;

@@ -41,9 +41,9 @@ signals:
 // Runs work on a thread of its own while the window waits for it. The window keeps painting
 // and its timers run; it takes no click or key, so no other command starts meanwhile. Once
 // the work has taken DialogDelayMs, a modal dialog says what the window waits for (with the
-// steps done, where the work counts them) and offers 取消: it asks the work to stop and calls
-// cancel, which stops a statement under way (a store's cancel()). What the work throws is
-// thrown again on the window's thread.
+// steps done, where the work counts them); where the work can stop midway (cancel given) it
+// offers 取消, which asks the work to stop and calls cancel, to stop a statement under way (a
+// store's cancel()). What the work throws is thrown again on the window's thread.
 class BackgroundTask {
 public:
     static void run(QWidget* window, const QString& what,

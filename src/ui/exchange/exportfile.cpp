@@ -144,12 +144,12 @@ std::vector<int> columnsOf(const ResultSet& list, const QStringList& fields) {
     return columns;
 }
 
-// Streams the list's rows into the sheet; the cursor then goes to the last row written.
+// Streams the list's rows into the sheet, in the order shown; the current card stays.
 void writeListRows(SheetWriter& sheet, Query* list, const QStringList& fields,
                    WorkProgress& progress) {
     const ResultSet& rows = *list->result();
     const std::vector<int> columns = columnsOf(rows, fields);
-    const int count = rows.rowCount();
+    const int count = list->recordCount();
     int position = 0;
     while (position < count) {
         const int row = list->rowAt(position);
@@ -163,7 +163,6 @@ void writeListRows(SheetWriter& sheet, Query* list, const QStringList& fields,
             break;
         }
     }
-    list->setRecNo(position);
 }
 } // namespace
 

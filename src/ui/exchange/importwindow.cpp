@@ -81,10 +81,12 @@ void TfrmInData::openWorkbook() {
 
 void TfrmInData::openSheet(const QString& path) {
     sheetRows->close(); // the sheet shown before goes, whatever becomes of this one
-    {
-        const BusyCursor busy;
-        showRows(readWorkbookSheet(path, QStringLiteral("Sheet1")));
-    }
+    // A large workbook is read on a thread of its own while the window waits and repaints.
+    std::shared_ptr<const ResultSet> rows;
+    BackgroundTask::run(this, QStringLiteral("正在读取工作簿"), [&](TaskProgress&) {
+        rows = readWorkbookSheet(path, QStringLiteral("Sheet1"));
+    });
+    showRows(std::move(rows));
     const int columns = sheetRows->result()->columnCount();
     const int fields = int(cardFields().size());
     if (columns < fields) {
