@@ -39,18 +39,8 @@ QString runIn(PGconn* conn, const QString& sql) {
 // Runs sql on the database named by conninfo; the first value of its result.
 QString runOn(const QString& conninfo, const QString& sql) {
     PGconn* conn = connectTo(conninfo);
-    PGresult* result = PQexec(conn, sql.toUtf8().constData());
-    const ExecStatusType status = PQresultStatus(result);
-    QString value;
-    if (status == PGRES_TUPLES_OK && PQntuples(result) > 0) {
-        value = QString::fromUtf8(PQgetvalue(result, 0, 0));
-    }
-    const QString error = QString::fromUtf8(PQerrorMessage(conn));
-    PQclear(result);
+    const QString value = runIn(conn, sql);
     PQfinish(conn);
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        qFatal("test server: %s: %s", qPrintable(sql), qPrintable(error));
-    }
     return value;
 }
 
