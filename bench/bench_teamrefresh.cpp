@@ -103,9 +103,10 @@ void measure(const QString& server, int cards, int changes, const std::string& n
     print(("list_reads_for_changes_" + name).c_str(), CardStore::listReads() - readsBefore);
 
     // One save of this program, as the card editor makes it.
-    const auto sessions = [&db] {
-        db.run(QStringLiteral("select pg_stat_clear_snapshot()"));
-        return db
+    // Read over the other program's session, which stays open: asking opens none.
+    const auto sessions = [&other] {
+        other.run(QStringLiteral("select pg_stat_clear_snapshot()"));
+        return other
             .run(QStringLiteral("select sessions from pg_stat_database "
                                 "where datname = current_database()"))
             .toLongLong();
