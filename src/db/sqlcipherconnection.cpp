@@ -182,8 +182,9 @@ void SqlCipherConnection::close() {
     if (!m_copy) {
         sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
     }
-    sqlite3_close_v2(m_db);
-    setHandle(nullptr);
+    sqlite3* closing = m_db;
+    setHandle(nullptr); // cancel() on another thread no longer reaches it
+    sqlite3_close_v2(closing);
     m_copy.reset();
 }
 
@@ -398,8 +399,9 @@ void SqlCipherConnection::tryFileAgain() {
         return;
     }
     finalizePrepared();
-    sqlite3_close_v2(m_db);
+    sqlite3* closing = m_db;
     setHandle(db);
+    sqlite3_close_v2(closing);
     m_copy.reset();
 }
 
