@@ -79,6 +79,8 @@ public:
             m_process.waitForReadyRead(50);
             m_output += QString::fromUtf8(m_process.readAllStandardOutput());
         }
+        // What a program that has ended already wrote last.
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
         return m_output.contains(line + u'\n');
     }
     // The program's exit code once it has ended by itself; -1 when it is still running.
@@ -395,13 +397,13 @@ private slots:
         program.start();
         SecondProgram first(QStringLiteral("import"), folder, sheet);
         SecondProgram second(QStringLiteral("import"), folder, sheet);
-        // The saves here start once the imports have stored their first cards.
+        // The saves here start once the imports have stored their first cards, the editor
+        // already open (the imports run at the engine's pace).
         DirectSql watcher(program.database().connectionString());
-        QTRY_VERIFY_WITH_TIMEOUT(watcher.count(QStringLiteral("select ID from D_B limit 2")) == 2,
-                                 30000);
-
         QStringList savedHere;
         QVERIFY(withNewCardEditor([&](QWidget* editor) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                watcher.count(QStringLiteral("select ID from D_B limit 2")) == 2, 30000);
             // From the sheet's end back, towards the imports coming the other way: the first
             // saves come before the imports get there (they commit in groups and are quick).
             for (int i = 0; i < 200; ++i) {
