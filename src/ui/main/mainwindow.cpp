@@ -489,6 +489,9 @@ void TfrmMain::noteStoreChanges(const StoreChanges& changes) {
     if (QThread::currentThread() == thread()) {
         applyPendingChanges();
     } else {
+        // Work on another thread (an import over a connection of its own) moved the card
+        // file's version: the watch takes note afresh rather than read everything again.
+        m_fileWatchStale = true;
         QMetaObject::invokeMethod(this, &TfrmMain::applyPendingChanges, Qt::QueuedConnection);
     }
 }
@@ -557,10 +560,9 @@ void TfrmMain::applyChanges(const StoreChanges& changes) {
 
 // The card file says when another program committed a change, when asked: a change of
 // this program's own work on another connection (an import) is not one, so the note is
-// taken afresh after such work.
+// taken afresh after such work has told its changes.
 void TfrmMain::watchCardFile() {
     if (BackgroundTask::running() || !m_listRead || m_readOnly) {
-        m_fileWatchStale = true;
         return;
     }
     bool changed = false;
@@ -569,7 +571,7 @@ void TfrmMain::watchCardFile() {
     } catch (const EngineError&) {
         return; // the next command says what is wrong
     }
-    if (std::exchange(m_fileWatchStale, false)) {
+    if (m_fileWatchStale.exchange(false)) {
         return;
     }
     if (changed) {

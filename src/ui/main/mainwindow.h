@@ -3,6 +3,7 @@
 #include "db/cardstore.h"
 
 #include <QWidget>
+#include <atomic>
 #include <mutex>
 
 class BannerPane;
@@ -161,7 +162,7 @@ private:
     qint64 m_cards = 0; // the counters as shown
     qint64 m_visits = 0;
     QTimer* m_fileWatch;
-    bool m_fileWatchStale = false; // the file's own work ran meanwhile: take note afresh
+    std::atomic<bool> m_fileWatchStale{false}; // this program wrote on another connection
 
     QCheckBox* byDate;
     QCheckBox* byType;
