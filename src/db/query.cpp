@@ -6,6 +6,25 @@
 #include <algorithm>
 #include <numeric>
 
+namespace {
+// The column and direction of a sort text ("姓名 DESC"; the direction ASC when left out); the
+// column -1 for an empty text, an unknown column or another direction.
+struct SortKey {
+    int column = -1;
+    bool descending = false;
+};
+
+SortKey sortKeyOf(const ResultSet& result, const QString& text) {
+    const qsizetype blank = text.lastIndexOf(u' ');
+    const QString direction = blank < 0 ? QStringLiteral("ASC") : text.mid(blank + 1).toUpper();
+    if (text.isEmpty() || (direction != u"ASC" && direction != u"DESC")) {
+        return {};
+    }
+    return {result.columnIndex(blank < 0 ? text : text.left(blank).trimmed()),
+            direction == u"DESC"};
+}
+} // namespace
+
 Query::Query(QObject* parent) : QObject(parent) {}
 
 void Query::close() {
@@ -169,16 +188,11 @@ std::function<std::vector<int>()> Query::sorter(const QString& sortText) {
         // A list that took in changes: newest first, as the statement reads it.
         return [result = m_result, key = m_keyColumn] { return sortedOrder(*result, key, true); };
     }
-    const qsizetype blank = text.lastIndexOf(u' ');
-    const QString direction = blank < 0 ? QStringLiteral("ASC") : text.mid(blank + 1).toUpper();
-    const QString name = blank < 0 ? text : text.left(blank).trimmed();
-    const int column = m_result->columnIndex(name);
-    if (column < 0 || (direction != u"ASC" && direction != u"DESC")) {
+    const SortKey key = sortKeyOf(*m_result, text);
+    if (key.column < 0) {
         throw EngineError(QStringLiteral("无效的排序：“%1”").arg(sortText));
     }
-    return [result = m_result, column, descending = direction == u"DESC"] {
-        return sortedOrder(*result, column, descending);
-    };
+    return [result = m_result, key] { return sortedOrder(*result, key.column, key.descending); };
 }
 
 void Query::setSort(const QString& sortText) {
@@ -191,13 +205,9 @@ void Query::setSort(const QString& sortText, std::vector<int> order) {
     emit aboutToReorder();
     m_order = std::move(order);
     m_sort = sortText.trimmed().isEmpty() ? QString() : sortText;
-    m_sortColumn = -1;
-    if (!m_sort.isEmpty()) {
-        const qsizetype blank = m_sort.trimmed().lastIndexOf(u' ');
-        m_sortColumn =
-            m_result->columnIndex(blank < 0 ? m_sort.trimmed() : m_sort.left(blank).trimmed());
-        m_sortDescending = blank >= 0 && m_sort.mid(blank + 1).trimmed().toUpper() == u"DESC";
-    }
+    const SortKey key = sortKeyOf(*m_result, m_sort.trimmed());
+    m_sortColumn = key.column;
+    m_sortDescending = key.descending;
     // The current card stays current, wherever the sort puts it.
     if (m_pos >= 0) {
         m_pos = int(std::find(m_order.begin(), m_order.end(), currentRow) - m_order.begin());
